@@ -14,7 +14,6 @@ struct HWND__ {
 };
 
 namespace platform {
-// Sets SDL's GL attributes for a 4.5 core context with an sRGB-capable
-// default framebuffer; call before SDL_CreateWindow.
+// Sets SDL's GL attributes for a 4.5 core context; call before SDL_CreateWindow.
 void ConfigureGlAttributes();
 }
