@@ -20,11 +20,15 @@ function(quorvelan_test name dir)
   endif()
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE ${ARGN} GTest::gtest GTest::gmock GTest::gtest_main)
+  # gtest_discover_tests passes only the first entry of an ENVIRONMENT list
+  # through, so the environment comes from env(1) in front of the program.
+  set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR
+    /usr/bin/env SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
+    QUORVELAN_SOURCE_DIR=${CMAKE_SOURCE_DIR} QUORVELAN_BINARY_DIR=${CMAKE_BINARY_DIR})
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${dir}
     DISCOVERY_MODE PRE_TEST
-    DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=offscreen;SDL_AUDIODRIVER=dummy;QUORVELAN_SOURCE_DIR=${CMAKE_SOURCE_DIR};QUORVELAN_BINARY_DIR=${CMAKE_BINARY_DIR}")
+    DISCOVERY_TIMEOUT 60)
 endfunction()
 
 # quorvelan_bench(NAME SOURCES... LIBS ...)

@@ -20,6 +20,8 @@ packages=(
   # end-to-end tests and sanitizer/fuzz builds
   xvfb xdotool x11-utils x11-apps imagemagick
   clang libclang-rt-14-dev
+  # a locale with a decimal comma for the parser's locale test
+  locales
 )
 
 missing=()

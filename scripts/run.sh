@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the player and plays the example intro.
+# Installs what is missing, builds the player and plays an intro: the
+# example when no intro file is given.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$(nproc)" --target quorvelan
+if [ $# -eq 0 ]; then set -- examples/intro.quointro; fi
 exec ./build/quorvelan "$@"

@@ -16,6 +16,10 @@ typedef std::intptr_t LRESULT;
 typedef std::intptr_t LONG_PTR;
 typedef std::intptr_t INT_PTR;
 
+// An open kernel object (a file); the system layer's own table entry underneath.
+typedef void* HANDLE;
+#define INVALID_HANDLE_VALUE ((HANDLE)(std::intptr_t)-1)
+
 #ifndef TRUE
 #define TRUE 1
 #endif

@@ -1,0 +1,1 @@
+quorvelan_bench(bench_intro SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/intro.cpp LIBS quorvelan_intro)

@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# Measures the player as a user sees it, on a private X display (Xvfb):
+#   - start-up to the first presented frame of the example intro, with and
+#     without `music` (the first frame is seen when the window's centre is
+#     no longer black);
+#   - frames per second of the example intro at 1600 by 900, vsync off.
+# Usage: bench/shell_perf.sh [build-dir]   (default: build)
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${1:-$root/build}"
+player="$build/quorvelan"
+[ -x "$player" ] || { echo "no player at $player (build the quorvelan target)" >&2; exit 1; }
+
+work="$(mktemp -d)"
+display=":$(( 500 + $$ % 400 ))"
+Xvfb "$display" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+pid=""
+cleanup() {
+  [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
+  kill "$xvfb" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+export DISPLAY="$display" SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy
+for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+
+now() { date +%s.%N; }
+
+# The centre pixel of the window as "r,g,b".
+centre() {
+  xwd -silent -id "$1" 2>/dev/null | convert xwd:- -gravity center -crop 1x1+0+0 -depth 8 txt:- 2>/dev/null |
+    sed -n 's/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1,\2,\3/p' | head -1
+}
+
+startup() {  # $1: music true/false
+  local dir="$work/startup-$1"
+  cp -r "$root/examples" "$dir"
+  sed -i "s/bool music = [a-z]*;/bool music = $1;/" "$dir/config.quoconfig"
+  local t0 window c
+  t0=$(now)
+  "$player" "$dir/intro.quointro" >"$dir/log" 2>&1 &
+  pid=$!
+  window=""
+  while [ -z "$window" ]; do window=$(xdotool search --onlyvisible --name '^Quorvelan' 2>/dev/null | head -1 || true); done
+  while :; do
+    c=$(centre "$window")
+    [ -n "$c" ] && [ "$c" != "0,0,0" ] && break
+  done
+  local t1
+  t1=$(now)
+  kill "$pid"; wait "$pid" 2>/dev/null || true; pid=""
+  printf 'start-up to first frame, music %-5s: %6.2f s\n' "$1" "$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')"
+}
+
+fps() {
+  local dir="$work/example"
+  cp -r "$root/examples" "$dir"
+  cat >"$dir/config.quoconfig" <<'CFG'
+[editor]
+int2 windowSize = 1600 900;
+int2 windowPosition = 0 0;
+bool windowed = true;
+bool vsync = false;
+bool music = false;
+bool startWhenLoaded = true;
+CFG
+  "$player" "$dir/intro.quointro" >"$dir/log" 2>&1 &
+  pid=$!
+  local window="" caption samples=() last=""
+  while [ -z "$window" ]; do window=$(xdotool search --onlyvisible --name '^Quorvelan' 2>/dev/null | head -1 || true); done
+  while [ ${#samples[@]} -lt 8 ]; do
+    caption=$(xdotool getwindowname "$window" 2>/dev/null || true)
+    if [ "$caption" != "$last" ] && [[ "$caption" == *"FPS: "* ]]; then
+      samples+=("$(echo "$caption" | sed -n 's/.*FPS: \([0-9]*\) .*/\1/p')")
+      last="$caption"
+    fi
+    sleep 0.1
+  done
+  kill "$pid"; wait "$pid" 2>/dev/null || true; pid=""
+  # The first caption counts the frames of the start; leave it out.
+  local sum=0 n=0
+  for s in "${samples[@]:1}"; do sum=$((sum + s)); n=$((n + 1)); done
+  echo "example intro at 1600x900, vsync off: ${samples[*]:1} frames per second (mean $((sum / n)))"
+}
+
+startup false
+startup true
+fps

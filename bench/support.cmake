@@ -1,0 +1,1 @@
+quorvelan_bench(bench_support SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/support.cpp LIBS quorvelan_support)

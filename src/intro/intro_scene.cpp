@@ -1,0 +1,193 @@
+#include "intro/intro_scene.h"
+
+#include <iostream>
+
+#include "support/config.h"
+#include "support/reloadable_file.h"
+
+SceneLibrary g_sceneLibrary;
+
+namespace IntroModel {
+
+std::string IntroScene::BuildShaderSource() const
+{
+    return introscene(shaderFile, shaderParameters);
+}
+
+std::string IntroScene::BuildPostSource() const
+{
+    return introscene(postFile, postParameters);
+}
+
+bool IntroScene::ShaderFileChanged() const
+{
+    return g_fileCache.Get(shaderFile).Update();
+}
+
+bool IntroScene::PostFileChanged() const
+{
+    return g_fileCache.Get(postFile).Update();
+}
+
+void IntroScene::UpdateFrom(const IntroScene& other)
+{
+    blurSamples.UpdateFrom(other.blurSamples);
+    blurSize.UpdateFrom(other.blurSize);
+    length = other.length;
+    postParameters.UpdateFrom(other.postParameters);
+    shaderParameters.UpdateFrom(other.shaderParameters);
+    timeOffset = other.timeOffset;
+    timeSpeed = other.timeSpeed;
+    timeUnit = other.timeUnit;
+    postFile = other.postFile;
+    shaderFile = other.shaderFile;
+}
+
+void IntroScene::EvaluateShaderParameters(float t, float* out) const
+{
+    shaderParameters.Evaluate(t, out);
+}
+
+void IntroScene::EvaluatePostParameters(float t, float* out) const
+{
+    postParameters.Evaluate(t, out);
+}
+
+} // namespace IntroModel
+
+IntroModel::IntroScene BuildIntroScene(config& reader, bool* nextSceneFollows)
+{
+    IntroModel::IntroScene scene;
+    while (reader.NextParameter()) {
+        const std::string type = reader.GetTypeName();
+        const std::string name = reader.GetName();
+        if (type == "float2" && name == scene.blurSamples.GetName()) {
+            scene.blurSamples = BuildShaderParameter(reader);
+            continue;
+        }
+        if (type == "float2" && name == scene.blurSize.GetName()) {
+            scene.blurSize = BuildShaderParameter(reader);
+            continue;
+        }
+        if (!reader.NextValue()) {
+            std::cout << "BuildIntroScene warning: unrecognised parameter in [scene] " + name + "\n";
+            continue;
+        }
+        if (name == "shaderFile")
+            scene.shaderFile = reader.GetString();
+        else if (name == "postFile")
+            scene.postFile = reader.GetString();
+        else if (name == "length")
+            scene.length = reader.GetFloat();
+        else if (name == "timeSpeed")
+            scene.timeSpeed = reader.GetFloat();
+        else if (name == "timeOffset")
+            scene.timeOffset = reader.GetFloat();
+        else if (name == "timeUnit")
+            scene.timeUnit = reader.GetInt();
+        else
+            std::cout << "BuildIntroScene warning: unrecognised parameter in [scene] " + name + "\n";
+    }
+
+    bool atNextScene = false;
+    while (reader.NextSection()) {
+        const std::string section = reader.GetSection();
+        if (section == "scene") {
+            atNextScene = true;
+            break;
+        }
+        if (section == "shader")
+            scene.shaderParameters = BuildShaderParameterBlock(reader);
+        else if (section == "post")
+            scene.postParameters = BuildShaderParameterBlock(reader);
+        else
+            std::cout << "BuildIntroScene warning: unrecognised section " + section + "\n";
+    }
+    if (nextSceneFollows)
+        *nextSceneFollows = atNextScene;
+    return scene;
+}
+
+bool BuildSceneFile(config& reader, IntroModel::IntroScene& scene)
+{
+    // BuildIntroScene stops right after the next [scene] header; that one is
+    // built next instead of looking for a further header.
+    bool found = false;
+    bool atScene = false;
+    while (atScene || reader.NextSection()) {
+        atScene = false;
+        if (reader.GetSection() != "scene")
+            continue;
+        scene = BuildIntroScene(reader, &atScene);
+        found = true;
+    }
+    return found;
+}
+
+IntroModel::ShaderParameterBlock BuildShaderParameterBlock(config& reader)
+{
+    IntroModel::ShaderParameterBlock block;
+    while (reader.NextParameter())
+        block.AddParameter(BuildShaderParameter(reader));
+    return block;
+}
+
+IntroModel::ShaderParameter BuildShaderParameter(config& reader)
+{
+    const std::string type = reader.GetTypeName();
+    const std::string name = reader.GetName();
+    int n = 1;
+    if (type == "float")
+        n = 1;
+    else if (type == "float2")
+        n = 2;
+    else if (type == "float3")
+        n = 3;
+    else if (type == "float4")
+        n = 4;
+    else
+        std::cout << "BuildShaderParameter warning: invalid type for cbuffer " + type + " at param " + name +
+                         ", reverting to float\n";
+
+    IntroModel::ShaderParameter parameter(name, n);
+    // Values are dealt to the components in turn: x0, y0, x1, y1, ...
+    int c = 0;
+    while (reader.NextValue()) {
+        parameter.GetCurve(c).AddKey(reader.GetFloat());
+        if (++c == n)
+            c = 0;
+    }
+    // An incomplete last group is filled with zeros.
+    while (c != 0) {
+        parameter.GetCurve(c).AddKey(0.0f);
+        if (++c == n)
+            c = 0;
+    }
+    return parameter;
+}
+
+std::string introscene(std::string fileName, IntroModel::ShaderParameterBlock block)
+{
+    if (fileName.empty()) {
+        std::cout << "introscene error: No filename was given.\n";
+        return std::string();
+    }
+    try {
+        std::string source = block.GenerateHlslCBuffer();
+        source += "\n";
+        source += g_fileCache.Get(fileName).GetText();
+        return source;
+    } catch (WinApi::WinApiException e) {
+        std::cout << "introscene error: exception while accessing " + fileName + e.message + "\n";
+        return std::string();
+    }
+}
+
+IntroModel::IntroScene& SceneLibrary::GetScene(std::string sceneFile)
+{
+    auto found = scenes.find(sceneFile);
+    if (found != scenes.end())
+        return found->second;
+    scenes.emplace(sceneFile, IntroModel::IntroScene());
+    return scenes.find(sceneFile)->second;
+}

@@ -1,0 +1,80 @@
+#pragma once
+// The scene file: its reading functions, the scene model with the generated
+// source of each shader, and the library that holds one model per scene file.
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "intro/shader_parameter.h"
+#include "rendering/shader.h"
+
+class config;
+
+namespace IntroModel {
+
+class IntroScene
+{
+public:
+    ShaderParameterBlock shaderParameters;
+    ShaderParameterBlock postParameters;
+    ShaderParameter blurSamples{"blurSamples", 2};
+    ShaderParameter blurSize{"blurSize", 2};
+    float length = 16.0f;
+    float timeSpeed = 1.0f;
+    float timeOffset = 1.0f;
+    std::int32_t timeUnit = 7000;
+    std::string shaderFile;
+    std::string postFile;
+    std::string shaderSource; // the generated source last compiled into sceneShader
+    std::string postSource;
+    Shader sceneShader;
+    Shader postShader;
+    // Include files that a failed compilation of each shader could not open;
+    // the shader is compiled again once one of them exists. Kept by UpdateFrom.
+    std::vector<std::string> shaderMissingIncludes;
+    std::vector<std::string> postMissingIncludes;
+
+    IntroScene() = default;
+
+    std::string BuildShaderSource() const;
+    std::string BuildPostSource() const;
+    // Poll the file in g_fileCache; true when its text was read now. Let the
+    // cache's WinApi::WinApiException pass for a file that cannot be opened.
+    bool ShaderFileChanged() const;
+    bool PostFileChanged() const;
+    void UpdateFrom(const IntroScene& other);
+    void EvaluateShaderParameters(float t, float* out) const;
+    void EvaluatePostParameters(float t, float* out) const;
+};
+
+} // namespace IntroModel
+
+// Each reader starts where the caller left the config reader: BuildIntroScene
+// just after a [scene] header, BuildShaderParameterBlock after a [shader] or
+// [post] header, BuildShaderParameter after an entry's "=".
+// BuildIntroScene stops after the header of the next [scene] section, if
+// any; nextSceneFollows then tells whether it did.
+IntroModel::IntroScene BuildIntroScene(config& reader, bool* nextSceneFollows = nullptr);
+IntroModel::ShaderParameterBlock BuildShaderParameterBlock(config& reader);
+// Builds every [scene] section of a whole scene file in order, from the
+// reader's start; the last one is the scene. False when there is none.
+bool BuildSceneFile(config& reader, IntroModel::IntroScene& scene);
+IntroModel::ShaderParameter BuildShaderParameter(config& reader);
+
+// The declaration of block, a line break and the cached text of fileName.
+// Empty (with an "introscene error: " line) when the name is empty or the
+// file cannot be opened.
+std::string introscene(std::string fileName, IntroModel::ShaderParameterBlock block);
+
+class SceneLibrary
+{
+public:
+    // The entry for the name, created with a new scene's values when absent.
+    // Entries never move or go away.
+    IntroModel::IntroScene& GetScene(std::string sceneFile);
+
+    std::map<std::string, IntroModel::IntroScene> scenes;
+};
+
+extern SceneLibrary g_sceneLibrary;

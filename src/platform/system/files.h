@@ -1,0 +1,55 @@
+#pragma once
+// Files through the few Win32-shaped calls the support library makes, on POSIX.
+// A HANDLE names an entry of this layer's own table (never reused, so a
+// closed or unknown handle fails cleanly instead of touching another file).
+// Failures set the last error (platform/system/errors.h) to the errno value.
+//
+// Not done: writing, creation dispositions other than OPEN_EXISTING, share
+// modes (POSIX has no mandatory sharing: the share flags are accepted and
+// ignored), security attributes, templates, overlapped reads, files of
+// 4 GiB or more. Only regular files open: a folder, a device or a pipe fails
+// as a missing file does.
+#include "platform/system/types.h"
+
+constexpr DWORD GENERIC_READ = 0x80000000u;
+constexpr DWORD FILE_SHARE_READ = 0x1u;
+constexpr DWORD FILE_SHARE_WRITE = 0x2u;
+constexpr DWORD OPEN_EXISTING = 3u;
+constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80u;
+constexpr DWORD FILE_BEGIN = 0u;
+constexpr DWORD INVALID_SET_FILE_POINTER = 0xFFFFFFFFu;
+constexpr DWORD INVALID_FILE_SIZE = 0xFFFFFFFFu;
+
+// 100-nanosecond units since 1601-01-01, split in two halves.
+struct FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+};
+
+// Opens an existing regular file for reading. Relative paths are taken
+// against the working directory at the time of the call.
+HANDLE CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode,
+                   void* securityAttributes, DWORD creationDisposition,
+                   DWORD flagsAndAttributes, HANDLE templateFile);
+// Reads up to bytesToRead bytes; fewer only at the end of the file or on error.
+BOOL ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead,
+              void* overlapped);
+// The last-write time is taken from the path the file was opened with, so it
+// shows a save that replaced the file (see platform::FileReplaced).
+BOOL GetFileTime(HANDLE file, FILETIME* creationTime, FILETIME* lastAccessTime,
+                 FILETIME* lastWriteTime);
+// Size of the open file: low 32 bits returned, high 32 bits in *fileSizeHigh.
+DWORD GetFileSize(HANDLE file, DWORD* fileSizeHigh);
+DWORD SetFilePointer(HANDLE file, LONG distanceToMove, LONG* distanceToMoveHigh,
+                     DWORD moveMethod);
+BOOL CloseHandle(HANDLE file);
+
+namespace platform {
+// True when the path the file was opened with now names another file than
+// the open one (an editor saved by writing a new file and renaming it over
+// the old). False when it names the same file or nothing at all.
+bool FileReplaced(HANDLE file);
+// Opens the handle's path again in place of the old file; on failure the old
+// file stays open and the last error is set.
+bool ReopenFile(HANDLE file);
+}  // namespace platform

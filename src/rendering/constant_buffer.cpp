@@ -1,0 +1,54 @@
+#include "rendering/constant_buffer.h"
+
+FloatConstantBuffer::FloatConstantBuffer(u32 count_) : data(nullptr), count(0), buffer(nullptr)
+{
+    count = (count_ + 3) / 4 * 4;
+    data = new float[count];
+    for (u32 i = 0; i < count; ++i)
+        data[i] = 31337.0f;  // what floats no parameter fills read as
+}
+
+FloatConstantBuffer::~FloatConstantBuffer()
+{
+    delete[] data;
+    data = nullptr;
+    Release();
+}
+
+void FloatConstantBuffer::Create(ID3D11Device* device)
+{
+    if (buffer)
+        return;
+    D3D11_BUFFER_DESC desc{};
+    desc.ByteWidth = count * 4;
+    desc.Usage = D3D11_USAGE_DYNAMIC;
+    desc.BindFlags = D3D11_BIND_CONSTANT_BUFFER;
+    desc.CPUAccessFlags = D3D11_CPU_ACCESS_WRITE;
+    desc.MiscFlags = 0;
+    desc.StructureByteStride = 0;
+    device->CreateBuffer(&desc, nullptr, &buffer);
+}
+
+void FloatConstantBuffer::Update(ID3D11DeviceContext* context)
+{
+    if (!buffer)
+        return;
+    D3D11_MAPPED_SUBRESOURCE mapped{};
+    if (FAILED(context->Map(buffer, 0, D3D11_MAP_WRITE_DISCARD, 0, &mapped)) || !mapped.pData)
+        return;
+    std::memcpy(mapped.pData, data, static_cast<std::size_t>(count) * 4);
+    context->Unmap(buffer, 0);
+}
+
+void FloatConstantBuffer::BindPS(ID3D11DeviceContext* context, u32 slot)
+{
+    context->PSSetConstantBuffers(slot, 1, &buffer);
+}
+
+void FloatConstantBuffer::Release()
+{
+    if (buffer) {
+        buffer->Release();
+        buffer = nullptr;
+    }
+}

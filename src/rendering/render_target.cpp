@@ -1,0 +1,260 @@
+#include "rendering/render_target.h"
+
+namespace {
+template <typename T>
+void ReleaseOnce(T*& object)
+{
+    if (object)
+        object->Release();
+    object = nullptr;
+}
+}  // namespace
+
+RenderTarget::RenderTarget()
+    : texture(nullptr),
+      renderTargetView(nullptr),
+      shaderResourceView(nullptr),
+      unorderedAccessView(nullptr),
+      width(0),
+      height(0),
+      mipLevels(0),
+      sampleCount(0),
+      format(0),
+      generateMips(false),
+      arraySize(1)
+{
+}
+
+void RenderTarget::Create(ID3D11Device* device, u32 width_, u32 height_, u32 format_, u32 mipLevels_,
+                          u32 sampleCount_, u32 sampleQuality, bool generateMips_, bool unorderedAccess,
+                          u32 arraySize_, bool hasInitialData, D3D11_SUBRESOURCE_DATA initialData)
+{
+    D3D11_TEXTURE2D_DESC desc{};
+    desc.Width = width_;
+    desc.Height = height_;
+    desc.MipLevels = mipLevels_;
+    desc.ArraySize = arraySize_;
+    desc.Format = static_cast<DXGI_FORMAT>(format_);
+    desc.SampleDesc.Count = sampleCount_;
+    desc.SampleDesc.Quality = sampleQuality;
+    desc.Usage = D3D11_USAGE_DEFAULT;
+    desc.BindFlags = D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE;
+    if (unorderedAccess)
+        desc.BindFlags |= D3D11_BIND_UNORDERED_ACCESS;
+    desc.CPUAccessFlags = 0;
+    desc.MiscFlags = generateMips_ && mipLevels_ > 1 ? static_cast<UINT>(D3D11_RESOURCE_MISC_GENERATE_MIPS) : 0u;
+
+    device->CreateTexture2D(&desc, hasInitialData ? &initialData : nullptr, &texture);
+    // A refused texture (a size of 0, say) has no views to make.
+    if (!texture)
+        return;
+
+    renderTargetViews.Clear();
+    for (u32 s = 0; s < arraySize_; ++s) {
+        D3D11_RENDER_TARGET_VIEW_DESC view{};
+        view.Format = static_cast<DXGI_FORMAT>(format_);
+        if (arraySize_ == 1) {
+            if (sampleCount_ > 1) {
+                view.ViewDimension = D3D11_RTV_DIMENSION_TEXTURE2DMS;
+            } else {
+                view.ViewDimension = D3D11_RTV_DIMENSION_TEXTURE2D;
+                view.Texture2D.MipSlice = 0;
+            }
+        } else if (sampleCount_ > 1) {
+            view.ViewDimension = D3D11_RTV_DIMENSION_TEXTURE2DMSARRAY;
+            view.Texture2DMSArray.FirstArraySlice = s;
+            view.Texture2DMSArray.ArraySize = 1;
+        } else {
+            view.ViewDimension = D3D11_RTV_DIMENSION_TEXTURE2DARRAY;
+            view.Texture2DArray.MipSlice = 0;
+            view.Texture2DArray.FirstArraySlice = s;
+            view.Texture2DArray.ArraySize = 1;
+        }
+        ID3D11RenderTargetView* rtv = nullptr;
+        device->CreateRenderTargetView(texture, &view, &rtv);
+        renderTargetViews.Add(rtv);
+    }
+    renderTargetView = renderTargetViews.Size() ? renderTargetViews[0] : nullptr;
+
+    device->CreateShaderResourceView(texture, nullptr, &shaderResourceView);
+
+    width = width_;
+    height = height_;
+    mipLevels = mipLevels_;
+    sampleCount = sampleCount_;
+    format = format_;
+    generateMips = generateMips_;
+    arraySize = arraySize_;
+
+    if (unorderedAccess)
+        device->CreateUnorderedAccessView(texture, nullptr, &unorderedAccessView);
+}
+
+// Every slice's view, then the shader view, the texture and the unordered
+// view; the fields are cleared so that a second call releases nothing.
+void RenderTarget::Release()
+{
+    for (u32 i = 0; i < renderTargetViews.Size(); ++i)
+        ReleaseOnce(renderTargetViews[i]);
+    renderTargetViews.Clear();
+    renderTargetView = nullptr;
+    ReleaseOnce(shaderResourceView);
+    ReleaseOnce(texture);
+    ReleaseOnce(unorderedAccessView);
+}
+
+DepthBuffer::DepthBuffer()
+    : texture(nullptr),
+      depthStencilView(nullptr),
+      shaderResourceView(nullptr),
+      width(0),
+      height(0),
+      sampleCount(0),
+      format(0),
+      arraySize(1)
+{
+}
+
+void DepthBuffer::Create(ID3D11Device* device, u32 width_, u32 height_, u32 format_, bool shaderResource,
+                         u32 sampleCount_, u32 sampleQuality, u32 arraySize_)
+{
+    UINT bindFlags = D3D11_BIND_DEPTH_STENCIL;
+    if (shaderResource)
+        bindFlags |= D3D11_BIND_SHADER_RESOURCE;
+
+    DXGI_FORMAT textureFormat = static_cast<DXGI_FORMAT>(format_);
+    if (shaderResource) {
+        if (format_ == DXGI_FORMAT_D16_UNORM)
+            textureFormat = DXGI_FORMAT_R16_TYPELESS;
+        else if (format_ == DXGI_FORMAT_D24_UNORM_S8_UINT)
+            textureFormat = DXGI_FORMAT_R24G8_TYPELESS;
+        else
+            textureFormat = DXGI_FORMAT_R32_TYPELESS;
+    }
+
+    D3D11_TEXTURE2D_DESC desc{};
+    desc.Width = width_;
+    desc.Height = height_;
+    desc.MipLevels = 1;
+    desc.ArraySize = arraySize_;
+    desc.Format = textureFormat;
+    desc.SampleDesc.Count = sampleCount_;
+    desc.SampleDesc.Quality = sampleQuality;
+    desc.Usage = D3D11_USAGE_DEFAULT;
+    desc.BindFlags = bindFlags;
+    desc.CPUAccessFlags = 0;
+    desc.MiscFlags = 0;
+    device->CreateTexture2D(&desc, nullptr, &texture);
+    if (!texture)
+        return;
+
+    depthStencilViews.Clear();
+    for (u32 s = 0; s < arraySize_; ++s) {
+        D3D11_DEPTH_STENCIL_VIEW_DESC view{};
+        view.Format = static_cast<DXGI_FORMAT>(format_);
+        view.Flags = 0;
+        if (arraySize_ == 1) {
+            if (sampleCount_ > 1) {
+                view.ViewDimension = D3D11_DSV_DIMENSION_TEXTURE2DMS;
+            } else {
+                view.ViewDimension = D3D11_DSV_DIMENSION_TEXTURE2D;
+                view.Texture2D.MipSlice = 0;
+            }
+        } else if (sampleCount_ > 1) {
+            view.ViewDimension = D3D11_DSV_DIMENSION_TEXTURE2DMSARRAY;
+            view.Texture2DMSArray.FirstArraySlice = s;
+            view.Texture2DMSArray.ArraySize = 1;
+        } else {
+            view.ViewDimension = D3D11_DSV_DIMENSION_TEXTURE2DARRAY;
+            view.Texture2DArray.MipSlice = 0;
+            view.Texture2DArray.FirstArraySlice = s;
+            view.Texture2DArray.ArraySize = 1;
+        }
+        ID3D11DepthStencilView* dsv = nullptr;
+        device->CreateDepthStencilView(texture, &view, &dsv);
+        depthStencilViews.Add(dsv);
+    }
+    depthStencilView = depthStencilViews.Size() ? depthStencilViews[0] : nullptr;
+
+    if (shaderResource) {
+        D3D11_SHADER_RESOURCE_VIEW_DESC view{};
+        if (format_ == DXGI_FORMAT_D16_UNORM)
+            view.Format = DXGI_FORMAT_R16_UNORM;
+        else if (format_ == DXGI_FORMAT_D24_UNORM_S8_UINT)
+            view.Format = DXGI_FORMAT_R24_UNORM_X8_TYPELESS;
+        else
+            view.Format = DXGI_FORMAT_R32_FLOAT;
+        if (arraySize_ == 1) {
+            if (sampleCount_ > 1) {
+                view.ViewDimension = D3D11_SRV_DIMENSION_TEXTURE2DMS;
+            } else {
+                view.ViewDimension = D3D11_SRV_DIMENSION_TEXTURE2D;
+                view.Texture2D.MostDetailedMip = 0;
+                view.Texture2D.MipLevels = 1;
+            }
+        } else if (sampleCount_ > 1) {
+            view.ViewDimension = D3D11_SRV_DIMENSION_TEXTURE2DMSARRAY;
+            view.Texture2DMSArray.FirstArraySlice = 0;
+            view.Texture2DMSArray.ArraySize = arraySize_;
+        } else {
+            view.ViewDimension = D3D11_SRV_DIMENSION_TEXTURE2DARRAY;
+            view.Texture2DArray.MostDetailedMip = 0;
+            view.Texture2DArray.MipLevels = 1;
+            view.Texture2DArray.FirstArraySlice = 0;
+            view.Texture2DArray.ArraySize = arraySize_;
+        }
+        device->CreateShaderResourceView(texture, &view, &shaderResourceView);
+    } else {
+        shaderResourceView = nullptr;
+    }
+
+    width = width_;
+    height = height_;
+    sampleCount = sampleCount_;
+    format = format_;
+    arraySize = arraySize_;
+}
+
+void DepthBuffer::Release()
+{
+    for (u32 i = 0; i < depthStencilViews.Size(); ++i)
+        ReleaseOnce(depthStencilViews[i]);
+    depthStencilViews.Clear();
+    depthStencilView = nullptr;
+    ReleaseOnce(shaderResourceView);
+    ReleaseOnce(texture);
+}
+
+void TypedBuffer::Create(ID3D11Device* device, u32 format_, u32 elementSize_, u32 count_)
+{
+    format = format_;
+    byteWidth = elementSize_ * count_;
+    elementSize = elementSize_;
+    count = count_;
+
+    D3D11_BUFFER_DESC desc{};
+    desc.ByteWidth = byteWidth;
+    desc.Usage = D3D11_USAGE_DEFAULT;
+    desc.BindFlags = D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_UNORDERED_ACCESS;
+    desc.CPUAccessFlags = 0;
+    desc.MiscFlags = 0;
+    desc.StructureByteStride = 0;
+    device->CreateBuffer(&desc, nullptr, &buffer);
+    if (!buffer)
+        return;
+
+    D3D11_SHADER_RESOURCE_VIEW_DESC srv{};
+    srv.Format = static_cast<DXGI_FORMAT>(format_);
+    srv.ViewDimension = D3D11_SRV_DIMENSION_BUFFER;
+    srv.Buffer.FirstElement = 0;
+    srv.Buffer.NumElements = count_;
+    device->CreateShaderResourceView(buffer, &srv, &shaderResourceView);
+
+    D3D11_UNORDERED_ACCESS_VIEW_DESC uav{};
+    uav.Format = static_cast<DXGI_FORMAT>(format_);
+    uav.ViewDimension = D3D11_UAV_DIMENSION_BUFFER;
+    uav.Buffer.FirstElement = 0;
+    uav.Buffer.NumElements = count_;
+    uav.Buffer.Flags = 0;
+    device->CreateUnorderedAccessView(buffer, &uav, &unorderedAccessView);
+}

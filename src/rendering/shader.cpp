@@ -1,0 +1,347 @@
+#include "rendering/shader.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "platform/system/debug_output.h"
+#include "rendering/simple_array.h"
+
+namespace {
+// Include files larger than this are refused rather than read.
+constexpr long kMaxIncludeBytes = 64L * 1024 * 1024;
+
+template <typename T>
+void Hold(T* object)
+{
+    if (object)
+        object->AddRef();
+}
+
+template <typename T>
+void Drop(T*& object)
+{
+    if (object)
+        object->Release();
+    object = nullptr;
+}
+
+// Stores a new object over an old one: the old reference goes, the new one
+// (already owned by the caller) stays.
+template <typename T>
+void Replace(T*& field, T* value)
+{
+    if (field)
+        field->Release();
+    field = value;
+}
+
+// A blob's text up to its first zero byte or its end.
+std::string BlobText(ID3DBlob* blob)
+{
+    if (!blob || !blob->GetBufferPointer())
+        return std::string();
+    const char* text = static_cast<const char*>(blob->GetBufferPointer());
+    const std::size_t size = blob->GetBufferSize();
+    const void* end = std::memchr(text, 0, size);
+    return std::string(text, end ? static_cast<const char*>(end) - text : size);
+}
+
+bool BlobContains(ID3DBlob* blob, const char* word)
+{
+    if (!blob || !blob->GetBufferPointer())
+        return false;
+    // Messages may lack a terminating zero; search within the blob's size.
+    const char* text = static_cast<const char*>(blob->GetBufferPointer());
+    const std::size_t size = blob->GetBufferSize();
+    const std::size_t length = std::strlen(word);
+    for (std::size_t i = 0; i + length <= size; ++i)
+        if (std::memcmp(text + i, word, length) == 0)
+            return true;
+    return false;
+}
+
+}  // namespace
+
+// The mask rows are tested in order: the highest set bit decides the count.
+DXGI_FORMAT InputElementFormat(BYTE mask, D3D_REGISTER_COMPONENT_TYPE type)
+{
+    int components;
+    if (mask == 1)
+        components = 1;
+    else if (mask <= 3)
+        components = 2;
+    else if (mask <= 7)
+        components = 3;
+    else
+        components = 4;
+    static const DXGI_FORMAT formats[4][3] = {
+        {DXGI_FORMAT_R32_UINT, DXGI_FORMAT_R32_SINT, DXGI_FORMAT_R32_FLOAT},
+        {DXGI_FORMAT_R32G32_UINT, DXGI_FORMAT_R32G32_SINT, DXGI_FORMAT_R32G32_FLOAT},
+        {DXGI_FORMAT_R32G32B32_UINT, DXGI_FORMAT_R32G32B32_SINT, DXGI_FORMAT_R32G32B32_FLOAT},
+        {DXGI_FORMAT_R32G32B32A32_UINT, DXGI_FORMAT_R32G32B32A32_SINT, DXGI_FORMAT_R32G32B32A32_FLOAT},
+    };
+    int column;
+    switch (type) {
+    case D3D_REGISTER_COMPONENT_UINT32:
+        column = 0;
+        break;
+    case D3D_REGISTER_COMPONENT_SINT32:
+        column = 1;
+        break;
+    default:
+        column = 2;  // float, and any type the table does not name
+        break;
+    }
+    return formats[components - 1][column];
+}
+
+HRESULT ShaderIncludeHandler::Open(D3D_INCLUDE_TYPE, LPCSTR fileName, LPCVOID, LPCVOID* data, UINT* bytes)
+{
+    auto cannotOpen = [fileName]() {
+        std::printf("shader include error: cannot open file %s\n", fileName ? fileName : "");
+        return E_FAIL;
+    };
+    if (!fileName || !data || !bytes)
+        return cannotOpen();
+
+    // Only a regular file: a folder opens but reads nothing sensible, and a
+    // FIFO or device would block or never end.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(std::filesystem::path(fileName), ec) || ec)
+        return cannotOpen();
+
+    FILE* file = std::fopen(fileName, "r");
+    if (!file)
+        return cannotOpen();
+
+    long length = -1;
+    if (std::fseek(file, 0, SEEK_END) == 0)
+        length = std::ftell(file);
+    if (length < 0 || length > kMaxIncludeBytes || std::fseek(file, 0, SEEK_SET) != 0) {
+        std::fclose(file);
+        return cannotOpen();
+    }
+
+    char* buffer = static_cast<char*>(std::malloc(static_cast<std::size_t>(length) + 1));
+    if (!buffer) {
+        std::fclose(file);
+        return cannotOpen();
+    }
+    const std::size_t read = std::fread(buffer, 1, static_cast<std::size_t>(length), file);
+    buffer[length] = '\0';
+    buffer[read] = '\0';
+    std::fclose(file);
+
+    // Text mode: a carriage return before a line feed is dropped.
+    std::size_t out = 0;
+    for (std::size_t in = 0; in < read; ++in) {
+        if (buffer[in] == '\r' && in + 1 < read && buffer[in + 1] == '\n')
+            continue;
+        buffer[out++] = buffer[in];
+    }
+    buffer[out] = '\0';
+
+    *data = buffer;
+    *bytes = static_cast<UINT>(std::strlen(buffer));  // up to the first zero byte
+    return S_OK;
+}
+
+HRESULT ShaderIncludeHandler::Close(LPCVOID data)
+{
+    std::free(const_cast<void*>(data));
+    return S_OK;
+}
+
+Shader::Shader()
+    : vertexShader(nullptr),
+      pixelShader(nullptr),
+      computeShader(nullptr),
+      code(nullptr),
+      device(nullptr),
+      inputLayout(nullptr),
+      errors(nullptr)
+{
+}
+
+Shader::Shader(ID3D11Device* device_) : Shader()
+{
+    device = device_;
+}
+
+Shader::Shader(const Shader& other)
+    : vertexShader(other.vertexShader),
+      pixelShader(other.pixelShader),
+      computeShader(other.computeShader),
+      code(other.code),
+      device(other.device),
+      inputLayout(other.inputLayout),
+      errors(other.errors)
+{
+    Hold(vertexShader);
+    Hold(pixelShader);
+    Hold(computeShader);
+    Hold(code);
+    Hold(inputLayout);
+    Hold(errors);
+}
+
+Shader& Shader::operator=(const Shader& other)
+{
+    if (this == &other)
+        return *this;
+    // Take the new references first: other may share objects with this.
+    Hold(other.vertexShader);
+    Hold(other.pixelShader);
+    Hold(other.computeShader);
+    Hold(other.code);
+    Hold(other.inputLayout);
+    Hold(other.errors);
+    ReleaseAll();
+    vertexShader = other.vertexShader;
+    pixelShader = other.pixelShader;
+    computeShader = other.computeShader;
+    code = other.code;
+    device = other.device;
+    inputLayout = other.inputLayout;
+    errors = other.errors;
+    return *this;
+}
+
+Shader::~Shader()
+{
+    ReleaseAll();
+}
+
+void Shader::ReleaseAll()
+{
+    Drop(vertexShader);
+    Drop(pixelShader);
+    Drop(computeShader);
+    Drop(code);
+    Drop(inputLayout);
+    Drop(errors);
+}
+
+// Profile by feature level, then D3DCompile into `code` and `errors`; the
+// compiler's result code is not consulted, the callers judge by the outputs.
+void Shader::Compile(const char* text, Stage stage, ID3DInclude* include)
+{
+    const bool level11 = device && device->GetFeatureLevel() >= D3D_FEATURE_LEVEL_11_0;
+    const char* entry = stage == Stage::Vertex ? "v" : stage == Stage::Pixel ? "p" : "c";
+    const char* profile;
+    switch (stage) {
+    case Stage::Vertex:
+        profile = level11 ? "vs_5_0" : "vs_4_0";
+        break;
+    case Stage::Pixel:
+        profile = level11 ? "ps_5_0" : "ps_4_0";
+        break;
+    default:
+        profile = level11 ? "cs_5_0" : "cs_4_0";
+        break;
+    }
+    ID3DBlob* newCode = nullptr;
+    ID3DBlob* newErrors = nullptr;
+    D3DCompile(text, text ? std::strlen(text) : 0, nullptr, nullptr, include, entry, profile, 0, 0, &newCode,
+               &newErrors);
+    Replace(code, newCode);
+    Replace(errors, newErrors);
+}
+
+bool Shader::CompileVertexShader(const char* text)
+{
+    if (!device)
+        return false;
+    Compile(text, Stage::Vertex, nullptr);
+    if (errors || !code) {
+        if (errors)
+            OutputDebugStringA(BlobText(errors).c_str());
+        Drop(errors);
+        return false;
+    }
+
+    ID3D11ShaderReflection* reflection = nullptr;
+    if (D3DReflect(code->GetBufferPointer(), code->GetBufferSize(), IID_ID3D11ShaderReflection,
+                   reinterpret_cast<void**>(&reflection)) != S_OK ||
+        !reflection)
+        return false;
+
+    D3D11_SHADER_DESC desc{};
+    reflection->GetDesc(&desc);
+    SimpleArray<D3D11_INPUT_ELEMENT_DESC> elements;
+    for (UINT i = 0; i < desc.InputParameters; ++i) {
+        D3D11_SIGNATURE_PARAMETER_DESC parameter{};
+        reflection->GetInputParameterDesc(i, &parameter);
+        D3D11_INPUT_ELEMENT_DESC element{};
+        element.SemanticName = parameter.SemanticName;
+        element.SemanticIndex = parameter.SemanticIndex;
+        element.Format = InputElementFormat(parameter.Mask, parameter.ComponentType);
+        element.InputSlot = 0;
+        element.AlignedByteOffset = D3D11_APPEND_ALIGNED_ELEMENT;
+        element.InputSlotClass = D3D11_INPUT_PER_VERTEX_DATA;
+        element.InstanceDataStepRate = 0;
+        elements.Add(element);
+    }
+
+    ID3D11InputLayout* layout = nullptr;
+    device->CreateInputLayout(&elements[0], elements.Size(), code->GetBufferPointer(), code->GetBufferSize(),
+                              &layout);
+    reflection->Release();  // after the layout: the semantic names point into it
+
+    ID3D11VertexShader* shader = nullptr;
+    device->CreateVertexShader(code->GetBufferPointer(), code->GetBufferSize(), nullptr, &shader);
+    if (!shader) {
+        Drop(layout);
+        return false;
+    }
+    Replace(inputLayout, layout);
+    Replace(vertexShader, shader);
+    return true;
+}
+
+bool Shader::CompilePixelShader(const char* text)
+{
+    ShaderIncludeHandler includeHandler;
+    Compile(text, Stage::Pixel, &includeHandler);
+    if (BlobContains(errors, "error")) {
+        std::printf("%s\n", BlobText(errors).c_str());
+        Drop(errors);
+        return false;
+    }
+    // No bytecode is a failure too; the previous pixel shader stays in use.
+    if (!code) {
+        Drop(errors);
+        return false;
+    }
+    ID3D11PixelShader* shader = nullptr;
+    if (device)
+        device->CreatePixelShader(code->GetBufferPointer(), code->GetBufferSize(), nullptr, &shader);
+    if (!shader) {
+        Drop(errors);
+        return false;
+    }
+    Replace(pixelShader, shader);
+    return true;
+}
+
+bool Shader::CompileComputeShader(const char* text)
+{
+    Compile(text, Stage::Compute, nullptr);
+    if (errors || !code) {
+        if (errors)
+            OutputDebugStringA(BlobText(errors).c_str());
+        Drop(errors);
+        return false;
+    }
+    ID3D11ComputeShader* shader = nullptr;
+    if (device)
+        device->CreateComputeShader(code->GetBufferPointer(), code->GetBufferSize(), nullptr, &shader);
+    if (!shader)
+        return false;
+    Replace(computeShader, shader);
+    return true;
+}

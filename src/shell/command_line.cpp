@@ -1,0 +1,69 @@
+#include "shell/command_line.h"
+
+#include <cstring>
+
+#include "platform/window/process.h"
+
+char** SplitCommandLine(const char* commandLine, int* count)
+{
+    std::size_t n = std::strlen(commandLine);
+    std::size_t tableSize = ((n + 2) / 2 + 1) * sizeof(char*);
+    char** words = static_cast<char**>(GlobalAlloc(GMEM_FIXED, tableSize + n + 2));
+    char* text = reinterpret_cast<char*>(words) + tableSize;
+
+    bool inQuotes = false;
+    bool inWord = false;
+    bool atWordStart = true;
+    int argc = 0;
+    std::size_t j = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        char c = commandLine[i];
+        if (inQuotes) {
+            if (c == '"')
+                inQuotes = false;
+            else
+                text[j++] = c;
+            continue;
+        }
+        switch (c) {
+        case '\t':
+        case '\n':
+        case '\r':
+        case ' ':
+            if (inWord) {
+                text[j++] = '\0';
+                inWord = false;
+            }
+            atWordStart = true;
+            break;
+        case '"':
+            inQuotes = true;
+            inWord = true;
+            if (atWordStart) {
+                words[argc++] = text + j;
+                atWordStart = false;
+            }
+            break;
+        default:
+            inWord = true;
+            if (atWordStart) {
+                words[argc++] = text + j;
+                atWordStart = false;
+            }
+            text[j++] = c;
+            break;
+        }
+    }
+    text[j] = '\0';
+    words[argc] = nullptr;
+    *count = argc;
+    return words;
+}
+
+std::string GetDirectoryOfPath(const std::string& path)
+{
+    std::size_t separator = path.find_last_of("/\\");
+    if (separator == std::string::npos)
+        return ".\\";
+    return path.substr(0, separator);
+}

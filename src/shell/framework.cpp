@@ -1,0 +1,168 @@
+#include "shell/framework.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "intro/solution.h"
+#include "music/music_player.h"
+#include "platform/system/clock.h"
+#include "platform/system/message_box.h"
+#include "platform/window/process.h"
+#include "platform/window/window.h"
+#include "rendering/camera.h"
+#include "rendering/render_context.h"
+#include "shell/command_line.h"
+#include "shell/render_window.h"
+#include "shell/settings.h"
+#include "shell/timeline.h"
+#include "shell/window_proc.h"
+#include "support/reloadable_file.h"
+
+namespace {
+
+std::string WithoutLineEnd(std::string text)
+{
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+
+// The intro path as it names the file from the folder we start in: it must
+// still name it once the working directory is the intro's folder.
+std::string ResolvedIntroPath(const std::string& introPath)
+{
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(introPath, error);
+    return error ? introPath : absolute.lexically_normal().string();
+}
+
+// A reload never ends the run: a file that cannot be opened is reported and
+// the intro keeps what it had.
+void LoadIntro(Solution& solution)
+{
+    try {
+        solution.Load();
+    } catch (const WinApi::WinApiException& e) {
+        std::printf("frameworkmain error: reload failed: %s\n", WithoutLineEnd(e.message).c_str());
+    }
+}
+
+[[noreturn]] void RunFrameLoop(RenderWindow& window, Solution& solution, FrameState& state)
+{
+    TimelineCalls calls{
+        [&solution] { LoadIntro(solution); },
+        [](DWORD position) { SeekMusic(position); },
+        [] { StopMusic(); },
+        [] { return static_cast<DWORD>(GetMusicPosition()); },
+    };
+    auto findSceneIndex = [&solution](DWORD position) { return solution.FindSceneIndex(position); };
+    auto timeInUnits = [&solution](DWORD position) { return solution.TimeInUnits(position); };
+
+    MSG message{};
+    for (;;) {
+        if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+            if (message.message == WM_QUIT)
+                break;
+            continue;
+        }
+
+        // The reload chord reads the desktop's keys, so it works from an editor.
+        if (GetAsyncKeyState(VK_LCONTROL) && GetAsyncKeyState('S')) {
+            Sleep(200);
+            LoadIntro(solution);
+        }
+        AdvanceTimeline(state, platform::Clock(), g_keyDown, g_keyPressed, calls);
+
+        window.BeginFrame(1.0f, 0.0f, 1.0f);
+        solution.Render(static_cast<DWORD>(state.position), window.GetRenderTargetView());
+        window.Present(g_settings.vsync != 0);
+
+        WriteStatusText(state.statusText, sizeof state.statusText, state.position, findSceneIndex, timeInUnits);
+        window.ShowFps(state.statusText);
+        std::memset(g_keyPressed, 0, sizeof g_keyPressed);
+    }
+    StopMusic();
+    ExitProcess(static_cast<UINT>(message.wParam));
+}
+
+}  // namespace
+
+int frameworkmain(HINSTANCE, HINSTANCE, char* commandLine, int)
+{
+    // 1. The command line: the first word is the intro.
+    int wordCount = 0;
+    char** words = SplitCommandLine(commandLine ? commandLine : "", &wordCount);
+    if (wordCount < 1) {
+        std::fprintf(stderr, "usage: quorvelan <intro file>\n");
+        return 1;
+    }
+    std::string introPath = words[0];
+    std::string introFile = ResolvedIntroPath(introPath);
+
+    // 2. The intro's folder becomes the working directory.
+    if (!SetCurrentDirectoryA(GetDirectoryOfPath(introPath).c_str()))
+        std::printf("error: failed to set working directory");
+
+    // 3. The console is our terminal, unbuffered.
+    AllocConsole();
+    std::fflush(stdout);
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    std::setvbuf(stdin, nullptr, _IONBF, 0);
+
+    // 4, 5. The settings.
+    g_settings.hInstance = GetModuleHandleA(nullptr);
+    StartupValues startup;
+    ReadStartupSettings(g_settings, startup);
+
+    // Without its intro file the player has nothing to show.
+    try {
+        g_fileCache.Get(introFile);
+    } catch (const WinApi::WinApiException& e) {
+        std::printf("frameworkmain error: cannot open the intro file %s: %s\n", introPath.c_str(),
+                    WithoutLineEnd(e.message).c_str());
+        return 1;
+    }
+
+    // 6. The console window.
+    SetWindowPos(GetConsoleWindow(), HWND_TOP, startup.consoleX, startup.consoleY, startup.consoleWidth,
+                 startup.consoleHeight, 0);
+
+    // 7. The window.
+    RenderWindow window;
+    if (!window.Create(g_settings.hInstance, "Quorvelan", g_settings.windowed != 1,
+                       static_cast<UINT>(g_settings.width), static_cast<UINT>(g_settings.height), startup.windowX,
+                       startup.windowY)) {
+        MessageBoxA(nullptr, "Failed to create window!", "Error", MB_OK);
+        return 1;
+    }
+
+    // 8, 9. The render context and the intro.
+    g_renderContext.Set(window.GetDevice(), window.GetContext());
+    Solution solution(introFile.c_str(), window.GetDevice(), window.GetContext(),
+                      static_cast<UINT>(g_settings.width), static_cast<UINT>(g_settings.height));
+    LoadIntro(solution);
+
+    // 10. The song.
+    if (g_settings.music == 1) {
+        OpenMusic();
+        PlayMusic();
+    }
+
+    // 11. The camera.
+    g_camera = new Camera;
+    g_camera->SetPosition(0.0f, 0.0f, -5.0f);
+    g_camera->RebuildView();
+
+    // 12. The frame state, then the loop, which ends the process.
+    FrameState state;
+    state.musicSync = false;
+    state.running = startup.startWhenLoaded;
+    state.previousClock = state.currentClock = platform::Clock();
+    state.position = static_cast<int>(solution.GetTimeDelay());
+    RunFrameLoop(window, solution, state);
+}

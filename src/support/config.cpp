@@ -1,0 +1,234 @@
+#include "support/config.h"
+
+#include <locale.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <iostream>
+
+namespace {
+
+// atoi in the C locale, saturated to the int range instead of overflowing.
+int ParseInt(const std::string& value)
+{
+    const char* p = value.c_str();
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) {
+        ++p;
+    }
+    bool negative = false;
+    if (*p == '+' || *p == '-') {
+        negative = *p == '-';
+        ++p;
+    }
+    std::int64_t magnitude = 0;
+    const std::int64_t limit = negative ? -static_cast<std::int64_t>(INT_MIN) : INT_MAX;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        magnitude = magnitude * 10 + (*p - '0');
+        if (magnitude >= limit) {
+            magnitude = limit;
+        }
+    }
+    return static_cast<int>(negative ? -magnitude : magnitude);
+}
+
+// atof in the C locale: a decimal point is a full stop whatever the user's
+// locale says.
+double ParseDouble(const std::string& value)
+{
+    static locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    if (cLocale == static_cast<locale_t>(0)) {
+        return std::strtod(value.c_str(), nullptr);
+    }
+    return strtod_l(value.c_str(), nullptr, cLocale);
+}
+
+}  // namespace
+
+bool IsIdentifierChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+bool IsSpace(char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r'; }
+
+std::string UnquoteString(const std::string& quoted)
+{
+    std::string result;
+    for (std::size_t i = 1; i < quoted.size() && quoted[i] != '"'; ++i) {
+        result += quoted[i];
+    }
+    return result;
+}
+
+config::config(const std::string& minified) : pos(0), length(0), cur(0)
+{
+    text = minified;
+    // Longer texts are not read: the cursor is an int.
+    length = text.size() > static_cast<std::size_t>(INT_MAX - 1) ? INT_MAX - 1
+                                                                 : static_cast<int>(text.size());
+    Restart();
+}
+
+config::~config() = default;
+
+void config::Restart()
+{
+    pos = 1;
+    cur = length > 0 ? text[0] : 0;
+    section.clear();
+    name.clear();
+    typeName.clear();
+    value.clear();
+}
+
+void config::Advance()
+{
+    if (UsedUp()) {
+        return;
+    }
+    cur = pos < length ? text[static_cast<std::size_t>(pos)] : 0;
+    ++pos;
+}
+
+void config::SkipSpace()
+{
+    while (!UsedUp() && IsSpace(cur)) {
+        Advance();
+    }
+}
+
+bool config::NextSection()
+{
+    section.clear();
+    name.clear();
+    typeName.clear();
+    value.clear();
+    while (!UsedUp() && cur != '[') {
+        Advance();
+    }
+    if (!UsedUp()) {
+        Advance();
+    }
+    if (UsedUp()) {
+        return false;
+    }
+    while (!UsedUp() && cur != ']') {
+        section += cur;
+        Advance();
+    }
+    if (!UsedUp() && cur == ']') {
+        return true;
+    }
+    std::cout << "config warning: [ is not closed and reached end of file\n";
+    return false;
+}
+
+bool config::NextParameter()
+{
+    name.clear();
+    typeName.clear();
+    value.clear();
+    while (!UsedUp() && cur != '[' && !IsIdentifierChar(cur)) {
+        Advance();
+    }
+    if (UsedUp() || cur == '[') {
+        return false;
+    }
+    while (!UsedUp() && IsIdentifierChar(cur)) {
+        typeName += cur;
+        Advance();
+    }
+    SkipSpace();
+    if (UsedUp()) {
+        std::cout << "config warning: unexpected end of file near " << typeName << " in [" << section
+                  << "]\n";
+        return false;
+    }
+    if (IsIdentifierChar(cur)) {
+        while (!UsedUp() && IsIdentifierChar(cur)) {
+            name += cur;
+            Advance();
+        }
+        SkipSpace();
+        if (UsedUp()) {
+            std::cout << "config warning: unexpected end of file near " << typeName << " " << name
+                      << " in [" << section << "]\n";
+            return false;
+        }
+    } else {
+        std::cout << "config warning: you forgot typename or parameter name for " << typeName
+                  << " in [" << section << "]\n";
+        name = std::move(typeName);
+        typeName.clear();
+    }
+    if (cur == '=') {
+        Advance();
+        return true;
+    }
+    std::cout << "config warning: unexpected char " << cur << " after " << typeName << " " << name
+              << " in [" << section << "]\n";
+    while (!UsedUp() && cur != ';' && cur != '[') {
+        Advance();
+    }
+    return false;
+}
+
+bool config::NextValue()
+{
+    value.clear();
+    if (cur == ';' || cur == '[') {
+        return false;
+    }
+    SkipSpace();
+    if (UsedUp()) {
+        std::cout << "config warning: unexpected end of file after " << typeName << " " << name
+                  << " in [" << section << "]\n";
+        return false;
+    }
+    if (cur == ';' || cur == '[') {
+        return false;
+    }
+    if (cur == '"') {
+        value += cur;
+        Advance();
+        while (!UsedUp() && cur != '"') {
+            value += cur;
+            Advance();
+        }
+        if (!UsedUp()) {
+            value += cur;
+            Advance();
+            return true;
+        }
+        std::cout << "config warning: unexpected end of file after " << typeName << " " << name
+                  << " in [" << section << "]\n";
+        return true;
+    }
+    while (!UsedUp() && !IsSpace(cur) && cur != ';' && cur != '[') {
+        value += cur;
+        Advance();
+    }
+    if (UsedUp()) {
+        std::cout << "config warning: unexpected end of file after " << typeName << " " << name
+                  << " in [" << section << "]\n";
+    }
+    return true;
+}
+
+int config::GetInt() const { return ParseInt(value); }
+
+float config::GetFloat() const { return static_cast<float>(ParseDouble(value)); }
+
+bool config::GetBool() const
+{
+    if (value == "true") {
+        return true;
+    }
+    if (value == "false") {
+        return false;
+    }
+    return ParseInt(value) != 0;
+}
+
+std::string config::GetString() const { return UnquoteString(value); }

@@ -1,0 +1,190 @@
+#include "support/reloadable_file.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "platform/system/errors.h"
+#include "platform/system/files.h"
+
+ReloadableTextFileCache g_fileCache;
+
+namespace WinApi {
+
+ReloadableFile::ReloadableFile(const std::string& path)
+    : file(nullptr), lastWriteTime(0), path(path), hasLastWriteTime(false)
+{
+    file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        file = nullptr;
+        // The system's reason alone does not say which of many files failed.
+        std::string reason = GetLastErrorString();
+        throw WinApiException(path + ": " + reason);
+    }
+}
+
+ReloadableFile::ReloadableFile(ReloadableFile&& other) noexcept
+    : file(other.file),
+      lastWriteTime(other.lastWriteTime),
+      path(other.path),
+      hasLastWriteTime(other.hasLastWriteTime)
+{
+    other.file = nullptr;
+}
+
+ReloadableFile& ReloadableFile::operator=(ReloadableFile&& other) noexcept
+{
+    if (this == &other) {
+        return *this;
+    }
+    if (file != nullptr) {
+        CloseHandle(file);
+    }
+    file = other.file;
+    other.file = nullptr;
+    path = other.path;
+    lastWriteTime = other.lastWriteTime;
+    hasLastWriteTime = other.hasLastWriteTime;
+    return *this;
+}
+
+ReloadableFile::~ReloadableFile()
+{
+    if (file != nullptr) {
+        CloseHandle(file);
+    }
+}
+
+bool ReloadableFile::QueryLastWriteTime(std::uint64_t& time) const
+{
+    FILETIME writeTime{};
+    if (file == nullptr || !GetFileTime(file, nullptr, nullptr, &writeTime)) {
+        return false;
+    }
+    time = (static_cast<std::uint64_t>(writeTime.dwHighDateTime) << 32) | writeTime.dwLowDateTime;
+    return true;
+}
+
+std::uint64_t ReloadableFile::GetLastWriteTime() const
+{
+    std::uint64_t time = 0;
+    QueryLastWriteTime(time);
+    return time;
+}
+
+// An editor that saves by writing a new file and renaming it over the old one
+// leaves our descriptor on the old file: follow the path to the new one, which
+// then counts as never read. While it cannot be opened the old file stays and
+// this returns false.
+bool ReloadableFile::FollowReplacement()
+{
+    if (file == nullptr || !platform::FileReplaced(file)) {
+        return true;
+    }
+    if (!platform::ReopenFile(file)) {
+        return false;
+    }
+    hasLastWriteTime = false;
+    return true;
+}
+
+bool ReloadableFile::Update()
+{
+    std::uint64_t current = 0;
+    // The path names nothing readable just now (mid-save): keep what was read.
+    if (!FollowReplacement() || !QueryLastWriteTime(current)) {
+        return false;
+    }
+    if (hasLastWriteTime && lastWriteTime == current) {
+        return false;
+    }
+    std::printf("reading file %s\n", path.c_str());
+    if (!Read()) {
+        // Nothing recorded, so the next Update tries again.
+        hasLastWriteTime = false;
+        return false;
+    }
+    lastWriteTime = current;
+    hasLastWriteTime = true;
+    return true;
+}
+
+void ReloadableFile::Reload()
+{
+    FollowReplacement();
+    std::uint64_t current = 0;
+    bool known = QueryLastWriteTime(current);
+    std::printf("reading file %s\n", path.c_str());
+    if (Read() && known) {
+        lastWriteTime = current;
+        hasLastWriteTime = true;
+    } else {
+        hasLastWriteTime = false;
+    }
+}
+
+bool ReloadableFile::HasChanged() const
+{
+    if (file != nullptr && platform::FileReplaced(file)) {
+        return true;
+    }
+    std::uint64_t current = 0;
+    if (!QueryLastWriteTime(current)) {
+        return false;
+    }
+    return !hasLastWriteTime || lastWriteTime != current;
+}
+
+ReloadableTextFile::ReloadableTextFile(const std::string& path) : ReloadableFile(path) {}
+
+ReloadableTextFile::ReloadableTextFile(ReloadableTextFile&& other) noexcept
+    : ReloadableFile(std::move(other)), text(std::move(other.text))
+{
+}
+
+ReloadableTextFile& ReloadableTextFile::operator=(ReloadableTextFile&& other) noexcept
+{
+    ReloadableFile::operator=(std::move(other));
+    text = std::move(other.text);
+    return *this;
+}
+
+ReloadableTextFile::~ReloadableTextFile() = default;
+
+bool ReloadableTextFile::Read()
+{
+    DWORD size = GetFileSize(file, nullptr);
+    if (size == INVALID_FILE_SIZE) {
+        size = 0;
+    }
+    if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) {
+        return false;
+    }
+    // Read into a fresh string so that a failed read leaves the old text.
+    std::string content;
+    content.reserve(size);
+    char buffer[4096];
+    DWORD bytesRead = 0;
+    do {
+        bytesRead = 0;
+        if (!ReadFile(file, buffer, sizeof buffer, &bytesRead, nullptr)) {
+            return false;
+        }
+        content.append(buffer, bytesRead);
+    } while (bytesRead == sizeof buffer);
+    text = std::move(content);
+    return true;
+}
+
+}  // namespace WinApi
+
+WinApi::ReloadableTextFile& ReloadableTextFileCache::Get(std::string path)
+{
+    auto found = files.find(path);
+    if (found != files.end()) {
+        return found->second;
+    }
+    WinApi::ReloadableTextFile opened(path);
+    files.emplace(path, std::move(opened));
+    return files.find(path)->second;
+}

@@ -1,0 +1,97 @@
+// The config reader on arbitrary bytes, raw and minified, driven through the
+// calling patterns of the system's readers and every getter. Checks that the
+// cursor stays inside the text and moves on every successful step, and that
+// getters leave it where it was.
+#include <cstddef>
+#include <cstdint>
+#include <iostream>
+#include <streambuf>
+#include <string>
+
+#include "support/config.h"
+#include "support/minify.h"
+
+namespace {
+
+// The parser's warnings would only slow the fuzzer down.
+class NullBuffer : public std::streambuf {
+protected:
+    int overflow(int c) override { return c; }
+    std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+};
+
+void Check(bool condition)
+{
+    if (!condition) {
+        __builtin_trap();
+    }
+}
+
+void UseEveryGetter(const config& c)
+{
+    const int pos = c.pos;
+    volatile int i = c.GetInt();
+    volatile float f = c.GetFloat();
+    volatile bool b = c.GetBool();
+    const std::string s = c.GetString();
+    (void)i;
+    (void)f;
+    (void)b;
+    Check(s.size() + 1 <= c.GetValue().size() || c.GetValue().empty());
+    Check(c.GetSection().size() <= c.text.size());
+    Check(c.GetName().size() <= c.text.size() && c.GetTypeName().size() <= c.text.size());
+    Check(c.pos == pos);
+}
+
+// maxValues < 0: every value; otherwise at most that many per parameter
+// (a reader of scalars), which leaves the rest for the next header.
+void Drive(const std::string& text, int maxValues)
+{
+    config c(text);
+    Check(c.length == static_cast<int>(text.size()));
+    while (true) {
+        const int beforeSection = c.pos;
+        if (!c.NextSection()) {
+            break;
+        }
+        Check(c.pos > beforeSection && c.pos <= c.length + 1);
+        while (true) {
+            const int beforeParameter = c.pos;
+            if (!c.NextParameter()) {
+                break;
+            }
+            Check(c.pos > beforeParameter && c.pos <= c.length + 1);
+            UseEveryGetter(c);
+            for (int n = 0; maxValues < 0 || n < maxValues; ++n) {
+                const int beforeValue = c.pos;
+                if (!c.NextValue()) {
+                    break;
+                }
+                Check(c.pos > beforeValue && c.pos <= c.length + 1);
+                Check(!c.GetValue().empty());
+                UseEveryGetter(c);
+            }
+        }
+        Check(c.pos <= c.length + 1);
+    }
+    Check(c.pos <= c.length + 1);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    // Never destroyed: std::cout may still be flushed after static destructors.
+    static NullBuffer* const nullBuffer = new NullBuffer;
+    static std::streambuf* const unused = std::cout.rdbuf(nullBuffer);
+    (void)unused;
+
+    const std::string raw(reinterpret_cast<const char*>(data), size);
+    const std::string minified = MinifyText(raw);
+    for (const std::string* text : {&raw, &minified}) {
+        Drive(*text, -1);
+        Drive(*text, 1);
+        Drive(*text, 0);
+    }
+    return 0;
+}

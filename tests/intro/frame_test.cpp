@@ -1,0 +1,364 @@
+// Frames drawn headless and read back: what each pass of a frame sees.
+#include "intro/solution.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "intro_files.h"
+#include "test_device.h"
+
+namespace {
+
+constexpr std::uint32_t kWidth = 32, kHeight = 16;
+using Pixel = std::array<float, 4>;
+
+// A float target of the test's size that a frame is drawn into and read from.
+class FrameTarget
+{
+public:
+    FrameTarget()
+    {
+        D3D11_TEXTURE2D_DESC desc{};
+        desc.Width = kWidth;
+        desc.Height = kHeight;
+        desc.MipLevels = 1;
+        desc.ArraySize = 1;
+        desc.Format = DXGI_FORMAT_R32G32B32A32_FLOAT;
+        desc.SampleDesc.Count = 1;
+        desc.Usage = D3D11_USAGE_DEFAULT;
+        desc.BindFlags = D3D11_BIND_RENDER_TARGET;
+        Gfx().device->CreateTexture2D(&desc, nullptr, &texture);
+        Gfx().device->CreateRenderTargetView(texture, nullptr, &view);
+        desc.Usage = D3D11_USAGE_STAGING;
+        desc.BindFlags = 0;
+        desc.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
+        Gfx().device->CreateTexture2D(&desc, nullptr, &staging);
+    }
+    ~FrameTarget()
+    {
+        for (IUnknown* object : std::initializer_list<IUnknown*>{view, texture, staging})
+            if (object)
+                object->Release();
+    }
+
+    // Clears to magenta as the frame loop does, then draws the position.
+    void Draw(Solution& solution, std::uint32_t position)
+    {
+        const float magenta[4] = {1, 0, 1, 1};
+        Gfx().context->ClearRenderTargetView(view, magenta);
+        solution.Render(position, view);
+        Gfx().context->CopyResource(staging, texture);
+        D3D11_MAPPED_SUBRESOURCE mapped{};
+        pixels.assign(kWidth * kHeight, Pixel{});
+        if (SUCCEEDED(Gfx().context->Map(staging, 0, D3D11_MAP_READ, 0, &mapped))) {
+            for (std::uint32_t y = 0; y < kHeight; ++y)
+                std::memcpy(&pixels[y * kWidth], static_cast<const char*>(mapped.pData) + y * mapped.RowPitch,
+                            kWidth * sizeof(Pixel));
+            Gfx().context->Unmap(staging, 0);
+        }
+    }
+
+    Pixel At(std::uint32_t x, std::uint32_t y) const { return pixels[y * kWidth + x]; }
+    Pixel Centre() const { return At(kWidth / 2, kHeight / 2); }
+
+    std::vector<Pixel> pixels;
+
+private:
+    ID3D11Texture2D* texture = nullptr;
+    ID3D11Texture2D* staging = nullptr;
+    ID3D11RenderTargetView* view = nullptr;
+};
+
+void ExpectPixel(const Pixel& actual, const Pixel& expected, float tolerance, const std::string& what)
+{
+    for (int c = 0; c < 4; ++c)
+        EXPECT_NEAR(actual[c], expected[c], tolerance) << what << ", channel " << c;
+}
+
+const char* kCommon = R"(
+struct VSOutput { float4 PositionCS : SV_POSITION; float2 TexCoord : texcoord0; };
+cbuffer FrameParams : register(b1) { float4 values; float4x4 transform; float frameTime; };
+cbuffer params : register(b2) { float2 blursamples; float2 blursize; };
+Texture2D SceneImage : register(t0);
+Texture2D BlurredImage : register(t1);
+SamplerState PointSampler : register(s0);
+)";
+
+std::string Hlsl(const std::string& body)
+{
+    return kCommon + body;
+}
+
+// The declaration of a section without parameters is an empty cbuffer, which
+// HLSL accepts; the platform's compiler may not yet.
+bool EmptyDeclarationCompiles()
+{
+    static const bool compiles = [] {
+        Shader probe(Gfx().device);
+        bool ok = false;
+        Captured([&] {
+            ok = probe.CompilePixelShader(
+                "cbuffer vars : register(b3) {  }\n\nfloat4 p(float4 position : SV_POSITION) : SV_TARGET { return 1; }\n");
+        });
+        return ok;
+    }();
+    return compiles;
+}
+
+class FrameTest : public testing::Test
+{
+protected:
+    void SetUp() override { SKIP_WITHOUT_DEVICE(); }
+
+    Solution Make() { return Solution(folder.Path("intro.quointro").c_str(), Gfx().device, Gfx().context, kWidth, kHeight); }
+
+    // One entry of the given scene file text; shader and post file names in
+    // the scene text are given relative to the folder.
+    void WriteIntro(const std::string& body) { folder.Write("intro.quointro", body); }
+    std::string Quoted(const std::string& name) { return "\"" + folder.Path(name) + "\""; }
+
+    std::string LoadLog(Solution& s)
+    {
+        return Captured([&] { s.Load(); });
+    }
+
+    ScratchFolder folder;
+};
+
+} // namespace
+
+TEST_F(FrameTest, ScenePassSeesItsVarsAndFrameTime)
+{
+    // timeUnit 4410 and length 10: one second, 44100 samples.
+    WriteIntro("[intro] int timeUnit = 4410; int timeDelay = 1000;"
+               "[scene] string sceneFile = " + Quoted("s.quoscene") + "; int length = 10; float timeSpeed = 2; float timeOffset = 0.25;");
+    folder.Write("s.quoscene", "[scene] string shaderFile = " + Quoted("scene.hlsl") + "; string postFile = " +
+                                   Quoted("post.hlsl") + "; float2 blurSamples = 1 1; float2 blurSize = 1 1;"
+                                   "[shader] float sceneTime = 0 1; float2 pair = 0.5 0.75;"
+                                   "[post] float unusedByTheShader = 1;");
+    // The curve 0 1 is the scene time itself.
+    folder.Write("scene.hlsl", Hlsl("float4 p(VSOutput i) : SV_TARGET { return float4(sceneTime, pair.y, frameTime, pair.x); }"));
+    folder.Write("post.hlsl", Hlsl("float4 p(VSOutput i) : SV_TARGET { return SceneImage.Sample(PointSampler, i.TexCoord); }"));
+    Solution s = Make();
+    const std::string log = LoadLog(s);
+    EXPECT_EQ(log.find("error"), std::string::npos) << log;
+    FrameTarget frame;
+
+    struct Case
+    {
+        std::uint32_t position;
+        Pixel expected;
+    } cases[] = {
+        // sceneTime = progress * 2 + 0.25; frameTime = seconds * 2 + 10 * 0.25
+        {1000, {0.25f, 0.75f, 2.5f, 0.5f}},
+        {1000 + 22050, {1.25f, 0.75f, 3.5f, 0.5f}},
+        {1000 + 11025, {0.75f, 0.75f, 3.0f, 0.5f}},
+    };
+    for (const Case& c : cases) {
+        frame.Draw(s, c.position);
+        ExpectPixel(frame.Centre(), c.expected, 2e-3f, "position " + std::to_string(c.position));
+        ExpectPixel(frame.At(0, 0), c.expected, 2e-3f, "corner at " + std::to_string(c.position));
+    }
+}
+
+TEST_F(FrameTest, PostPassSeesItsOwnVarsZerosAtB1AndTheBlurParameters)
+{
+    WriteIntro("[scene] string sceneFile = " + Quoted("s.quoscene") + ";");
+    folder.Write("s.quoscene", "[scene] string shaderFile = " + Quoted("scene.hlsl") + "; string postFile = " +
+                                   Quoted("post.hlsl") + "; float2 blurSamples = 3 3; float2 blurSize = 1 2;"
+                                   "[shader] float4 sceneValue = 9 9 9 9;"
+                                   "[post] float first = 0.25; float2 second = 0.5 0.75;");
+    folder.Write("scene.hlsl", Hlsl("float4 p(VSOutput i) : SV_TARGET { return sceneValue; }"));
+    folder.Write("post.hlsl", Hlsl("float4 p(VSOutput i) : SV_TARGET {"
+                                   " return float4(first + second.x, second.y, frameTime + abs(values.x) + abs(transform[1][2]),"
+                                   " blursamples.x + blursize.y); }"));
+    Solution s = Make();
+    const std::string log = LoadLog(s);
+    EXPECT_EQ(log.find("error"), std::string::npos) << log;
+    FrameTarget frame;
+    frame.Draw(s, 44100); // one second in: the scene pass's frameTime is 1
+    ExpectPixel(frame.Centre(), {0.75f, 0.75f, 0.0f, 5.0f}, 1e-4f, "post pass");
+}
+
+TEST_F(FrameTest, EmptyPostSectionShowsSceneAndBlurAddedAndOutsideStaysMagenta)
+{
+    WriteIntro("[intro] int timeDelay = 500; [scene] string sceneFile = " + Quoted("s.quoscene") + "; int length = 4;");
+    folder.Write("s.quoscene", "[scene] string shaderFile = " + Quoted("scene.hlsl") + "; string postFile = " +
+                                   Quoted("post.hlsl") + "; float2 blurSamples = 2 2; float2 blurSize = 1 1;"
+                                   "[shader] float level = 0.25;"
+                                   "[post]");
+    folder.Write("scene.hlsl", Hlsl("float4 p(VSOutput i) : SV_TARGET { return float4(level, level * 2, 0, 1); }"));
+    // Compiled but not drawn: its output would be green.
+    folder.Write("post.hlsl", Hlsl("float4 p(VSOutput i) : SV_TARGET { return float4(0, 1, 0, 1); }"));
+    Solution s = Make();
+    const std::string log = LoadLog(s);
+    EXPECT_NE(log.find("compiling " + folder.Path("post.hlsl")), std::string::npos);
+    if (EmptyDeclarationCompiles()) {
+        EXPECT_EQ(log.find("error"), std::string::npos) << log;
+    }
+    FrameTarget frame;
+
+    frame.Draw(s, 500);
+    // A flat image blurs to itself: scene + blur = twice the scene.
+    ExpectPixel(frame.Centre(), {0.5f, 1.0f, 0.0f, 2.0f}, 2e-3f, "add pass");
+
+    const std::uint32_t end = 500 + 4 * 11025;
+    for (std::uint32_t outside : {0u, 499u, end, end + 1, 0xFFFFFFFFu}) {
+        frame.Draw(s, outside);
+        for (const Pixel& p : frame.pixels) {
+            ExpectPixel(p, {1, 0, 1, 1}, 0.0f, "position " + std::to_string(outside));
+            if (HasFailure())
+                return;
+        }
+    }
+}
+
+TEST_F(FrameTest, SceneWithoutShaderParametersIsDrawnWithoutVars)
+{
+    if (!EmptyDeclarationCompiles())
+        GTEST_SKIP() << "the platform's compiler rejects the empty cbuffer of a section without parameters";
+    WriteIntro("[scene] string sceneFile = " + Quoted("s.quoscene") + ";");
+    folder.Write("s.quoscene", "[scene] string shaderFile = " + Quoted("scene.hlsl") + "; string postFile = " +
+                                   Quoted("post.hlsl") + "; float2 blurSamples = 1 1; float2 blurSize = 1 1;"
+                                   "[post] float gain = 0.5;");
+    folder.Write("scene.hlsl", Hlsl("float4 p(VSOutput i) : SV_TARGET { return float4(0.25, 0.5, frameTime, 1); }"));
+    folder.Write("post.hlsl", Hlsl("float4 p(VSOutput i) : SV_TARGET {"
+                                   " return (SceneImage.Sample(PointSampler, i.TexCoord) + BlurredImage.Sample(PointSampler, i.TexCoord)) * gain; }"));
+    Solution s = Make();
+    const std::string log = LoadLog(s);
+    EXPECT_EQ(log.find("error"), std::string::npos) << log;
+    FrameTarget frame;
+    frame.Draw(s, 0);
+    ExpectPixel(frame.Centre(), {0.25f, 0.5f, 0.0f, 1.0f}, 1e-3f, "scene, blur and post");
+}
+
+TEST_F(FrameTest, NonFiniteTimeSpeedsDrawNaNParameters)
+{
+    WriteIntro("[scene] string sceneFile = " + Quoted("s.quoscene") + "; float timeSpeed = inf;"
+               "[scene] string sceneFile = " + Quoted("s.quoscene") + "; float timeSpeed = nan;"
+               "[scene] string sceneFile = " + Quoted("s.quoscene") + "; float timeSpeed = -inf;");
+    folder.Write("s.quoscene", "[scene] string shaderFile = " + Quoted("scene.hlsl") + "; string postFile = " +
+                                   Quoted("post.hlsl") + "; float2 blurSamples = 1 1; float2 blurSize = 1 1;"
+                                   "[shader] float wave = 1 3 2 5 4; float steady = 0.5; [post] float gain = 1;");
+    folder.Write("scene.hlsl", Hlsl("float4 p(VSOutput i) : SV_TARGET { return float4(isnan(wave) ? 1 : 0, steady, 0, 1); }"));
+    folder.Write("post.hlsl", Hlsl("float4 p(VSOutput i) : SV_TARGET { return SceneImage.Sample(PointSampler, i.TexCoord) * gain; }"));
+    Solution s = Make();
+    LoadLog(s);
+    ASSERT_EQ(s.scenes.size(), 3u);
+    FrameTarget frame;
+    for (const SolutionScene& entry : s.scenes) {
+        for (std::uint32_t at : {entry.start, entry.start + 1000}) {
+            frame.Draw(s, at);
+            // The spline gives NaN instead of reading a key from a wild index;
+            // a single key stays what it is.
+            const Pixel p = frame.Centre();
+            EXPECT_EQ(p[0], 1.0f) << "position " << at;
+            EXPECT_EQ(p[1], 0.5f) << "position " << at;
+        }
+    }
+}
+
+TEST_F(FrameTest, ValueChangeShowsAtTheNextFrameWithoutCompiling)
+{
+    WriteIntro("[scene] string sceneFile = " + Quoted("s.quoscene") + ";");
+    const std::string scene = "[scene] string shaderFile = " + Quoted("scene.hlsl") + "; string postFile = " +
+                              Quoted("post.hlsl") + "; float2 blurSamples = 1 1; float2 blurSize = 1 1;"
+                              "[shader] float3 colour = %VALUE% 0.5 0.25; [post] float gain = 1;";
+    folder.Write("s.quoscene", Replace(scene, "%VALUE%", "0.125"));
+    folder.Write("scene.hlsl", Hlsl("float4 p(VSOutput i) : SV_TARGET { return float4(colour, 1); }"));
+    folder.Write("post.hlsl", Hlsl("float4 p(VSOutput i) : SV_TARGET { return SceneImage.Sample(PointSampler, i.TexCoord) * gain; }"));
+    Solution s = Make();
+    LoadLog(s);
+    FrameTarget frame;
+    frame.Draw(s, 0);
+    ExpectPixel(frame.Centre(), {0.125f, 0.5f, 0.25f, 1.0f}, 1e-3f, "before");
+
+    folder.Write("s.quoscene", Replace(scene, "%VALUE%", "0.875"));
+    const std::string log = LoadLog(s);
+    EXPECT_EQ(LinesStartingWith(log, "compiling "), std::vector<std::string>{});
+    frame.Draw(s, 0);
+    ExpectPixel(frame.Centre(), {0.875f, 0.5f, 0.25f, 1.0f}, 1e-3f, "after");
+
+    // A layout change recompiles, and the new layout is what the shader reads.
+    folder.Write("s.quoscene", Replace(Replace(scene, "%VALUE%", "0.375"), "float3 colour", "float first = 0.0625; float3 colour"));
+    EXPECT_EQ(LinesStartingWith(LoadLog(s), "compiling "),
+              std::vector<std::string>{"compiling " + folder.Path("scene.hlsl")});
+    frame.Draw(s, 0);
+    ExpectPixel(frame.Centre(), {0.375f, 0.5f, 0.25f, 1.0f}, 1e-3f, "new layout");
+}
+
+TEST_F(FrameTest, AMissingIncludeIsCompiledOnceItExists)
+{
+    WriteIntro("[scene] string sceneFile = " + Quoted("s.quoscene") + ";");
+    folder.Write("s.quoscene", "[scene] string shaderFile = " + Quoted("scene.hlsl") + "; string postFile = " +
+                                   Quoted("post.hlsl") + "; float2 blurSamples = 1 1; float2 blurSize = 1 1;"
+                                   "[shader] float level = 0.5; [post] float gain = 1;");
+    folder.Write("scene.hlsl", Hlsl("#include " + Quoted("colour.hlsl") +
+                                    "\nfloat4 p(VSOutput i) : SV_TARGET { return Colour(level); }"));
+    folder.Write("post.hlsl", Hlsl("float4 p(VSOutput i) : SV_TARGET { return SceneImage.Sample(PointSampler, i.TexCoord) * gain; }"));
+    Solution s = Make();
+    std::string log = LoadLog(s);
+    EXPECT_NE(log.find("shader include error: cannot open file " + folder.Path("colour.hlsl")), std::string::npos) << log;
+
+    // Nothing changed and the include is still missing: nothing happens.
+    EXPECT_EQ(LoadLog(s), "");
+
+    folder.Write("colour.hlsl", "float4 Colour(float v) { return float4(v, 1 - v, v * 0.5, 1); }\n");
+    log = LoadLog(s);
+    EXPECT_EQ(LinesStartingWith(log, "compiling "), std::vector<std::string>{"compiling " + folder.Path("scene.hlsl")});
+    EXPECT_EQ(log.find("error"), std::string::npos) << log;
+    FrameTarget frame;
+    frame.Draw(s, 0);
+    ExpectPixel(frame.Centre(), {0.5f, 0.5f, 0.25f, 1.0f}, 1e-3f, "with the include");
+    EXPECT_EQ(LoadLog(s), "");
+}
+
+TEST_F(FrameTest, TheExampleIntroRenders)
+{
+    // Tests run in their own folder, two below the source tree's root.
+    const char* source = std::getenv("QUORVELAN_SOURCE_DIR");
+    const std::string examples = source ? std::string(source) + "/examples" : "../../examples";
+    char previous[4096];
+    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(chdir(examples.c_str()), 0) << examples;
+    // The player opens the example as written, from its own folder.
+    Solution s("intro.quointro", Gfx().device, Gfx().context, kWidth, kHeight);
+    const std::string log = Captured([&] { s.Load(); });
+    ASSERT_EQ(chdir(previous), 0);
+
+    if (EmptyDeclarationCompiles()) {
+        EXPECT_EQ(log.find("error"), std::string::npos) << log;
+    } else { // only the plasma's post shader, whose [post] section is empty, may fail
+        EXPECT_EQ(log.find("error"), log.find("error", log.find("compiling plasma_post.hlsl"))) << log;
+    }
+    EXPECT_EQ(log.find("warning"), std::string::npos) << log;
+    ASSERT_EQ(s.scenes.size(), 3u);
+    EXPECT_EQ(s.scenes[0].model, s.scenes[2].model);
+    FrameTarget frame;
+    std::vector<Pixel> centres;
+    for (const SolutionScene& entry : s.scenes) {
+        for (std::uint32_t at : {entry.start, entry.start + (entry.end - entry.start) / 2, entry.end - 1}) {
+            frame.Draw(s, at);
+            float sum = 0;
+            for (const Pixel& p : frame.pixels) {
+                for (float c : p)
+                    ASSERT_TRUE(std::isfinite(c)) << "position " << at;
+                sum += p[0] + p[1] + p[2];
+                // Every pixel is drawn: no magenta is left.
+                ASSERT_FALSE(p[0] == 1 && p[1] == 0 && p[2] == 1) << "position " << at;
+            }
+            EXPECT_GT(sum, 0.01f * kWidth * kHeight) << "position " << at << " is black";
+            centres.push_back(frame.At(kWidth / 4, kHeight / 4));
+        }
+    }
+    // The picture moves.
+    EXPECT_NE(centres[0], centres[1]);
+    EXPECT_NE(centres[3], centres[4]);
+}

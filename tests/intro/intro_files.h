@@ -1,0 +1,107 @@
+#pragma once
+// Test helpers: a scratch folder whose files get distinct modification times
+// (file times are too coarse to tell two quick saves apart), and capture of
+// what a call prints.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <string>
+#include <vector>
+
+class ScratchFolder
+{
+public:
+    ScratchFolder()
+    {
+        char pattern[] = "/tmp/quorvelan-intro-XXXXXX";
+        const char* made = mkdtemp(pattern);
+        folder = made ? made : "/tmp";
+    }
+    ~ScratchFolder() { std::system(("rm -rf '" + folder + "'").c_str()); }
+
+    std::string Path(const std::string& name) const { return folder + "/" + name; }
+
+    // Writes the file and gives it a modification time no earlier write had.
+    void Write(const std::string& name, const std::string& text)
+    {
+        {
+            std::ofstream out(Path(name), std::ios::binary | std::ios::trunc);
+            out << text;
+        }
+        Stamp(name);
+    }
+
+    // Saves as editors that write a new file and rename it over the old one.
+    void WriteByRename(const std::string& name, const std::string& text, bool keepTime)
+    {
+        struct stat old{};
+        stat(Path(name).c_str(), &old);
+        const std::string temporary = Path(name + ".new");
+        {
+            std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+            out << text;
+        }
+        std::rename(temporary.c_str(), Path(name).c_str());
+        if (keepTime) {
+            const timespec times[2] = {old.st_atim, old.st_mtim};
+            utimensat(AT_FDCWD, Path(name).c_str(), times, 0);
+        } else {
+            Stamp(name);
+        }
+    }
+
+    void Remove(const std::string& name) { std::remove(Path(name).c_str()); }
+
+private:
+    void Stamp(const std::string& name)
+    {
+        static long long next = 1600000000;
+        const timespec times[2] = {{next, 0}, {next, 0}};
+        ++next;
+        utimensat(AT_FDCWD, Path(name).c_str(), times, 0);
+    }
+
+    std::string folder;
+};
+
+inline std::string Replace(std::string text, const std::string& what, const std::string& with)
+{
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))
+        text.replace(at, what.size(), with);
+    return text;
+}
+
+// Everything that the call writes to standard output, through printf and cout.
+inline std::string Captured(const std::function<void()>& call)
+{
+    std::fflush(stdout);
+    testing::internal::CaptureStdout();
+    call();
+    std::cout.flush();
+    std::fflush(stdout);
+    return testing::internal::GetCapturedStdout();
+}
+
+// The lines of text that start with prefix, in order.
+inline std::vector<std::string> LinesStartingWith(const std::string& text, const std::string& prefix)
+{
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string line = text.substr(at, end - at);
+        if (line.compare(0, prefix.size(), prefix) == 0)
+            lines.push_back(line);
+        at = end + 1;
+    }
+    return lines;
+}

@@ -1,0 +1,371 @@
+#include "intro/solution.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "intro_files.h"
+#include "test_device.h"
+
+namespace {
+
+const char* kScene = R"(
+    [scene]
+    string shaderFile = "%SHADER%";
+    string postFile = "%POST%";
+    float2 blurSamples = 2 2;
+    float2 blurSize = 1 1;
+    [shader]
+    float brightness = 0.5;
+    float3 tint = 1 0 0  0 1 0;
+    [post]
+    float amount = 1;
+)";
+
+
+// Neither reads a parameter that the reload steps rename or reshape.
+const char* kShader = "float4 p(float4 position : SV_POSITION) : SV_TARGET { return float4(tint, 1); }\n";
+const char* kPost = "float4 p(float4 position : SV_POSITION) : SV_TARGET { return float4(amount.x, 0, 0, 1); }\n";
+
+// An intro in a scratch folder: every file name written with its full path.
+class IntroFolder : public ScratchFolder
+{
+public:
+    std::string Scene(const std::string& shader = "scene.hlsl", const std::string& post = "post.hlsl",
+                      const char* text = kScene)
+    {
+        return Replace(Replace(text, "%SHADER%", Path(shader)), "%POST%", Path(post));
+    }
+    std::string Intro(const std::string& body) { return Replace(body, "%DIR%", Path("")); }
+    void WriteIntro(const std::string& body) { Write("intro.quointro", Intro(body)); }
+    std::string IntroPath() { return Path("intro.quointro"); }
+};
+
+struct LoadResult
+{
+    bool read;
+    std::string log;
+};
+
+LoadResult LoadLogged(Solution& s)
+{
+    bool read = false;
+    std::string log = Captured([&] { read = s.Load(); });
+    return {read, log};
+}
+
+std::vector<std::string> Compiled(const std::string& log)
+{
+    return LinesStartingWith(log, "compiling ");
+}
+
+std::vector<std::string> Read(const std::string& log)
+{
+    return LinesStartingWith(log, "reading file ");
+}
+
+} // namespace
+
+class SolutionTest : public testing::Test
+{
+protected:
+    void SetUp() override { SKIP_WITHOUT_DEVICE(); }
+
+    Solution Make() { return Solution(folder.IntroPath().c_str(), Gfx().device, Gfx().context, 64, 36); }
+
+    IntroFolder folder;
+};
+
+TEST_F(SolutionTest, DefaultsBeforeAndAfterTheFirstLoad)
+{
+    folder.WriteIntro("[scene]string sceneFile=\"%DIR%a.quoscene\";");
+    folder.Write("a.quoscene", folder.Scene());
+    folder.Write("scene.hlsl", kShader);
+    folder.Write("post.hlsl", kPost);
+    Solution s = Make();
+    EXPECT_EQ(s.timeUnit, 11025u);
+    EXPECT_EQ(s.GetTimeDelay(), 0u);
+    EXPECT_EQ(s.FindSceneIndex(0), -1);
+
+    SolutionScene entry(Gfx().device);
+    EXPECT_EQ(entry.model, nullptr);
+    EXPECT_EQ(entry.start, 0u);
+    EXPECT_EQ(entry.end, 0u);
+    EXPECT_EQ(entry.length, 16u);
+    EXPECT_EQ(entry.timeSpeed, 1.0f);
+    EXPECT_EQ(entry.timeOffset, 0.0f);
+
+    EXPECT_TRUE(LoadLogged(s).read);
+    ASSERT_EQ(s.scenes.size(), 1u);
+    EXPECT_EQ(s.scenes[0].start, 0u);
+    EXPECT_EQ(s.scenes[0].end, 176400u); // 16 units of 11025 samples: 4 seconds
+    EXPECT_EQ(s.scenes[0].model, &g_sceneLibrary.GetScene(folder.Path("a.quoscene")));
+}
+
+TEST_F(SolutionTest, RangesAndFindSceneIndexAtBothEnds)
+{
+    folder.WriteIntro(R"(
+        [intro] int timeUnit = 100; int timeDelay = 1000;
+        [scene] string sceneFile = "%DIR%a.quoscene"; int length = 3;
+        [scene] string sceneFile = "%DIR%a.quoscene"; int length = 0;
+        [scene] string sceneFile = "%DIR%a.quoscene"; int length = 2; float timeSpeed = 2; float timeOffset = 0.5;
+    )");
+    folder.Write("a.quoscene", folder.Scene());
+    folder.Write("scene.hlsl", kShader);
+    folder.Write("post.hlsl", kPost);
+    Solution s = Make();
+    LoadLogged(s);
+    ASSERT_EQ(s.scenes.size(), 3u);
+    EXPECT_EQ(s.GetTimeDelay(), 1000u);
+    const std::pair<std::uint32_t, std::uint32_t> ranges[] = {{1000, 1300}, {1300, 1300}, {1300, 1500}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(s.scenes[i].start, ranges[i].first) << i;
+        EXPECT_EQ(s.scenes[i].end, ranges[i].second) << i;
+    }
+    EXPECT_EQ(s.scenes[2].timeSpeed, 2.0f);
+    EXPECT_EQ(s.scenes[2].timeOffset, 0.5f);
+
+    const std::pair<std::uint32_t, int> positions[] = {
+        {0, -1}, {999, -1}, {1000, 0}, {1299, 0}, {1300, 2}, // the empty entry is never current
+        {1499, 2}, {1500, -1}, {0x80000000u, -1}, {0xFFFFFFFFu, -1},
+    };
+    for (auto [position, index] : positions) {
+        EXPECT_EQ(s.FindSceneIndex(position), index) << position;
+        EXPECT_EQ(s.GetSceneAt(position), index < 0 ? nullptr : &s.scenes[index]) << position;
+    }
+    EXPECT_FLOAT_EQ(s.TimeInUnits(1250), 12.5f);
+}
+
+TEST_F(SolutionTest, IntroFileRules)
+{
+    folder.Write("a.quoscene", folder.Scene());
+    folder.Write("scene.hlsl", kShader);
+    folder.Write("post.hlsl", kPost);
+    // Type words are not looked at; unknown keys warn; an [intro] after the
+    // scenes applies to them all; a second value ends the section.
+    folder.WriteIntro(R"(
+        [other] int timeUnit = 5;
+        [scene] string sceneFile = "%DIR%a.quoscene"; int length = 4 5; float timeSpeed = 3;
+        [scene] sceneFile = "%DIR%a.quoscene"; int timeDelay = 7; float empty = ; float colour = 1;
+        [intro] bool timeUnit = 10; int length = 2;
+        [scene] int length = -1; string sceneFile = "%DIR%a.quoscene";
+    )");
+    Solution s = Make();
+    const LoadResult r = LoadLogged(s);
+    EXPECT_EQ(s.timeUnit, 10u);
+    ASSERT_EQ(s.scenes.size(), 3u);
+    EXPECT_EQ(s.scenes[0].length, 4u);
+    EXPECT_EQ(s.scenes[0].timeSpeed, 1.0f); // lost after the second value of length
+    EXPECT_EQ(s.scenes[1].sceneFile, folder.Path("a.quoscene"));
+    EXPECT_EQ(s.scenes[2].length, 0xFFFFFFFFu);
+    EXPECT_EQ(s.scenes[0].end, 40u);
+    EXPECT_EQ(s.scenes[1].end, 200u);
+    EXPECT_EQ(s.scenes[2].end, 200u + 0xFFFFFFFFu * 10u); // wraps
+    const std::vector<std::string> warnings = LinesStartingWith(r.log, "ParseIntroParameters warning: ");
+    EXPECT_EQ(warnings, (std::vector<std::string>{
+                            "ParseIntroParameters warning: unrecognised parameter timeDelay",
+                            "ParseIntroParameters warning: unrecognised parameter colour",
+                            "ParseIntroParameters warning: unrecognised parameter length",
+                        }));
+    EXPECT_NE(r.log.find("config warning: you forgot typename or parameter name for 5 in [scene]\n"),
+              std::string::npos);
+    EXPECT_NE(r.log.find("config warning: you forgot typename or parameter name for sceneFile in [scene]\n"),
+              std::string::npos);
+
+    // Every read starts from the defaults.
+    folder.WriteIntro("[scene] string sceneFile = \"%DIR%a.quoscene\";");
+    LoadLogged(s);
+    EXPECT_EQ(s.timeUnit, 11025u);
+    EXPECT_EQ(s.GetTimeDelay(), 0u);
+    ASSERT_EQ(s.scenes.size(), 1u);
+}
+
+TEST_F(SolutionTest, TimeUnitZeroMakesEveryEntryEmpty)
+{
+    folder.WriteIntro("[intro] int timeUnit = 0; [scene] string sceneFile = \"%DIR%a.quoscene\";");
+    folder.Write("a.quoscene", folder.Scene());
+    folder.Write("scene.hlsl", kShader);
+    folder.Write("post.hlsl", kPost);
+    Solution s = Make();
+    LoadLogged(s);
+    EXPECT_EQ(s.FindSceneIndex(0), -1);
+    EXPECT_EQ(s.FindSceneIndex(5), -1);
+    EXPECT_TRUE(std::isinf(s.TimeInUnits(5)));
+    EXPECT_TRUE(std::isnan(s.TimeInUnits(0)));
+}
+
+TEST_F(SolutionTest, ReloadsReadAndCompileOnlyWhatChanged)
+{
+    folder.WriteIntro(R"(
+        [scene] string sceneFile = "%DIR%a.quoscene";
+        [scene] string sceneFile = "%DIR%b.quoscene";
+        [scene] string sceneFile = "%DIR%a.quoscene";
+    )");
+    folder.Write("a.quoscene", folder.Scene("a.hlsl", "post.hlsl"));
+    folder.Write("b.quoscene", folder.Scene("b.hlsl", "bpost.hlsl"));
+    for (const char* name : {"a.hlsl", "b.hlsl"})
+        folder.Write(name, kShader);
+    for (const char* name : {"post.hlsl", "bpost.hlsl"})
+        folder.Write(name, kPost);
+    Solution s = Make();
+    const std::string a = folder.Path("a.hlsl"), b = folder.Path("b.hlsl");
+    const std::string post = folder.Path("post.hlsl"), bpost = folder.Path("bpost.hlsl");
+
+    LoadResult r = LoadLogged(s);
+    EXPECT_TRUE(r.read);
+    // The shared scene file is read and compiled once.
+    EXPECT_EQ(Read(r.log).size(), 7u) << r.log;
+    EXPECT_EQ(Compiled(r.log), (std::vector<std::string>{"compiling " + a, "compiling " + post, "compiling " + b,
+                                                         "compiling " + bpost}));
+    EXPECT_EQ(s.scenes[0].model, s.scenes[2].model);
+    EXPECT_NE(s.scenes[0].model, s.scenes[1].model);
+
+    struct Step
+    {
+        const char* what;
+        std::function<void()> edit;
+        std::vector<std::string> read;
+        std::vector<std::string> compiled;
+        std::function<void()> check = [] {};
+    } steps[] = {
+        {"no change", [] {}, {}, {}},
+        {"values only", [&] { folder.Write("a.quoscene", Replace(folder.Scene("a.hlsl"), "0.5", "0.75")); },
+         {"reading file " + folder.Path("a.quoscene")}, {},
+         [&] { EXPECT_EQ(s.scenes[0].model->shaderParameters.parameters[0].curves[0].keys, std::vector<float>{0.75f}); }},
+        {"renamed parameter", [&] { folder.Write("a.quoscene", Replace(folder.Scene("a.hlsl"), "brightness", "gain")); },
+         {"reading file " + folder.Path("a.quoscene")}, {"compiling " + a}},
+        {"component count", [&] {
+             folder.Write("a.quoscene", Replace(Replace(folder.Scene("a.hlsl"), "brightness", "gain"), "float amount", "float2 amount"));
+         },
+         {"reading file " + folder.Path("a.quoscene")}, {"compiling " + post}},
+        {"shader file touched", [&] { folder.Write("b.hlsl", kShader); }, {"reading file " + b}, {"compiling " + b}},
+        {"post file saved by rename", [&] { folder.WriteByRename("bpost.hlsl", kPost, true); },
+         {"reading file " + bpost}, {"compiling " + bpost}},
+        {"intro file only", [&] {
+             folder.WriteIntro("[scene] string sceneFile = \"%DIR%b.quoscene\"; [scene] string sceneFile = \"%DIR%a.quoscene\";");
+         },
+         {"reading file " + folder.IntroPath()}, {}},
+        {"switch to a file already read", [&] { folder.Write("b.quoscene", folder.Scene("a.hlsl", "bpost.hlsl")); },
+         {"reading file " + folder.Path("b.quoscene")}, {"compiling " + a}},
+    };
+    for (const Step& step : steps) {
+        step.edit();
+        r = LoadLogged(s);
+        EXPECT_EQ(Read(r.log), step.read) << step.what << "\n" << r.log;
+        EXPECT_EQ(Compiled(r.log), step.compiled) << step.what << "\n" << r.log;
+        EXPECT_EQ(r.read, !step.read.empty() && step.read[0].find(".hlsl") == std::string::npos) << step.what;
+        step.check();
+    }
+    // The values of the last read are in the model.
+    const IntroModel::IntroScene& model = g_sceneLibrary.GetScene(folder.Path("a.quoscene"));
+    EXPECT_EQ(model.shaderParameters.parameters[0].GetName(), "gain");
+    EXPECT_EQ(model.shaderParameters.parameters[0].curves[0].keys, std::vector<float>{0.5f});
+    EXPECT_EQ(model.postParameters.parameters[0].ComponentCount(), 2u);
+    EXPECT_EQ(s.scenes.size(), 2u);
+}
+
+TEST_F(SolutionTest, MissingFilesAreReportedAndPickedUpLater)
+{
+    Solution s = Make();
+    LoadResult r = LoadLogged(s);
+    EXPECT_FALSE(r.read);
+    EXPECT_NE(r.log.find("Solution::Load error: cannot read intro file " + folder.IntroPath()), std::string::npos)
+        << r.log;
+
+    folder.WriteIntro(R"(
+        [scene] string sceneFile = "%DIR%a.quoscene";
+        [scene] string sceneFile = "%DIR%b.quoscene";
+    )");
+    folder.Write("a.quoscene", folder.Scene("a.hlsl", "post.hlsl"));
+    folder.Write("a.hlsl", kShader);
+    r = LoadLogged(s);
+    EXPECT_TRUE(r.read);
+    ASSERT_EQ(s.scenes.size(), 2u);
+    EXPECT_NE(r.log.find("SolutionScene::Load error: cannot read scene file " + folder.Path("b.quoscene")),
+              std::string::npos) << r.log;
+    EXPECT_NE(r.log.find("SolutionScene::Load error: cannot read postFile " + folder.Path("post.hlsl")),
+              std::string::npos) << r.log;
+    EXPECT_EQ(Compiled(r.log), std::vector<std::string>{"compiling " + folder.Path("a.hlsl")});
+    // The timeline stands although files are missing.
+    EXPECT_EQ(s.scenes[1].start, 176400u);
+    EXPECT_NE(s.scenes[1].model, nullptr);
+
+    folder.Write("post.hlsl", kPost);
+    folder.Write("b.quoscene", folder.Scene("a.hlsl", "post.hlsl"));
+    r = LoadLogged(s);
+    EXPECT_TRUE(r.read);
+    EXPECT_EQ(LinesStartingWith(r.log, "SolutionScene::Load error"), std::vector<std::string>{}) << r.log;
+    EXPECT_EQ(Compiled(r.log), (std::vector<std::string>{"compiling " + folder.Path("post.hlsl"),
+                                                         "compiling " + folder.Path("a.hlsl"),
+                                                         "compiling " + folder.Path("post.hlsl")}));
+
+    // A file that goes away keeps what was read from it, and is read again
+    // once it is back.
+    folder.Remove("a.quoscene");
+    folder.Remove("intro.quointro");
+    r = LoadLogged(s);
+    EXPECT_EQ(r.log, "");
+    EXPECT_EQ(g_sceneLibrary.GetScene(folder.Path("a.quoscene")).shaderFile, folder.Path("a.hlsl"));
+    EXPECT_EQ(s.scenes.size(), 2u);
+    folder.WriteIntro("[scene] string sceneFile = \"%DIR%a.quoscene\";");
+    folder.Write("a.quoscene", folder.Scene("a.hlsl", "post.hlsl"));
+    r = LoadLogged(s);
+    EXPECT_EQ(Read(r.log), (std::vector<std::string>{"reading file " + folder.IntroPath(),
+                                                     "reading file " + folder.Path("a.quoscene")}));
+    EXPECT_EQ(s.scenes.size(), 1u);
+}
+
+TEST_F(SolutionTest, EmptyFileNamesAreReportedOnce)
+{
+    folder.WriteIntro("[scene] float length = 2; [scene] string sceneFile = \"%DIR%a.quoscene\";");
+    folder.Write("a.quoscene", "[scene] string postFile = \"" + folder.Path("post.hlsl") + "\";");
+    folder.Write("post.hlsl", kPost);
+    Solution s = Make();
+    LoadResult r = LoadLogged(s);
+    EXPECT_EQ(LinesStartingWith(r.log, "Solution"),
+              (std::vector<std::string>{"Solution::Load error: [scene] entry 0 of the intro names no sceneFile",
+                                        "SolutionScene::Load error: " + folder.Path("a.quoscene") + " names no shaderFile"}));
+    EXPECT_EQ(Compiled(r.log), std::vector<std::string>{"compiling " + folder.Path("post.hlsl")});
+    EXPECT_EQ(s.scenes[1].start, 2u * 11025u);
+    // Said when the file with the gap is read, not on every reload.
+    EXPECT_EQ(LoadLogged(s).log, "");
+}
+
+TEST_F(SolutionTest, EverySceneSectionIsReadTheLastOneCounts)
+{
+    folder.WriteIntro("[scene] string sceneFile = \"%DIR%a.quoscene\";");
+    folder.Write("one.hlsl", kShader);
+    folder.Write("two.hlsl", kShader);
+    folder.Write("three.hlsl", kShader);
+    folder.Write("post.hlsl", kPost);
+    const std::string p = folder.Path("");
+    folder.Write("a.quoscene", "[scene] string shaderFile = \"" + p + "one.hlsl\"; string postFile = \"" + p + "post.hlsl\";" +
+                                   "[scene] string shaderFile = \"" + p + "two.hlsl\"; string postFile = \"" + p + "post.hlsl\";");
+    Solution s = Make();
+    LoadLogged(s);
+    EXPECT_EQ(s.scenes[0].model->shaderFile, p + "two.hlsl");
+    folder.Write("a.quoscene", "[shader] float x = 1; [scene] string shaderFile = \"" + p + "one.hlsl\";" +
+                                   "[scene] string shaderFile = \"" + p + "two.hlsl\";" +
+                                   "[scene] string shaderFile = \"" + p + "three.hlsl\"; string postFile = \"" + p + "post.hlsl\"; [shader] float y = 2;");
+    LoadLogged(s);
+    EXPECT_EQ(s.scenes[0].model->shaderFile, p + "three.hlsl");
+    ASSERT_EQ(s.scenes[0].model->shaderParameters.parameters.size(), 1u);
+    EXPECT_EQ(s.scenes[0].model->shaderParameters.parameters[0].GetName(), "y");
+}
+
+TEST_F(SolutionTest, ASharedShaderFileRecompilesOnlyTheFirstScenePolled)
+{
+    folder.WriteIntro("[scene] string sceneFile = \"%DIR%a.quoscene\"; [scene] string sceneFile = \"%DIR%b.quoscene\";");
+    folder.Write("a.quoscene", folder.Scene("shared.hlsl", "post.hlsl"));
+    folder.Write("b.quoscene", folder.Scene("shared.hlsl", "bpost.hlsl"));
+    folder.Write("shared.hlsl", kShader);
+    folder.Write("post.hlsl", kPost);
+    folder.Write("bpost.hlsl", kPost);
+    Solution s = Make();
+    LoadLogged(s);
+    folder.Write("shared.hlsl", kShader);
+    const LoadResult r = LoadLogged(s);
+    EXPECT_EQ(Compiled(r.log), std::vector<std::string>{"compiling " + folder.Path("shared.hlsl")});
+}

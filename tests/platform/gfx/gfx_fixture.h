@@ -1,0 +1,225 @@
+#pragma once
+// A headless device and small helpers for pixel tests of the gfx layer.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/gfx/d3dcompiler.h"
+
+namespace gfxtest {
+
+inline ID3DBlob* CompileOrFail(const std::string& text, const char* entry, const char* target)
+{
+    ID3DBlob* code = nullptr;
+    ID3DBlob* errors = nullptr;
+    D3DCompile(text.c_str(), text.size(), nullptr, nullptr, nullptr, entry, target, 0, 0, &code, &errors);
+    if (errors) {
+        ADD_FAILURE() << static_cast<const char*>(errors->GetBufferPointer());
+        errors->Release();
+    }
+    return code;
+}
+
+// The full-screen quad of the passes: POSITION float4 + texcoord0 float2.
+inline const char* kQuadVs =
+    "struct VSInput { float4 PositionCS : POSITION; float2 TexCoord : texcoord0; };\n"
+    "struct VSOutput { float4 PositionCS : SV_POSITION; float2 TexCoord : texcoord0; };\n"
+    "VSOutput v(VSInput input) { VSOutput o; o.PositionCS = input.PositionCS; o.TexCoord = input.TexCoord; return o; }\n";
+
+struct QuadVertex {
+    float position[4];
+    float texcoord[2];
+};
+
+class Gfx : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(D3D11CreateDevice(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0, D3D11_SDK_VERSION,
+                                    &device, nullptr, &context),
+                  S_OK);
+    }
+    void TearDown() override
+    {
+        for (IUnknown* o : owned) o->Release();
+        if (context) context->Release();
+        if (device) {
+            EXPECT_EQ(device->Release(), 0u);
+        }
+    }
+
+    template <class T>
+    T* Keep(T* object)
+    {
+        if (object) owned.push_back(object);
+        return object;
+    }
+
+    ID3D11PixelShader* PixelShader(const std::string& text)
+    {
+        ID3DBlob* code = CompileOrFail(text, "p", "ps_5_0");
+        if (!code) return nullptr;
+        ID3D11PixelShader* ps = nullptr;
+        EXPECT_EQ(device->CreatePixelShader(code->GetBufferPointer(), code->GetBufferSize(), nullptr, &ps), S_OK);
+        code->Release();
+        return Keep(ps);
+    }
+
+    ID3D11Texture2D* Texture(UINT w, UINT h, DXGI_FORMAT format, UINT bind = D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE,
+                             const void* data = nullptr, UINT pitch = 0, UINT arraySize = 1, UINT samples = 1, UINT mips = 1)
+    {
+        D3D11_TEXTURE2D_DESC d{};
+        d.Width = w;
+        d.Height = h;
+        d.MipLevels = mips;
+        d.ArraySize = arraySize;
+        d.Format = format;
+        d.SampleDesc = {samples, 0};
+        d.Usage = D3D11_USAGE_DEFAULT;
+        d.BindFlags = bind;
+        D3D11_SUBRESOURCE_DATA init{data, pitch, 0};
+        ID3D11Texture2D* t = nullptr;
+        EXPECT_EQ(device->CreateTexture2D(&d, data ? &init : nullptr, &t), S_OK);
+        return Keep(t);
+    }
+    ID3D11RenderTargetView* Rtv(ID3D11Resource* r, const D3D11_RENDER_TARGET_VIEW_DESC* d = nullptr)
+    {
+        ID3D11RenderTargetView* v = nullptr;
+        EXPECT_EQ(device->CreateRenderTargetView(r, d, &v), S_OK);
+        return Keep(v);
+    }
+    ID3D11ShaderResourceView* Srv(ID3D11Resource* r, const D3D11_SHADER_RESOURCE_VIEW_DESC* d = nullptr)
+    {
+        ID3D11ShaderResourceView* v = nullptr;
+        EXPECT_EQ(device->CreateShaderResourceView(r, d, &v), S_OK);
+        return Keep(v);
+    }
+    ID3D11Buffer* ConstantBuffer(UINT size)
+    {
+        D3D11_BUFFER_DESC d{size, D3D11_USAGE_DYNAMIC, D3D11_BIND_CONSTANT_BUFFER, D3D11_CPU_ACCESS_WRITE, 0, 0};
+        ID3D11Buffer* b = nullptr;
+        EXPECT_EQ(device->CreateBuffer(&d, nullptr, &b), S_OK);
+        return Keep(b);
+    }
+    void Write(ID3D11Buffer* b, const void* data, std::size_t size)
+    {
+        D3D11_MAPPED_SUBRESOURCE m{};
+        ASSERT_EQ(context->Map(b, 0, D3D11_MAP_WRITE_DISCARD, 0, &m), S_OK);
+        std::memcpy(m.pData, data, size);
+        context->Unmap(b, 0);
+    }
+    ID3D11SamplerState* Sampler(D3D11_FILTER filter)
+    {
+        D3D11_SAMPLER_DESC d{};
+        d.Filter = filter;
+        d.AddressU = d.AddressV = D3D11_TEXTURE_ADDRESS_CLAMP;
+        d.AddressW = D3D11_TEXTURE_ADDRESS_WRAP;
+        d.MaxAnisotropy = 1;
+        d.ComparisonFunc = D3D11_COMPARISON_ALWAYS;
+        d.MaxLOD = D3D11_FLOAT32_MAX;
+        ID3D11SamplerState* s = nullptr;
+        EXPECT_EQ(device->CreateSamplerState(&d, &s), S_OK);
+        return Keep(s);
+    }
+
+    // The pass set-up of the system: quad, layout from reflection, states.
+    void BindQuad(float minDepth = 0.0f, float maxDepth = 1.0f, UINT width = 0, UINT height = 0)
+    {
+        if (!quadVs) {
+            ID3DBlob* code = CompileOrFail(kQuadVs, "v", "vs_5_0");
+            ASSERT_NE(code, nullptr);
+            ASSERT_EQ(device->CreateVertexShader(code->GetBufferPointer(), code->GetBufferSize(), nullptr, &quadVs), S_OK);
+            Keep(quadVs);
+            D3D11_INPUT_ELEMENT_DESC elements[] = {
+                {"POSITION", 0, DXGI_FORMAT_R32G32B32A32_FLOAT, 0, D3D11_APPEND_ALIGNED_ELEMENT, D3D11_INPUT_PER_VERTEX_DATA, 0},
+                {"texcoord", 0, DXGI_FORMAT_R32G32_FLOAT, 0, D3D11_APPEND_ALIGNED_ELEMENT, D3D11_INPUT_PER_VERTEX_DATA, 0},
+            };
+            ASSERT_EQ(device->CreateInputLayout(elements, 2, code->GetBufferPointer(), code->GetBufferSize(), &layout), S_OK);
+            Keep(layout);
+            code->Release();
+            const QuadVertex quad[4] = {{{1, 1, 1, 1}, {1, 0}}, {{1, -1, 1, 1}, {1, 1}}, {{-1, -1, 1, 1}, {0, 1}}, {{-1, 1, 1, 1}, {0, 0}}};
+            const std::uint16_t indices[6] = {0, 1, 2, 2, 3, 0};
+            D3D11_BUFFER_DESC vd{sizeof quad, D3D11_USAGE_IMMUTABLE, D3D11_BIND_VERTEX_BUFFER, 0, 0, 0};
+            D3D11_SUBRESOURCE_DATA vdata{quad, 0, 0};
+            ASSERT_EQ(device->CreateBuffer(&vd, &vdata, &vb), S_OK);
+            Keep(vb);
+            D3D11_BUFFER_DESC id{sizeof indices, D3D11_USAGE_IMMUTABLE, D3D11_BIND_INDEX_BUFFER, 0, 0, 0};
+            D3D11_SUBRESOURCE_DATA idata{indices, 0, 0};
+            ASSERT_EQ(device->CreateBuffer(&id, &idata, &ib), S_OK);
+            Keep(ib);
+            D3D11_RASTERIZER_DESC r{D3D11_FILL_SOLID, D3D11_CULL_NONE, FALSE, 0, 0, 0, TRUE, FALSE, TRUE, FALSE};
+            ASSERT_EQ(device->CreateRasterizerState(&r, &raster), S_OK);
+            Keep(raster);
+        }
+        context->IASetInputLayout(layout);
+        UINT stride = sizeof(QuadVertex), offset = 0;
+        context->IASetVertexBuffers(0, 1, &vb, &stride, &offset);
+        context->IASetIndexBuffer(ib, DXGI_FORMAT_R16_UINT, 0);
+        context->IASetPrimitiveTopology(D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
+        context->VSSetShader(quadVs, nullptr, 0);
+        context->RSSetState(raster);
+        D3D11_VIEWPORT vp{0, 0, float(width ? width : targetWidth), float(height ? height : targetHeight), minDepth, maxDepth};
+        context->RSSetViewports(1, &vp);
+    }
+
+    // Copies a texture through a staging texture; texels of `bytes` bytes, rows top first.
+    std::vector<std::uint8_t> Read(ID3D11Texture2D* source, UINT subresource = 0)
+    {
+        D3D11_TEXTURE2D_DESC d{};
+        source->GetDesc(&d);
+        d.Usage = D3D11_USAGE_STAGING;
+        d.BindFlags = 0;
+        d.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
+        d.MiscFlags = 0;
+        ID3D11Texture2D* staging = nullptr;
+        EXPECT_EQ(device->CreateTexture2D(&d, nullptr, &staging), S_OK);
+        if (!staging) return {};
+        context->CopyResource(staging, source);
+        D3D11_MAPPED_SUBRESOURCE m{};
+        EXPECT_EQ(context->Map(staging, subresource, D3D11_MAP_READ, 0, &m), S_OK);
+        UINT level = subresource % d.MipLevels;
+        UINT h = std::max(1u, d.Height >> level);
+        std::vector<std::uint8_t> bytes(static_cast<const std::uint8_t*>(m.pData),
+                                        static_cast<const std::uint8_t*>(m.pData) + std::size_t(m.RowPitch) * h);
+        context->Unmap(staging, subresource);
+        staging->Release();
+        return bytes;
+    }
+
+    ID3D11Device* device = nullptr;
+    ID3D11DeviceContext* context = nullptr;
+    std::vector<IUnknown*> owned;
+    ID3D11VertexShader* quadVs = nullptr;
+    ID3D11InputLayout* layout = nullptr;
+    ID3D11Buffer* vb = nullptr;
+    ID3D11Buffer* ib = nullptr;
+    ID3D11RasterizerState* raster = nullptr;
+    UINT targetWidth = 8, targetHeight = 8;
+};
+
+inline std::array<int, 4> Texel8(const std::vector<std::uint8_t>& bytes, UINT width, UINT x, UINT y)
+{
+    const std::uint8_t* p = bytes.data() + (std::size_t(y) * width + x) * 4;
+    return {p[0], p[1], p[2], p[3]};
+}
+
+inline float Half(std::uint16_t h)
+{
+    std::uint32_t sign = (h >> 15) & 1, exp = (h >> 10) & 0x1f, mant = h & 0x3ff;
+    std::uint32_t bits;
+    if (exp == 0) {
+        float f = std::ldexp(float(mant), -24);
+        return sign ? -f : f;
+    }
+    if (exp == 31) bits = (sign << 31) | 0x7f800000u | (mant << 13);
+    else bits = (sign << 31) | ((exp + 112) << 23) | (mant << 13);
+    float f;
+    std::memcpy(&f, &bits, 4);
+    return f;
+}
+
+}  // namespace gfxtest

@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "platform/system/clock.h"
+#include "platform/system/debug_output.h"
+#include "platform/system/errors.h"
+#include "platform/system/files.h"
+#include "platform/system/message_box.h"
+
+namespace {
+
+class FilesTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = ::testing::TempDir() + "files-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+
+    std::string Make(const std::string& name, const std::string& content)
+    {
+        std::string path = dir + "/" + name;
+        std::ofstream(path, std::ios::binary) << content;
+        return path;
+    }
+
+    static HANDLE Open(const std::string& path)
+    {
+        return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+
+    std::string dir;
+};
+
+TEST_F(FilesTest, ReadSizeSeekAndClose)
+{
+    HANDLE file = Open(Make("a", "0123456789"));
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    ASSERT_NE(file, nullptr);
+    DWORD high = 99;
+    EXPECT_EQ(GetFileSize(file, &high), 10u);
+    EXPECT_EQ(high, 0u);
+
+    char buffer[8];
+    DWORD got = 0;
+    EXPECT_TRUE(ReadFile(file, buffer, 8, &got, nullptr));
+    EXPECT_EQ(std::string(buffer, got), "01234567");
+    EXPECT_TRUE(ReadFile(file, buffer, 8, &got, nullptr));
+    EXPECT_EQ(std::string(buffer, got), "89");
+    EXPECT_TRUE(ReadFile(file, buffer, 8, &got, nullptr));
+    EXPECT_EQ(got, 0u);  // the end is a successful read of nothing
+
+    EXPECT_EQ(SetFilePointer(file, 3, nullptr, FILE_BEGIN), 3u);
+    EXPECT_TRUE(ReadFile(file, buffer, 2, &got, nullptr));
+    EXPECT_EQ(std::string(buffer, got), "34");
+
+    EXPECT_TRUE(CloseHandle(file));
+    // A closed handle is unknown from then on: every call fails cleanly.
+    EXPECT_FALSE(CloseHandle(file));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(EBADF));
+    EXPECT_FALSE(ReadFile(file, buffer, 1, &got, nullptr));
+    EXPECT_EQ(got, 0u);
+    EXPECT_EQ(GetFileSize(file, nullptr), INVALID_FILE_SIZE);
+    EXPECT_FALSE(CloseHandle(INVALID_HANDLE_VALUE));
+    EXPECT_FALSE(CloseHandle(nullptr));
+}
+
+TEST_F(FilesTest, OpenFailuresSetTheLastError)
+{
+    const std::string folder = dir + "/folder";
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    struct Case {
+        std::string path;
+        int error;
+    };
+    const Case cases[] = {
+        {dir + "/missing", ENOENT},
+        {folder, EISDIR},
+        {"", ENOENT},
+    };
+    for (const Case& c : cases) {
+        SetLastError(0);
+        EXPECT_EQ(Open(c.path), INVALID_HANDLE_VALUE) << c.path;
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(c.error)) << c.path;
+    }
+}
+
+TEST_F(FilesTest, LastWriteTimeFromThePath)
+{
+    const std::string path = Make("t", "x");
+    timespec times[2] = {{0, 0}, {0, 1234567}};  // 1970-01-01 plus 1.234567 ms
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    HANDLE file = Open(path);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    FILETIME written{};
+    ASSERT_TRUE(GetFileTime(file, nullptr, nullptr, &written));
+    const std::uint64_t value = (std::uint64_t{written.dwHighDateTime} << 32) | written.dwLowDateTime;
+    EXPECT_EQ(value, 116444736000000000ull + 12345u);
+    EXPECT_FALSE(platform::FileReplaced(file));
+
+    // Replaced by rename: the path's file is another one now.
+    const std::string fresh = Make("t.new", "yy");
+    ASSERT_EQ(std::rename(fresh.c_str(), path.c_str()), 0);
+    EXPECT_TRUE(platform::FileReplaced(file));
+    EXPECT_EQ(GetFileSize(file, nullptr), 1u);  // still the old file
+    ASSERT_TRUE(platform::ReopenFile(file));
+    EXPECT_FALSE(platform::FileReplaced(file));
+    EXPECT_EQ(GetFileSize(file, nullptr), 2u);
+
+    // Gone: no time, nothing to reopen, the old file stays usable.
+    ASSERT_EQ(std::remove(path.c_str()), 0);
+    EXPECT_FALSE(GetFileTime(file, nullptr, nullptr, &written));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ENOENT));
+    EXPECT_FALSE(platform::FileReplaced(file));
+    EXPECT_FALSE(platform::ReopenFile(file));
+    EXPECT_EQ(GetFileSize(file, nullptr), 2u);
+    EXPECT_TRUE(CloseHandle(file));
+}
+
+TEST(Errors, FormatMessageGivesTheSystemTextWithCrLf)
+{
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
+        nullptr, ENOENT, 0x400, reinterpret_cast<char*>(&text), 0, nullptr);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(std::string(text, length), std::string(std::strerror(ENOENT)) + "\r\n");
+    EXPECT_EQ(LocalFree(text), nullptr);
+
+    SetLastError(42);
+    EXPECT_EQ(GetLastError(), 42u);
+}
+
+TEST(MessageBox, HeadlessWritesToStandardErrorWithoutWaiting)
+{
+    ASSERT_EQ(setenv("SDL_VIDEODRIVER", "offscreen", 1), 0);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(MessageBoxA(nullptr, "Failed to create window!", "Error", MB_OK), IDOK);
+    OutputDebugStringA("debug line\n");
+    const std::string shown = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(shown, "Error: Failed to create window!\ndebug line\n");
+}
+
+TEST(Clock, MonotonicMilliseconds)
+{
+    const DWORD before = GetTickCount();
+    const long clockBefore = platform::Clock();
+    Sleep(20);
+    EXPECT_GE(GetTickCount() - before, 20u);
+    EXPECT_GE(platform::Clock() - clockBefore, 20);
+    EXPECT_GE(clockBefore, 0);
+}
+
+}  // namespace

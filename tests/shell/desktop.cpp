@@ -1,0 +1,305 @@
+#include "desktop.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+namespace desktop {
+
+void Pause(double seconds)
+{
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}
+
+std::string Quote(const std::string& word)
+{
+    std::string out = "'";
+    for (char c : word) {
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
+    }
+    return out + "'";
+}
+
+std::string Run(const std::string& command, int* status)
+{
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) {
+        if (status)
+            *status = -1;
+        return out;
+    }
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        out.append(buffer, n);
+    int rc = pclose(pipe);
+    if (status)
+        *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    return out;
+}
+
+bool HaveProgram(const char* name)
+{
+    int status = 0;
+    Run(std::string("command -v ") + name + " >/dev/null 2>&1", &status);
+    return status == 0;
+}
+
+Xvfb::Xvfb()
+{
+    int base = 50 + static_cast<int>(getpid() % 400);
+    for (int n = base; n < base + 100; ++n) {
+        std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
+        std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+        struct stat st;
+        if (stat(lock.c_str(), &st) == 0 || stat(socket.c_str(), &st) == 0)
+            continue;
+        std::string display = ":" + std::to_string(n);
+        pid_t pid = fork();
+        if (pid == 0) {
+            int null = open("/dev/null", O_RDWR);
+            dup2(null, 1);
+            dup2(null, 2);
+            execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+                   "-noreset", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        if (pid < 0)
+            return;
+        // Up when its socket is there; another server may have raced us.
+        for (int i = 0; i < 100; ++i) {
+            Pause(0.05);
+            int status;
+            if (waitpid(pid, &status, WNOHANG) == pid)
+                break;
+            if (stat(socket.c_str(), &st) == 0) {
+                pid_ = pid;
+                display_ = display;
+                return;
+            }
+        }
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+}
+
+Xvfb::~Xvfb()
+{
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+std::string Xvfb::Run(const std::string& command, int* status) const
+{
+    return desktop::Run("DISPLAY=" + display_ + " " + command, status);
+}
+
+Player::Player(const std::string& program, const std::vector<std::string>& args,
+               const std::filesystem::path& cwd, const std::map<std::string, std::string>& env)
+{
+    log_ = cwd / ("player-" + std::to_string(getpid()) + ".log");
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(cwd.c_str()) != 0)
+            _exit(126);
+        for (const auto& [name, value] : env) {
+            if (value.empty())
+                unsetenv(name.c_str());
+            else
+                setenv(name.c_str(), value.c_str(), 1);
+        }
+        int fd = open(log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(fd, 1);
+        dup2(fd, 2);
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(program.c_str()));
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    pid_ = pid;
+}
+
+Player::~Player()
+{
+    if (pid_ > 0 && !ended_) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+int Player::Wait(double seconds)
+{
+    if (ended_)
+        return exitCode_;
+    auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        int status;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            ended_ = true;
+            exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            return exitCode_;
+        }
+        Pause(0.02);
+    }
+    return -1;
+}
+
+bool Player::Running()
+{
+    if (ended_)
+        return false;
+    int status;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        ended_ = true;
+        exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return false;
+    }
+    return true;
+}
+
+void Player::Signal(int number)
+{
+    if (pid_ > 0 && !ended_)
+        kill(pid_, number);
+}
+
+std::string Player::Log() const
+{
+    std::ifstream in(log_);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string Window::Find(const Xvfb& x, const std::string& prefix, double seconds)
+{
+    auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        std::string out = x.Run("xdotool search --onlyvisible --name " + Quote("^" + prefix) + " 2>/dev/null");
+        std::istringstream lines(out);
+        std::string id;
+        if (lines >> id)
+            return id;
+        Pause(0.1);
+    }
+    return "";
+}
+
+std::string Window::Caption() const
+{
+    std::string name = x_.Run("xdotool getwindowname " + id_ + " 2>/dev/null");
+    while (!name.empty() && (name.back() == '\n' || name.back() == '\r'))
+        name.pop_back();
+    return name;
+}
+
+std::string Window::NextCaption(const std::string& after, double seconds) const
+{
+    auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    std::string now = Caption();
+    while (now == after && std::chrono::steady_clock::now() < end) {
+        Pause(0.05);
+        now = Caption();
+    }
+    return now;
+}
+
+void Window::Focus() const
+{
+    x_.Run("xdotool windowfocus --sync " + id_ + " 2>/dev/null");
+}
+
+void Window::KeyDown(const std::string& key) const
+{
+    x_.Run("xdotool keydown " + key);
+}
+
+void Window::KeyUp(const std::string& key) const
+{
+    x_.Run("xdotool keyup " + key);
+}
+
+void Window::Tap(const std::string& key, double seconds) const
+{
+    KeyDown(key);
+    Pause(seconds);
+    KeyUp(key);
+}
+
+Rgb Window::Pixel(int px, int py) const
+{
+    // xwd of the window, as a binary PPM through ImageMagick.
+    std::string ppm = x_.Run("xwd -silent -id " + id_ + " | convert xwd:- -depth 8 ppm:- 2>/dev/null");
+    // Header: "P6", width, height, maximum, each after blanks or # comments.
+    std::size_t pos = 0;
+    auto token = [&]() {
+        for (;;) {
+            while (pos < ppm.size() && std::isspace(static_cast<unsigned char>(ppm[pos])))
+                ++pos;
+            if (pos < ppm.size() && ppm[pos] == '#') {
+                while (pos < ppm.size() && ppm[pos] != '\n')
+                    ++pos;
+                continue;
+            }
+            break;
+        }
+        std::size_t start = pos;
+        while (pos < ppm.size() && !std::isspace(static_cast<unsigned char>(ppm[pos])))
+            ++pos;
+        return ppm.substr(start, pos - start);
+    };
+    Rgb rgb;
+    std::string magic = token();
+    int width = std::atoi(token().c_str());
+    int height = std::atoi(token().c_str());
+    int maxval = std::atoi(token().c_str());
+    ++pos;  // the one blank before the pixels
+    if (magic != "P6" || px < 0 || py < 0 || px >= width || py >= height || maxval != 255)
+        return rgb;
+    std::size_t offset = pos + 3 * (static_cast<std::size_t>(py) * width + px);
+    if (offset + 3 > ppm.size())
+        return rgb;
+    rgb.r = static_cast<unsigned char>(ppm[offset]);
+    rgb.g = static_cast<unsigned char>(ppm[offset + 1]);
+    rgb.b = static_cast<unsigned char>(ppm[offset + 2]);
+    return rgb;
+}
+
+Caption ParseCaption(const std::string& text)
+{
+    static const std::regex pattern(
+        R"(^(.*) FPS: (\d+)  scene: (-?\d+), time: (-?\d+\.\d\d) seconds (-?\d+\.\d\d|-?inf|nan) units$)");
+    Caption c;
+    std::smatch m;
+    if (!std::regex_match(text, m, pattern))
+        return c;
+    c.ok = true;
+    c.title = m[1];
+    c.fps = std::stoi(m[2]);
+    c.scene = std::stoi(m[3]);
+    c.seconds = std::stod(m[4]);
+    c.units = std::stod(m[5]);
+    return c;
+}
+
+}  // namespace desktop

@@ -1,0 +1,348 @@
+// The player as a user runs it: started on an intro, in a window on a
+// private X display (Xvfb), driven with keys, watched through its caption,
+// its pixels and its console.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "desktop.h"
+
+namespace fs = std::filesystem;
+using desktop::Caption;
+using desktop::ParseCaption;
+using desktop::Pause;
+using desktop::Player;
+using desktop::Rgb;
+using desktop::Window;
+using desktop::Xvfb;
+
+namespace {
+
+std::string Env(const char* name)
+{
+    const char* v = std::getenv(name);
+    return v ? v : "";
+}
+
+// The build's folder and the source tree: from the environment the test
+// runner sets, else from where this test program and its folder are.
+std::string Program()
+{
+    std::string binary = Env("QUORVELAN_BINARY_DIR");
+    if (binary.empty())
+        binary = fs::read_symlink("/proc/self/exe").parent_path().parent_path().string();
+    return binary + "/quorvelan";
+}
+
+fs::path SourceDir()
+{
+    std::string source = Env("QUORVELAN_SOURCE_DIR");
+    if (!source.empty())
+        return source;
+    return fs::weakly_canonical(fs::current_path() / "../..");
+}
+
+// A fresh copy of a fixture folder, removed afterwards.
+class Scratch {
+public:
+    explicit Scratch(const fs::path& fixture)
+    {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        root = fs::temp_directory_path() /
+               ("quorvelan-e2e-" + std::to_string(getpid()) + "-" + info->name());
+        fs::remove_all(root);
+        fs::create_directories(root);
+        if (!fixture.empty())
+            fs::copy(fixture, root / fixture.filename(), fs::copy_options::recursive);
+    }
+    ~Scratch() { fs::remove_all(root); }
+    fs::path root;
+};
+
+// Writes a file the way editors save: a new file renamed over the old one.
+void SaveByRename(const fs::path& file, const std::string& text)
+{
+    fs::path temporary = file;
+    temporary += ".saving";
+    std::ofstream(temporary) << text;
+    fs::rename(temporary, file);
+    // Last-write times are compared, and some file systems count coarsely.
+    Pause(0.05);
+}
+
+std::string RedScene(const std::string& colour)
+{
+    return "[scene]\nstring shaderFile = \"solid.hlsl\";\nstring postFile = \"copy_post.hlsl\";\n"
+           "float2 blurSamples = 1 1;\nfloat2 blurSize = 1 1;\n[shader]\nfloat3 colour = " +
+           colour + ";\n[post]\nfloat gain = 1;\n";
+}
+
+bool Near(const Rgb& c, int r, int g, int b)
+{
+    return std::abs(c.r - r) <= 8 && std::abs(c.g - g) <= 8 && std::abs(c.b - b) <= 8;
+}
+
+std::string Show(const Rgb& c)
+{
+    return "(" + std::to_string(c.r) + ", " + std::to_string(c.g) + ", " + std::to_string(c.b) + ")";
+}
+
+// Xvfb with the player's window on it.
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!desktop::HaveProgram("Xvfb"))
+            GTEST_SKIP() << "Xvfb is not installed (scripts/install-deps.sh installs it)";
+        for (const char* tool : {"xdotool", "xwd", "convert"})
+            ASSERT_TRUE(desktop::HaveProgram(tool)) << tool << " is missing";
+        x = std::make_unique<Xvfb>();
+        ASSERT_TRUE(x->ok()) << "Xvfb did not start";
+    }
+
+    // Starts the player on the intro and waits for its first caption with
+    // the frame rate.
+    void Start(const fs::path& cwd, const std::string& intro, double startSeconds = 60)
+    {
+        player = std::make_unique<Player>(
+            Program(), std::vector<std::string>{intro}, cwd,
+            std::map<std::string, std::string>{
+                {"DISPLAY", x->display()}, {"SDL_VIDEODRIVER", "x11"}, {"SDL_AUDIODRIVER", "dummy"}});
+        std::string id = Window::Find(*x, "Quorvelan", startSeconds);
+        ASSERT_FALSE(id.empty()) << "no window; console:\n" << player->Log();
+        window = std::make_unique<Window>(*x, id);
+        window->Focus();
+        caption = window->NextCaption("Quorvelan", startSeconds);
+        ASSERT_TRUE(ParseCaption(caption).ok) << caption << "\nconsole:\n" << player->Log();
+    }
+
+    // The next caption (they come once a second), parsed.
+    Caption Next()
+    {
+        caption = window->NextCaption(caption, 5);
+        Caption c = ParseCaption(caption);
+        EXPECT_TRUE(c.ok) << caption;
+        return c;
+    }
+
+    // A caption written after now: two changes, since the first may have
+    // been formatted before a key took effect.
+    Caption Settled()
+    {
+        Next();
+        return Next();
+    }
+
+    Rgb Centre() { return window->Pixel(160, 90); }
+
+    void Quit()
+    {
+        window->Tap("Escape");
+        EXPECT_EQ(player->Wait(10), 0) << player->Log();
+    }
+
+    std::unique_ptr<Xvfb> x;
+    std::unique_ptr<Player> player;
+    std::unique_ptr<Window> window;
+    std::string caption;
+};
+
+TEST_F(EndToEnd, CaptionPixelsAndTimelineKeys)
+{
+    Scratch scratch(SourceDir() / "tests/shell/fixtures/colours");
+    // A relative path with a folder part, from the folder above it.
+    ASSERT_NO_FATAL_FAILURE(Start(scratch.root, "colours/intro.quointro"));
+
+    // Paused at timeDelay (half a second, two units): the red scene.
+    Caption c = ParseCaption(caption);
+    EXPECT_EQ(c.title, "Quorvelan");
+    EXPECT_GT(c.fps, 0);
+    EXPECT_EQ(c.scene, 0);
+    EXPECT_DOUBLE_EQ(c.seconds, 0.5);
+    EXPECT_DOUBLE_EQ(c.units, 2.0);
+    EXPECT_TRUE(Near(Centre(), 255, 0, 0)) << Show(Centre());
+
+    // Backspace: position 0, before the first scene: magenta.
+    window->Tap("BackSpace");
+    c = Settled();
+    EXPECT_EQ(c.scene, -1);
+    EXPECT_DOUBLE_EQ(c.seconds, 0.0);
+    EXPECT_TRUE(Near(Centre(), 255, 0, 255)) << Show(Centre());
+
+    // Left while paused goes below zero.
+    window->Tap("Left", 0.3);
+    c = Settled();
+    EXPECT_LT(c.seconds, -0.1);
+    EXPECT_GT(c.seconds, -0.8);
+    EXPECT_LT(c.units, 0.0);
+
+    // Right held for a second moves about a second forwards.
+    window->Tap("BackSpace");
+    window->Tap("Right", 1.0);
+    c = Settled();
+    EXPECT_NEAR(c.seconds, 1.0, 0.35);
+    EXPECT_EQ(c.scene, 0);
+
+    // Down moves at 16 times the clock: into the green scene, 2.5 s to 6.5 s.
+    window->Tap("BackSpace");
+    window->Tap("Down", 0.25);
+    c = Settled();
+    EXPECT_NEAR(c.seconds, 4.0, 1.6);
+    EXPECT_EQ(c.scene, 1);
+    EXPECT_TRUE(Near(Centre(), 0, 255, 0)) << Show(Centre());
+
+    // Space runs the timeline by the clock; Space again holds it.
+    window->Tap("BackSpace");
+    window->Tap("space");
+    Caption first = Settled();
+    Pause(1.5);
+    Caption later = Settled();
+    // Two captions after the pause: about two seconds after the first.
+    EXPECT_NEAR(later.seconds - first.seconds, 2.0, 0.7);
+    window->Tap("space");
+    Caption held = Settled();
+    EXPECT_DOUBLE_EQ(Next().seconds, held.seconds);
+
+    // F4 while paused follows the music without a music call; Space then
+    // takes the time from the player, which renders the song first.
+    window->Tap("F4");
+    window->Tap("space");
+    Caption following = Settled();
+    Pause(1.0);
+    EXPECT_GT(Settled().seconds, following.seconds);
+
+    Quit();
+    std::string log = player->Log();
+    EXPECT_NE(log.find("Audio: generating song"), std::string::npos) << log;
+    EXPECT_NE(log.find("Audio: finished generating song"), std::string::npos) << log;
+}
+
+TEST_F(EndToEnd, ReloadsAfterSavesAndKeepsAShaderThatBreaks)
+{
+    Scratch scratch(SourceDir() / "tests/shell/fixtures/colours");
+    fs::path dir = scratch.root / "colours";
+    ASSERT_NO_FATAL_FAILURE(Start(dir, (dir / "intro.quointro").string()));
+    ASSERT_TRUE(Near(Centre(), 255, 0, 0)) << Show(Centre());
+
+    // A new colour saved by rename shows after F5.
+    SaveByRename(dir / "red.quoscene", RedScene("0 0 1"));
+    window->Tap("F5");
+    Settled();
+    EXPECT_TRUE(Near(Centre(), 0, 0, 255)) << Show(Centre());
+
+    // A shader that no longer compiles: the error on the console, the
+    // previous shader still drawn.
+    EXPECT_EQ(player->Log().find("error"), std::string::npos) << player->Log();
+    SaveByRename(dir / "solid.hlsl", "float4 p( : SV_TARGET { return colour }\n");
+    window->Tap("F5");
+    Settled();
+    EXPECT_TRUE(Near(Centre(), 0, 0, 255)) << Show(Centre());
+    EXPECT_NE(player->Log().find("error"), std::string::npos) << player->Log();
+
+    // A missing scene file during a reload does not end the run.
+    fs::rename(dir / "green.quoscene", dir / "green.moved");
+    SaveByRename(dir / "intro.quointro",
+                 "[intro] int timeDelay = 22050;\n[scene] string sceneFile = \"red.quoscene\"; int length = 8;\n"
+                 "[scene] string sceneFile = \"gone.quoscene\"; int length = 8;\n");
+    window->Tap("F5");
+    Settled();
+    EXPECT_TRUE(player->Running()) << player->Log();
+    EXPECT_NE(player->Log().find("gone.quoscene"), std::string::npos) << player->Log();
+
+    // Left Ctrl with S reloads from the desktop's key state, with the focus
+    // elsewhere (here: the root window).
+    SaveByRename(dir / "red.quoscene", RedScene("1 1 0"));
+    std::string rootId = x->Run("xwininfo -root | sed -n 's/.*Window id: \\(0x[0-9a-f]*\\).*/\\1/p'");
+    while (!rootId.empty() && rootId.back() == '\n')
+        rootId.pop_back();
+    x->Run("xdotool windowfocus " + rootId + " 2>/dev/null");
+    window->KeyDown("Control_L");
+    window->KeyDown("s");
+    Pause(0.5);
+    window->KeyUp("s");
+    window->KeyUp("Control_L");
+    Settled();
+    EXPECT_TRUE(Near(Centre(), 255, 255, 0)) << Show(Centre());
+
+    window->Focus();
+    Quit();
+}
+
+TEST_F(EndToEnd, ExampleIntroWithItsSong)
+{
+    Scratch scratch({});
+    fs::path intro = SourceDir() / "examples/intro.quointro";
+    ASSERT_TRUE(fs::exists(intro));
+    // The example renders its song at start-up, then runs at once.
+    ASSERT_NO_FATAL_FAILURE(Start(scratch.root, intro.string(), 180));
+    std::string log = player->Log();
+    EXPECT_NE(log.find("Audio: generating song\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("Audio: finished generating song\n"), std::string::npos) << log;
+
+    Caption a = Settled();
+    Caption b = Next();
+    EXPECT_GT(b.seconds, a.seconds);
+    EXPECT_EQ(a.title, "Quorvelan");
+    EXPECT_GE(a.scene, 0);
+    Rgb c = window->Pixel(640, 360);
+    EXPECT_FALSE(Near(c, 255, 0, 255)) << Show(c);
+    EXPECT_GE(c.r, 0);
+
+    // Following the music: the time goes on from the player.
+    window->Tap("F4");
+    Caption f = Settled();
+    EXPECT_GT(Next().seconds, f.seconds);
+
+    Quit();
+}
+
+TEST_F(EndToEnd, InterruptFromTheTerminalEndsNormally)
+{
+    Scratch scratch(SourceDir() / "tests/shell/fixtures/colours");
+    fs::path dir = scratch.root / "colours";
+    ASSERT_NO_FATAL_FAILURE(Start(dir, "intro.quointro"));  // a bare file name: its folder is here
+    player->Signal(SIGINT);
+    EXPECT_EQ(player->Wait(10), 0) << player->Log();
+}
+
+// Ends that need no display.
+TEST(EndToEndStart, UsageMissingIntroAndNoWindow)
+{
+    Scratch scratch(SourceDir() / "tests/shell/fixtures/colours");
+    std::map<std::string, std::string> env{{"DISPLAY", ""}, {"SDL_VIDEODRIVER", "dummy"},
+                                           {"SDL_AUDIODRIVER", "dummy"}};
+
+    Player noArgs(Program(), {}, scratch.root, env);
+    EXPECT_EQ(noArgs.Wait(20), 1);
+    EXPECT_NE(noArgs.Log().find("usage"), std::string::npos) << noArgs.Log();
+
+    Player missing(Program(), {"colours/missing.quointro"}, scratch.root, env);
+    EXPECT_EQ(missing.Wait(20), 1);
+    EXPECT_NE(missing.Log().find("colours/missing.quointro"), std::string::npos) << missing.Log();
+
+    // A folder is no intro file.
+    Player folder(Program(), {"colours"}, scratch.root, env);
+    EXPECT_EQ(folder.Wait(20), 1);
+    EXPECT_NE(folder.Log().find("cannot open the intro file colours"), std::string::npos) << folder.Log();
+
+    // The dummy video driver has no OpenGL: the window cannot be made. An
+    // argument with a blank is one word; its folder becomes the working
+    // directory, where config.quoconfig is found.
+    fs::rename(scratch.root / "colours", scratch.root / "my intro");
+    Player noWindow(Program(), {"my intro/intro.quointro", "ignored"}, scratch.root, env);
+    EXPECT_EQ(noWindow.Wait(20), 1);
+    std::string log = noWindow.Log();
+    EXPECT_NE(log.find("Failed to create window!"), std::string::npos) << log;
+    EXPECT_EQ(log.find("cannot read config.quoconfig"), std::string::npos) << log;
+    EXPECT_EQ(log.find("cannot open the intro file"), std::string::npos) << log;
+}
+
+}  // namespace

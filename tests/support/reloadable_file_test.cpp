@@ -1,0 +1,301 @@
+#include "support/reloadable_file.h"
+
+#include "platform/system/errors.h"
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+namespace {
+
+class ReloadableFileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = ::testing::TempDir() + "reloadable-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+
+    std::string PathOf(const std::string& name) const { return dir + "/" + name; }
+
+    static void Write(const std::string& path, const std::string& content)
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    }
+
+    static void SetWriteTime(const std::string& path, time_t seconds, long nanoseconds)
+    {
+        timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
+        ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    }
+
+    // Update with its console line captured.
+    static bool Update(WinApi::ReloadableFile& file, std::string* printed)
+    {
+        ::testing::internal::CaptureStdout();
+        bool changed = file.Update();
+        std::fflush(stdout);
+        *printed = ::testing::internal::GetCapturedStdout();
+        return changed;
+    }
+
+    std::string dir;
+};
+
+TEST_F(ReloadableFileTest, GetOpensOnceAndUpdateReadsOnlyOnChange)
+{
+    const std::string path = PathOf("a.txt");
+    Write(path, "hello");
+    ReloadableTextFileCache cache;
+    WinApi::ReloadableTextFile& first = cache.Get(path);
+    EXPECT_EQ(&cache.Get(path), &first);
+    EXPECT_EQ(cache.files.size(), 1u);
+    EXPECT_EQ(first.GetText(), "");
+
+    std::string printed;
+    EXPECT_TRUE(Update(first, &printed));
+    EXPECT_EQ(printed, "reading file " + path + "\n");
+    EXPECT_EQ(first.GetText(), "hello");
+
+    EXPECT_FALSE(Update(first, &printed));
+    EXPECT_EQ(printed, "");
+    EXPECT_FALSE(first.HasChanged());
+}
+
+TEST_F(ReloadableFileTest, AnyTimeChangeRereads)
+{
+    const std::string path = PathOf("t.txt");
+    Write(path, "same");
+    SetWriteTime(path, 1700000000, 500);
+    ReloadableTextFileCache cache;
+    WinApi::ReloadableTextFile& file = cache.Get(path);
+    std::string printed;
+    ASSERT_TRUE(Update(file, &printed));
+
+    struct Step {
+        time_t seconds;
+        long nanoseconds;
+        bool changed;
+    };
+    const Step steps[] = {
+        {1700000000, 500, false},
+        {1700000000, 700, true},  // sub-second change (100 ns resolution)
+        {1700000100, 0, true},    // touched: newer
+        {1600000000, 0, true},    // set back: older
+        {1600000000, 0, false},
+    };
+    for (const Step& s : steps) {
+        SetWriteTime(path, s.seconds, s.nanoseconds);
+        EXPECT_EQ(file.HasChanged(), s.changed) << s.seconds << "." << s.nanoseconds;
+        EXPECT_EQ(Update(file, &printed), s.changed) << s.seconds << "." << s.nanoseconds;
+        EXPECT_EQ(file.GetText(), "same");
+    }
+}
+
+TEST_F(ReloadableFileTest, ContentComesBackUnchanged)
+{
+    std::string mixed;
+    for (int i = 0; i < 256; ++i) {
+        mixed += static_cast<char>(i);
+    }
+    mixed += "line\r\nnext\r\n";
+    auto sized = [&](std::size_t size) {
+        std::string s;
+        while (s.size() < size) {
+            s += mixed;
+        }
+        s.resize(size);
+        return s;
+    };
+    for (std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{4095}, std::size_t{4096},
+                             std::size_t{4097}, std::size_t{8192}, std::size_t{100000}}) {
+        const std::string path = PathOf("f" + std::to_string(size));
+        const std::string content = sized(size);
+        Write(path, content);
+        ReloadableTextFileCache cache;
+        WinApi::ReloadableTextFile& file = cache.Get(path);
+        std::string printed;
+        EXPECT_TRUE(Update(file, &printed));
+        EXPECT_EQ(file.GetText().size(), size);
+        EXPECT_TRUE(file.GetText() == content) << size;
+    }
+}
+
+TEST_F(ReloadableFileTest, MissingPathThrowsLeavesNoEntryAndLaterSucceeds)
+{
+    const std::string path = PathOf("missing.txt");
+    ReloadableTextFileCache cache;
+    try {
+        cache.Get(path);
+        FAIL() << "no exception";
+    } catch (WinApi::WinApiException e) {
+        const std::string message = e.Message();
+        EXPECT_NE(message.find(path), std::string::npos) << message;
+        EXPECT_NE(message.find(std::strerror(ENOENT)), std::string::npos) << message;
+        ASSERT_GE(message.size(), 2u);
+        EXPECT_EQ(message.substr(message.size() - 2), "\r\n");
+    }
+    EXPECT_TRUE(cache.files.empty());
+
+    Write(path, "now");
+    WinApi::ReloadableTextFile& file = cache.Get(path);
+    std::string printed;
+    EXPECT_TRUE(Update(file, &printed));
+    EXPECT_EQ(file.GetText(), "now");
+}
+
+TEST_F(ReloadableFileTest, NonRegularPathsThrowLikeMissingOnes)
+{
+    const std::string folder = PathOf("folder");
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    const std::string fifo = PathOf("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    ReloadableTextFileCache cache;
+    for (const std::string& path : {folder, fifo, std::string()}) {
+        EXPECT_THROW(cache.Get(path), WinApi::WinApiException) << path;
+    }
+    EXPECT_TRUE(cache.files.empty());
+}
+
+TEST_F(ReloadableFileTest, SaveByRenameIsSeen)
+{
+    const std::string path = PathOf("scene.txt");
+    Write(path, "old");
+    SetWriteTime(path, 1700000000, 0);
+    ReloadableTextFileCache cache;
+    WinApi::ReloadableTextFile& file = cache.Get(path);
+    std::string printed;
+    ASSERT_TRUE(Update(file, &printed));
+    ASSERT_EQ(file.GetText(), "old");
+
+    // The editor writes a new file beside it and renames it over the old one;
+    // even with the same time stamp the change must be seen.
+    const std::string temporary = PathOf("scene.txt.tmp");
+    Write(temporary, "new content");
+    SetWriteTime(temporary, 1700000000, 0);
+    ASSERT_EQ(std::rename(temporary.c_str(), path.c_str()), 0);
+
+    EXPECT_TRUE(Update(file, &printed));
+    EXPECT_EQ(file.GetText(), "new content");
+    EXPECT_FALSE(Update(file, &printed));
+
+    // And saving in place still works on the reopened file.
+    Write(path, "in place");
+    SetWriteTime(path, 1700000050, 0);
+    EXPECT_TRUE(Update(file, &printed));
+    EXPECT_EQ(file.GetText(), "in place");
+}
+
+TEST_F(ReloadableFileTest, VanishedFileKeepsItsTextUntilItReturns)
+{
+    const std::string path = PathOf("v.txt");
+    Write(path, "first");
+    ReloadableTextFileCache cache;
+    WinApi::ReloadableTextFile& file = cache.Get(path);
+    std::string printed;
+    ASSERT_TRUE(Update(file, &printed));
+
+    ASSERT_EQ(std::remove(path.c_str()), 0);
+    EXPECT_FALSE(Update(file, &printed));
+    EXPECT_EQ(printed, "");
+    EXPECT_EQ(file.GetText(), "first");
+
+    // A folder in its place is no file either.
+    ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
+    EXPECT_FALSE(Update(file, &printed));
+    EXPECT_EQ(file.GetText(), "first");
+    ASSERT_EQ(rmdir(path.c_str()), 0);
+
+    Write(path, "second");
+    EXPECT_TRUE(Update(file, &printed));
+    EXPECT_EQ(file.GetText(), "second");
+}
+
+TEST_F(ReloadableFileTest, RelativePathSurvivesAChangeOfDirectory)
+{
+    char previous[4096];
+    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(chdir(dir.c_str()), 0);
+    Write("rel.txt", "one");
+    ReloadableTextFileCache cache;
+    WinApi::ReloadableTextFile& file = cache.Get("rel.txt");
+    ASSERT_EQ(chdir(previous), 0);
+
+    std::string printed;
+    EXPECT_TRUE(Update(file, &printed));
+    EXPECT_EQ(printed, "reading file rel.txt\n");
+    EXPECT_EQ(file.GetText(), "one");
+    Write(PathOf("rel.txt"), "two");
+    SetWriteTime(PathOf("rel.txt"), 1700000000, 0);
+    EXPECT_TRUE(Update(file, &printed));
+    EXPECT_EQ(file.GetText(), "two");
+}
+
+TEST_F(ReloadableFileTest, MovesKeepTheHandleAndTheMissingTime)
+{
+    const std::string path = PathOf("m.txt");
+    Write(path, "moved");
+    WinApi::ReloadableTextFile original(path);
+    WinApi::ReloadableTextFile moved(std::move(original));
+    std::string printed;
+    EXPECT_TRUE(Update(moved, &printed));  // never read: counts as changed
+    EXPECT_EQ(moved.GetText(), "moved");
+    EXPECT_FALSE(Update(original, &printed));  // holds no file any more
+
+    Write(PathOf("n.txt"), "other");
+    WinApi::ReloadableTextFile assigned(PathOf("n.txt"));
+    assigned = std::move(moved);
+    EXPECT_EQ(assigned.GetText(), "moved");
+    EXPECT_EQ(assigned.GetPath(), path);
+    EXPECT_FALSE(Update(assigned, &printed));  // the recorded time came along
+}
+
+TEST_F(ReloadableFileTest, ReloadReadsEvenWithoutChange)
+{
+    const std::string path = PathOf("r.txt");
+    Write(path, "r");
+    WinApi::ReloadableTextFile file(path);
+    ::testing::internal::CaptureStdout();
+    file.Reload();
+    file.Reload();
+    std::fflush(stdout);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "reading file " + path + "\nreading file " + path + "\n");
+    EXPECT_EQ(file.GetText(), "r");
+    EXPECT_FALSE(file.HasChanged());
+    EXPECT_NE(file.GetLastWriteTime(), 0u);
+}
+
+TEST(WinApiException, CopiesAndLastErrorText)
+{
+    WinApi::WinApiException e("text\r\n");
+    WinApi::WinApiException copy(e);
+    EXPECT_STREQ(copy.Message(), "text\r\n");
+
+    SetLastError(0);
+    EXPECT_EQ(WinApi::GetLastErrorString(), "");
+    EXPECT_EQ(WinApi::WinApiException::FromLastError().message, "");
+    SetLastError(ENOENT);
+    EXPECT_EQ(WinApi::GetLastErrorString(), std::string(std::strerror(ENOENT)) + "\r\n");
+    EXPECT_EQ(WinApi::WinApiException::FromLastError().message,
+              std::string(std::strerror(ENOENT)) + "\r\n");
+}
+
+TEST(FileCache, GlobalCacheExists)
+{
+    EXPECT_THROW(g_fileCache.Get(""), WinApi::WinApiException);
+    EXPECT_TRUE(g_fileCache.files.empty());
+}
+
+}  // namespace
