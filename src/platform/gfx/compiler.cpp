@@ -802,8 +802,16 @@ std::string NormaliseDriverLog(const std::string& log, const std::string& source
 {
     std::istringstream in(log);
     std::string line, out;
+    // A driver may list every overload it tried: the first lines say enough.
+    constexpr int kMaxLines = 12;
+    int lines = 0, dropped = 0;
     while (std::getline(in, line)) {
         if (line.empty()) continue;
+        if (lines == kMaxLines) {
+            ++dropped;
+            continue;
+        }
+        ++lines;
         std::string lower = line;
         for (char& ch : lower) ch = char(std::tolower((unsigned char)ch));
         std::string severity = lower.find("warning") != std::string::npos ? "warning" : "error";
@@ -817,6 +825,7 @@ std::string NormaliseDriverLog(const std::string& log, const std::string& source
         }
         out += sourceName + "(" + std::to_string(lineNo) + "): " + severity + ": GL: " + line + "\n";
     }
+    if (dropped) out += sourceName + "(1): note: GL: " + std::to_string(dropped) + " more lines\n";
     if (out.empty()) out = sourceName + "(1): error: GL: the driver rejected the shader\n";
     return out;
 }

@@ -737,17 +737,19 @@ private:
                 if (!(layout_->slotsUsed & (1u << slot))) continue;
                 const Vb& v = vb_[slot];
                 GLuint buffer = v.buffer ? v.buffer->gl : 0;
+                std::uint64_t id = v.buffer && buffer ? v.buffer->id : 0;
                 InputLayoutImpl::Bound& cur = bound[slot];
-                if (cur.known && cur.buffer == buffer && cur.offset == GLintptr(v.offset) && cur.stride == GLsizei(v.stride))
+                if (cur.known && cur.buffer == id && cur.offset == GLintptr(v.offset) && cur.stride == GLsizei(v.stride))
                     continue;
-                cur = {buffer, GLintptr(v.offset), GLsizei(v.stride), true};
+                cur = {id, GLintptr(v.offset), GLsizei(v.stride), true};
                 glVertexArrayVertexBuffer(vao, slot, buffer, GLintptr(v.offset), GLsizei(v.stride));
                 ++c.changes;
             }
         GLuint element = ib_ ? ib_->gl : 0;
-        GLuint& curElement = layout_ ? layout_->elementBuffer : emptyVaoElement_;
-        if (curElement != element) {
-            curElement = element;
+        std::uint64_t elementId = ib_ && element ? ib_->id : 0;
+        std::uint64_t& curElement = layout_ ? layout_->elementBuffer : emptyVaoElement_;
+        if (curElement != elementId) {
+            curElement = elementId;
             glVertexArrayElementBuffer(vao, element);
             ++c.changes;
         }
@@ -792,7 +794,7 @@ private:
     BufferImpl* ib_ = nullptr;
     DXGI_FORMAT ibFormat_ = DXGI_FORMAT_UNKNOWN;
     UINT ibOffset_ = 0;
-    GLuint emptyVaoElement_ = 0;
+    std::uint64_t emptyVaoElement_ = 0;
     D3D11_PRIMITIVE_TOPOLOGY topology_ = D3D11_PRIMITIVE_TOPOLOGY_UNDEFINED;
     RasterizerImpl* rs_ = nullptr;
     std::array<D3D11_VIEWPORT, kViewports> viewports_{};

@@ -17,11 +17,27 @@ namespace {
 thread_local Core* t_current = nullptr;
 std::uint64_t g_stateChangesOfGoneDevices = 0;
 
+bool DebuggerAttached()
+{
+    std::FILE* f = std::fopen("/proc/self/status", "r");
+    if (!f) return false;
+    char line[256];
+    bool attached = false;
+    while (std::fgets(line, sizeof line, f))
+        if (std::strncmp(line, "TracerPid:", 10) == 0) attached = std::atoi(line + 10) != 0;
+    std::fclose(f);
+    return attached;
+}
+
 void GLAPIENTRY DebugMessage(GLenum, GLenum type, GLuint, GLenum severity, GLsizei, const GLchar* message,
-                             const void*)
+                             const void* user)
 {
     if (severity == GL_DEBUG_SEVERITY_NOTIFICATION) return;
-    std::fprintf(stderr, "D3D11 %s: %s\n", type == GL_DEBUG_TYPE_ERROR ? "ERROR" : "WARNING", message);
+    bool error = type == GL_DEBUG_TYPE_ERROR;
+    std::fprintf(stderr, "D3D11 %s: %s\n", error ? "ERROR" : "WARNING", message);
+    const Core* core = static_cast<const Core*>(user);
+    bool wantsBreak = error ? core->breakOnError : core->breakOnCorruption && severity == GL_DEBUG_SEVERITY_HIGH;
+    if (wantsBreak && DebuggerAttached()) std::raise(SIGTRAP);
 }
 }  // namespace
 
@@ -290,8 +306,8 @@ public:
     HRESULT QueryInterface(REFIID riid, void** out) override;
     HRESULT ReportLiveDeviceObjects(D3D11_RLDO_FLAGS) override
     {
-        std::fprintf(stderr, "D3D11: live device %p, %u references\n", static_cast<void*>(device_),
-                     unsigned(device_->AddRef() - 1));
+        std::fprintf(stderr, "D3D11: live device %p, %u references, %llu objects\n", static_cast<void*>(device_),
+                     unsigned(device_->AddRef() - 1), static_cast<unsigned long long>(device_->core->liveObjects));
         device_->Release();
         return S_OK;
     }
@@ -305,7 +321,12 @@ public:
     explicit InfoQueueImpl(DeviceImpl* device) : device_(device) { device_->AddRef(); }
     ~InfoQueueImpl() override { device_->Release(); }
     bool Matches(REFIID riid) override { return riid == IID_ID3D11InfoQueue; }
-    HRESULT SetBreakOnSeverity(D3D11_MESSAGE_SEVERITY, BOOL) override { return S_OK; }
+    HRESULT SetBreakOnSeverity(D3D11_MESSAGE_SEVERITY severity, BOOL enable) override
+    {
+        if (severity == D3D11_MESSAGE_SEVERITY_ERROR) device_->core->breakOnError = enable;
+        if (severity == D3D11_MESSAGE_SEVERITY_CORRUPTION) device_->core->breakOnCorruption = enable;
+        return S_OK;
+    }
     HRESULT AddStorageFilterEntries(D3D11_INFO_QUEUE_FILTER* filter) override
     {
         return filter ? S_OK : E_INVALIDARG;
@@ -554,7 +575,7 @@ DeviceImpl* NewDevice(SDL_Window* window, bool ownsWindow, UINT flags, HRESULT& 
     core->debug = (flags & D3D11_CREATE_DEVICE_DEBUG) || (env && std::strcmp(env, "1") == 0);
     if (core->debug) {
         glEnable(GL_DEBUG_OUTPUT);
-        glDebugMessageCallback(DebugMessage, nullptr);
+        glDebugMessageCallback(DebugMessage, core.get());
     }
     // Direct3D's conventions: row 0 at the top, clip depth 0..1.
     glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);

@@ -155,7 +155,10 @@ public:
     std::uint64_t NextId() { return ++id_; }
     std::uint64_t uniformUploads = 0;
     std::uint64_t draws = 0;
+    std::uint64_t liveObjects = 0;  // device children not yet destroyed
     bool debug = false;
+    bool breakOnError = false;  // ID3D11InfoQueue::SetBreakOnSeverity
+    bool breakOnCorruption = false;
 
     // Programs the compiler linked ahead of Create*Shader.
     struct Precompiled {
@@ -221,7 +224,8 @@ protected:
 template <class Interface>
 class Child : public Object<Interface> {
 public:
-    explicit Child(std::shared_ptr<Core> core) : core_(std::move(core)) {}
+    explicit Child(std::shared_ptr<Core> core) : core_(std::move(core)) { ++core_->liveObjects; }
+    ~Child() override { --core_->liveObjects; }
     void GetDevice(ID3D11Device** out) override;
     Core& core() { return *core_; }
     const std::shared_ptr<Core>& corePtr() { return core_; }
@@ -256,6 +260,7 @@ public:
     std::vector<std::uint8_t> cpu;   // contents of constant and staging buffers; shadow of dynamic ones
     std::vector<std::uint8_t> mapArea;
     std::uint64_t version = 0;       // constant buffers: changes with the bytes
+    std::uint64_t id = 0;            // never reused, unlike GL names
     bool mapped = false;
 };
 
@@ -473,13 +478,13 @@ public:
     GLuint vao = 0;
     std::uint32_t slotsUsed = 0;  // bit per vertex-buffer slot
     struct Bound {
-        GLuint buffer = 0;
+        std::uint64_t buffer = 0;  // BufferImpl::id, 0 for none
         GLintptr offset = 0;
         GLsizei stride = 0;
         bool known = false;
     };
     std::array<Bound, D3D11_IA_VERTEX_INPUT_RESOURCE_SLOT_COUNT> bound{};
-    GLuint elementBuffer = 0xffffffffu;
+    std::uint64_t elementBuffer = ~0ull;
 };
 
 }  // namespace gfx

@@ -34,6 +34,7 @@ BufferImpl::BufferImpl(std::shared_ptr<Core> c, const D3D11_BUFFER_DESC& d, cons
         if (data) std::memcpy(cpu.data(), data, desc.ByteWidth);
     }
     version = core_->NextVersion();
+    id = core_->NextId();
     if (cpuOnly) return;
     core_->MakeCurrent();
     glCreateBuffers(1, &gl);

@@ -202,3 +202,16 @@ TEST(Compiler, TextEndsAtItsFirstZeroByte)
     Compile(r, text, "p", "ps_4_0");
     EXPECT_EQ(r.hr, S_OK) << r.messages;
 }
+
+TEST(Compiler, StandardFileIncludeReadsFromTheWorkingDirectory)
+{
+    Result r;
+    Compile(r, "#include \"include_fixture.hlsl\"\nfloat4 p() : SV_TARGET { return FromFile(); }\n", "p", "ps_5_0",
+            D3D_COMPILE_STANDARD_FILE_INCLUDE);
+    EXPECT_EQ(r.hr, S_OK) << r.messages;
+    Result missing;
+    Compile(missing, "#include \"no_such_file.hlsl\"\nfloat4 p() : SV_TARGET { return 0; }\n", "p", "ps_5_0",
+            D3D_COMPILE_STANDARD_FILE_INCLUDE);
+    EXPECT_EQ(missing.hr, E_FAIL);
+    EXPECT_NE(missing.messages.find("error"), std::string::npos);
+}
