@@ -1,5 +1,7 @@
 #include "music/song.h"
 
+#include <algorithm>
+#include <memory>
 #include <thread>
 
 #include "music/filter_chain.h"
@@ -365,18 +367,41 @@ SampleBuffer Intro(const SampleBuffer& introBody, const SampleBuffer& sweep) {
 // ---- 15, 16. Song and master gain ----
 
 SampleBuffer SongMix(const SampleBuffer& intro, const SampleBuffer& sectionA, const SampleBuffer& sectionB,
-                     const SampleBuffer& sweep) {
-    SampleBuffer song;
-    // Room for the whole song at once, rather than one reallocation per mix;
-    // the samples are the same.
-    song.Reserve(848 * S);
-    song.MixAt(intro, 0 * S);
-    song.MixAt(sectionA, 256 * S, 0.8f);
-    song.MixAt(sectionB, 544 * S);
-    song.MixAt(sweep, 720 * S);
-    song.MixAt(sweep, 480 * S);
-    song.MixAt(sweep, 224 * S);
-    return song;
+                     const SampleBuffer& sweep, SongWorkers* workers) {
+    struct Entry {
+        const SampleBuffer* sound;
+        std::uint32_t at;
+        float gain;
+    };
+    const Entry mixes[6] = {{&intro, 0 * S, 1.0f},    {&sectionA, 256 * S, 0.8f}, {&sectionB, 544 * S, 1.0f},
+                            {&sweep, 720 * S, 1.0f},  {&sweep, 480 * S, 1.0f},    {&sweep, 224 * S, 1.0f}};
+    if (!workers) {
+        SampleBuffer song;
+        for (const Entry& e : mixes) song.MixAt(*e.sound, e.at, e.gain);
+        return song;
+    }
+    // The same mixes into the grown song (mixing into the zeros that growth
+    // adds is mixing into nothing), a stretch of samples per job.
+    std::uint32_t length = 0;
+    for (const Entry& e : mixes) length = std::max(length, e.at + e.sound->size);
+    auto song = std::make_shared<SampleBuffer>(length);
+    constexpr std::uint32_t kStretches = 16;
+    const std::uint32_t stretch = (length + kStretches - 1) / kStretches;
+    SongWorkers::Sound jobs[kStretches];
+    for (std::uint32_t k = 0; k < kStretches; ++k) {
+        const std::uint32_t lo = std::min(length, k * stretch), hi = std::min(length, lo + stretch);
+        jobs[k] = workers->Spawn([&mixes, song, lo, hi] {
+            for (const Entry& e : mixes) {
+                const std::uint32_t from = std::max(lo, e.at), to = std::min(hi, e.at + e.sound->size);
+                if (from < to) {
+                    sound::MixKernel(song->data + from, e.sound->data + (from - e.at), to - from, e.gain, 1.0f);
+                }
+            }
+            return SampleBuffer();
+        });
+    }
+    for (const auto& job : jobs) workers->Get(job);
+    return std::move(*song);
 }
 
 namespace {
@@ -579,8 +604,8 @@ SampleBuffer ComposeSongMix(unsigned workerCount) {
     });
     Sound intro = w.Spawn([&] { return Intro(get(introBody), get(sweep)); });
 
-    // 15, 16. Song and master gain.
-    return SongMix(get(intro), get(sectionA), get(sectionB), get(sweep));
+    // 15. Song (the master gain follows in the caller).
+    return SongMix(get(intro), get(sectionA), get(sectionB), get(sweep), &w);
 }
 
 }  // namespace

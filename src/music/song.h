@@ -6,6 +6,8 @@
 
 #include "music/sample_buffer.h"
 
+class SongWorkers;
+
 SampleBuffer ComposeSong();
 // ComposeSong, then a 20 Hz high-pass over the whole song.
 SampleBuffer RenderSong();
@@ -115,8 +117,10 @@ SampleBuffer IntroBody(const SampleBuffer& introRise, const SampleBuffer& latePh
                        const SampleBuffer& drop1, const SampleBuffer& drop2);
 SampleBuffer Intro(const SampleBuffer& introBody, const SampleBuffer& sweep);
 
+// With workers, stretches of the song are mixed side by side (each sample
+// still takes its six mixes in order).
 SampleBuffer SongMix(const SampleBuffer& intro, const SampleBuffer& sectionA, const SampleBuffer& sectionB,
-                     const SampleBuffer& sweep);
+                     const SampleBuffer& sweep, SongWorkers* workers = nullptr);
 // The slow gain stage, in place.
 void MasterGain(SampleBuffer& song);
 // MasterGain, then HighPass({cutoff}), in one pass.

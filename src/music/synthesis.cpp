@@ -79,14 +79,14 @@ void MixSawWaves(SampleBuffer& target, float f, const double* factors, const flo
             target.MixAt(SawWave(target.size, float(double(f) * factors[m])), 0, gains[m]);
         return;
     }
-    float step[kMaxMixedSaws], phase[kMaxMixedSaws];
-    double gain[kMaxMixedSaws];
+    float step[kMaxMixedSaws], phase[kMaxMixedSaws], gain[kMaxMixedSaws];
     int live = 0;
     for (int m = 0; m < count; ++m) {
         const float freq = float(double(f) * factors[m]);
         const float st = float(double(freq) * 2.0 / double(SampleRate()));
         if (!std::isfinite(st)) {
-            // A silent saw still mixes: acc = float(0 * gain + acc).
+            // A silent saw (SawWave's answer to such a step): mixing its zeros
+            // changes a sample only through its gain, whatever its place.
             target.MixAt(SampleBuffer(target.size), 0, gains[m]);
             continue;
         }
@@ -95,7 +95,6 @@ void MixSawWaves(SampleBuffer& target, float f, const double* factors, const flo
         gain[live] = gains[m];
         ++live;
     }
-    // (A silent saw changes no sample, whatever its place: 0 * g + x = x.)
     // Block by block: the saws' phases for a block, one chain per saw, then
     // each saw mixed into the block, sample chains side by side.
     bool singleWrap = true;
@@ -123,7 +122,7 @@ void MixSawWaves(SampleBuffer& target, float f, const double* factors, const flo
             }
         }
         float* out = x + start;
-        for (int m = 0; m < live; ++m) sound::MixKernel(out, saw[m], n, float(gain[m]), 1.0f);
+        for (int m = 0; m < live; ++m) sound::MixKernel(out, saw[m], n, gain[m], 1.0f);
     }
 }
 

@@ -11,6 +11,7 @@
 #include "music/instruments.h"
 #include "music/music_player.h"
 #include "music/song.h"
+#include "music/song_workers.h"
 #include "music/synthesis.h"
 #include "test_util.h"
 
@@ -242,4 +243,14 @@ TEST(Song, GenerateSongRendersOnceAndSaysSo) {
             _exit(ok ? 0 : 1);
         },
         testing::ExitedWithCode(0), "generated as expected");
+}
+
+TEST(Song, SongMixInStretchesEqualsMixingInTurn) {
+    SampleBuffer intro = SawWave(2194000, 3.0f), a = SawWave(2144000, 5.0f), b = SawWave(2288000, 7.0f),
+                 sweep = SawWave(1024000, 11.0f);
+    const SampleBuffer expected = SongMix(intro, a, b, sweep);
+    SongWorkers workers(4);
+    const SampleBuffer parallel = SongMix(intro, a, b, sweep, &workers);
+    ASSERT_EQ(parallel.size, 6784000u);
+    EXPECT_EQ(std::memcmp(parallel.data, expected.data, std::size_t(expected.size) * 4), 0);
 }
