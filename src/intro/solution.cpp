@@ -2,7 +2,10 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <iterator>
+#include <set>
 
 #include "rendering/builtin_shaders.h"
 #include "support/config.h"
@@ -33,11 +36,12 @@ bool FileOpens(const std::string& name)
     return true;
 }
 
-// Names of the files that the source's #include lines ask for and that
-// cannot be opened now (as the include handler opens them: as written).
-std::vector<std::string> MissingIncludes(const std::string& source)
+// Adds the names of the files that the source's #include lines ask for,
+// directly or through a file it includes, and that cannot be opened now (as
+// the include handler opens them: as written). Each file is looked at once.
+void CollectMissingIncludes(const std::string& source, std::set<std::string>& seen,
+                            std::vector<std::string>& missing)
 {
-    std::vector<std::string> missing;
     std::size_t at = 0;
     while ((at = source.find("#include", at)) != std::string::npos) {
         at += 8;
@@ -48,11 +52,30 @@ std::vector<std::string> MissingIncludes(const std::string& source)
         const std::size_t stop = source.find_first_of(std::string(1, close) + "\n", open + 1);
         if (stop == std::string::npos || source[stop] == '\n')
             continue;
-        const std::string name = source.substr(open + 1, stop - open - 1);
-        if (!FileOpens(name))
-            missing.push_back(name);
         at = stop;
+        const std::string name = source.substr(open + 1, stop - open - 1);
+        if (!seen.insert(name).second)
+            continue;
+        if (!FileOpens(name)) {
+            missing.push_back(name);
+            continue;
+        }
+        // The compiler refuses includes this large; do not read them here either.
+        std::error_code error;
+        const auto size = std::filesystem::file_size(name, error);
+        if (error || size > 64u * 1024 * 1024)
+            continue;
+        std::ifstream included(name, std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(included)), std::istreambuf_iterator<char>());
+        CollectMissingIncludes(text, seen, missing);
     }
+}
+
+std::vector<std::string> MissingIncludes(const std::string& source)
+{
+    std::set<std::string> seen;
+    std::vector<std::string> missing;
+    CollectMissingIncludes(source, seen, missing);
     return missing;
 }
 
@@ -75,9 +98,38 @@ bool CanPoll(const char* key, const std::string& fileName, const std::string& sc
     return false;
 }
 
-std::vector<std::string> NoNames()
+// One of a scene's two shaders: the file that the scene file names for it,
+// how its source is built, and what was last compiled from it.
+struct SceneShader
 {
-    return {};
+    const char* key; // the scene-file key that names the file
+    const std::string& file;
+    bool (IntroModel::IntroScene::*fileChanged)() const;
+    std::string (IntroModel::IntroScene::*buildSource)() const;
+    std::string& source;
+    Shader& shader;
+    std::vector<std::string>& missingIncludes;
+};
+
+// Polls the shader's file on every load, before the layout flag is looked
+// at, and compiles when the file was read, the layout changed or a missing
+// include has appeared.
+void CompileWhenChanged(const IntroModel::IntroScene& model, const SceneShader& s, bool layoutChanged,
+                        ID3D11Device* device, const std::string& sceneFile, bool sceneFileRead)
+{
+    if (!CanPoll(s.key, s.file, sceneFile, sceneFileRead))
+        return;
+    try {
+        if ((model.*s.fileChanged)() || layoutChanged || AnyNowOpens(s.missingIncludes)) {
+            s.source = (model.*s.buildSource)();
+            std::printf("compiling %s\n", s.file.c_str());
+            s.shader.device = device;
+            const bool compiled = s.shader.CompilePixelShader(s.source.c_str());
+            s.missingIncludes = compiled ? std::vector<std::string>() : MissingIncludes(s.source);
+        }
+    } catch (const WinApi::WinApiException& e) {
+        ReportUnreadable("SolutionScene::Load", s.key, e);
+    }
 }
 
 } // namespace
@@ -120,33 +172,16 @@ bool SolutionScene::Load()
 
     ResolveModel();
 
-    // The shader file is polled on every load, before the layout is looked at.
-    if (CanPoll("shaderFile", model->shaderFile, sceneFile, read)) {
-        try {
-            if (model->ShaderFileChanged() || shaderLayoutChanged || AnyNowOpens(model->shaderMissingIncludes)) {
-                model->shaderSource = model->BuildShaderSource();
-                std::printf("compiling %s\n", model->shaderFile.c_str());
-                model->sceneShader.device = device;
-                const bool compiled = model->sceneShader.CompilePixelShader(model->shaderSource.c_str());
-                model->shaderMissingIncludes = compiled ? NoNames() : MissingIncludes(model->shaderSource);
-            }
-        } catch (const WinApi::WinApiException& e) {
-            ReportUnreadable("SolutionScene::Load", "shaderFile", e);
-        }
-    }
-    if (CanPoll("postFile", model->postFile, sceneFile, read)) {
-        try {
-            if (model->PostFileChanged() || postLayoutChanged || AnyNowOpens(model->postMissingIncludes)) {
-                model->postSource = model->BuildPostSource();
-                std::printf("compiling %s\n", model->postFile.c_str());
-                model->postShader.device = device;
-                const bool compiled = model->postShader.CompilePixelShader(model->postSource.c_str());
-                model->postMissingIncludes = compiled ? NoNames() : MissingIncludes(model->postSource);
-            }
-        } catch (const WinApi::WinApiException& e) {
-            ReportUnreadable("SolutionScene::Load", "postFile", e);
-        }
-    }
+    using IntroModel::IntroScene;
+    IntroScene& m = *model;
+    CompileWhenChanged(m,
+                       {"shaderFile", m.shaderFile, &IntroScene::ShaderFileChanged, &IntroScene::BuildShaderSource,
+                        m.shaderSource, m.sceneShader, m.shaderMissingIncludes},
+                       shaderLayoutChanged, device, sceneFile, read);
+    CompileWhenChanged(m,
+                       {"postFile", m.postFile, &IntroScene::PostFileChanged, &IntroScene::BuildPostSource,
+                        m.postSource, m.postShader, m.postMissingIncludes},
+                       postLayoutChanged, device, sceneFile, read);
     return read;
 }
 

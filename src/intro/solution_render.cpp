@@ -4,6 +4,22 @@
 
 #include "rendering/constant_buffer.h"
 
+namespace {
+
+// The blur shaders step from -n to n by 1: an infinite n never ends, and one
+// too large for a step of 1 to change it never moves. NaN runs no tap.
+float BoundedBlurSamples(float n)
+{
+    constexpr float kMost = 1024.0f;
+    if (n > kMost)
+        return kMost;
+    if (n < -kMost)
+        return -kMost;
+    return n;
+}
+
+} // namespace
+
 void Solution::Render(std::uint32_t position, ID3D11RenderTargetView* target)
 {
     const SolutionScene* scene = GetSceneAt(position);
@@ -39,8 +55,8 @@ void Solution::Render(std::uint32_t position, ID3D11RenderTargetView* target)
 
     ConstantBuffer<BlurParams> blurParams;
     blurParams.Create(device);
-    blurParams.data.blursamples.x = model.blurSamples.GetCurve(0).Evaluate(sceneTime);
-    blurParams.data.blursamples.y = model.blurSamples.GetCurve(1).Evaluate(sceneTime);
+    blurParams.data.blursamples.x = BoundedBlurSamples(model.blurSamples.GetCurve(0).Evaluate(sceneTime));
+    blurParams.data.blursamples.y = BoundedBlurSamples(model.blurSamples.GetCurve(1).Evaluate(sceneTime));
     blurParams.data.blursize.x = model.blurSize.GetCurve(0).Evaluate(sceneTime);
     blurParams.data.blursize.y = model.blurSize.GetCurve(1).Evaluate(sceneTime);
     blurParams.Update(context);

@@ -23,13 +23,6 @@
 
 namespace {
 
-std::string WithoutLineEnd(std::string text)
-{
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
-        text.pop_back();
-    return text;
-}
-
 // The intro path as it names the file from the folder we start in: it must
 // still name it once the working directory is the intro's folder.
 std::string ResolvedIntroPath(const std::string& introPath)

@@ -85,14 +85,14 @@ void CheckSide(const char* name, int& side, int fallback)
     side = fallback;
 }
 
+}  // namespace
+
 std::string WithoutLineEnd(std::string text)
 {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
         text.pop_back();
     return text;
 }
-
-}  // namespace
 
 void ApplyStartupConfig(config& reader, Settings& settings, StartupValues& startup)
 {

@@ -174,6 +174,13 @@ bool config::NextParameter()
     return false;
 }
 
+// The text ended where a value, or the ";" of the list, was expected.
+void config::WarnEndOfFileAfter() const
+{
+    std::cout << "config warning: unexpected end of file after " << typeName << " " << name << " in ["
+              << section << "]\n";
+}
+
 bool config::NextValue()
 {
     value.clear();
@@ -182,8 +189,7 @@ bool config::NextValue()
     }
     SkipSpace();
     if (UsedUp()) {
-        std::cout << "config warning: unexpected end of file after " << typeName << " " << name
-                  << " in [" << section << "]\n";
+        WarnEndOfFileAfter();
         return false;
     }
     if (cur == ';' || cur == '[') {
@@ -201,8 +207,7 @@ bool config::NextValue()
             Advance();
             return true;
         }
-        std::cout << "config warning: unexpected end of file after " << typeName << " " << name
-                  << " in [" << section << "]\n";
+        WarnEndOfFileAfter();
         return true;
     }
     while (!UsedUp() && !IsSpace(cur) && cur != ';' && cur != '[') {
@@ -210,8 +215,7 @@ bool config::NextValue()
         Advance();
     }
     if (UsedUp()) {
-        std::cout << "config warning: unexpected end of file after " << typeName << " " << name
-                  << " in [" << section << "]\n";
+        WarnEndOfFileAfter();
     }
     return true;
 }

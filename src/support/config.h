@@ -38,6 +38,7 @@ private:
     bool UsedUp() const { return pos > length; }
     void Advance();
     void SkipSpace();
+    void WarnEndOfFileAfter() const;
 };
 
 // Drops the first character, then copies up to the next double quote.

@@ -138,7 +138,8 @@ TEST_F(FrameTest, ScenePassSeesItsVarsAndFrameTime)
 {
     // timeUnit 4410 and length 10: one second, 44100 samples.
     WriteIntro("[intro] int timeUnit = 4410; int timeDelay = 1000;"
-               "[scene] string sceneFile = " + Quoted("s.quoscene") + "; int length = 10; float timeSpeed = 2; float timeOffset = 0.25;");
+               "[scene] string sceneFile = " + Quoted("s.quoscene") + "; int length = 10; float timeSpeed = 2; float timeOffset = 0.25;"
+               "[scene] string sceneFile = " + Quoted("s.quoscene") + "; int length = 10; float timeSpeed = 0; float timeOffset = 0.5;");
     folder.Write("s.quoscene", "[scene] string shaderFile = " + Quoted("scene.hlsl") + "; string postFile = " +
                                    Quoted("post.hlsl") + "; float2 blurSamples = 1 1; float2 blurSize = 1 1;"
                                    "[shader] float sceneTime = 0 1; float2 pair = 0.5 0.75;"
@@ -160,6 +161,9 @@ TEST_F(FrameTest, ScenePassSeesItsVarsAndFrameTime)
         {1000, {0.25f, 0.75f, 2.5f, 0.5f}},
         {1000 + 22050, {1.25f, 0.75f, 3.5f, 0.5f}},
         {1000 + 11025, {0.75f, 0.75f, 3.0f, 0.5f}},
+        // timeSpeed 0 holds sceneTime at timeOffset and frameTime at 10 * 0.5
+        {1000 + 44100, {0.5f, 0.75f, 5.0f, 0.5f}},
+        {1000 + 44100 + 30000, {0.5f, 0.75f, 5.0f, 0.5f}},
     };
     for (const Case& c : cases) {
         frame.Draw(s, c.position);
@@ -265,6 +269,34 @@ TEST_F(FrameTest, NonFiniteTimeSpeedsDrawNaNParameters)
     }
 }
 
+TEST_F(FrameTest, BlurSampleCountsTooLargeToStepStillEndTheFrame)
+{
+    // Each would keep the blur's tap loop running for ever (llvmpipe cuts such
+    // a loop short and leaves NaN); a negative count runs no tap and gives
+    // NaN, as 0 does.
+    const std::pair<const char*, bool> cases[] = {{"inf inf", true}, {"1e30 3e9", true}, {"-inf -1e30", false}};
+    for (auto [samples, taps] : cases) {
+        ScratchFolder caseFolder;
+        const auto quoted = [&](const std::string& name) { return "\"" + caseFolder.Path(name) + "\""; };
+        caseFolder.Write("intro.quointro", "[scene] string sceneFile = " + quoted("s.quoscene") + ";");
+        caseFolder.Write("s.quoscene", "[scene] string shaderFile = " + quoted("scene.hlsl") + "; string postFile = " +
+                                           quoted("post.hlsl") + "; float2 blurSamples = " + samples +
+                                           "; float2 blurSize = 1 1; [shader] float level = 0.25; [post] float gain = 0.5;");
+        caseFolder.Write("scene.hlsl", Hlsl("float4 p(VSOutput i) : SV_TARGET { return float4(level, level, level, 1); }"));
+        caseFolder.Write("post.hlsl", Hlsl("float4 p(VSOutput i) : SV_TARGET {"
+                                           " return (SceneImage.Sample(PointSampler, i.TexCoord) + BlurredImage.Sample(PointSampler, i.TexCoord)) * gain; }"));
+        Solution s(caseFolder.Path("intro.quointro").c_str(), Gfx().device, Gfx().context, kWidth, kHeight);
+        LoadLog(s);
+        FrameTarget frame;
+        frame.Draw(s, 0);
+        // The scene is flat, so whatever the taps, the blurred copy is the scene.
+        if (taps)
+            EXPECT_NEAR(frame.Centre()[0], 0.25f, 1e-3f) << samples;
+        else
+            EXPECT_TRUE(std::isnan(frame.Centre()[0])) << samples;
+    }
+}
+
 TEST_F(FrameTest, ValueChangeShowsAtTheNextFrameWithoutCompiling)
 {
     WriteIntro("[scene] string sceneFile = " + Quoted("s.quoscene") + ";");
@@ -296,28 +328,51 @@ TEST_F(FrameTest, ValueChangeShowsAtTheNextFrameWithoutCompiling)
 
 TEST_F(FrameTest, AMissingIncludeIsCompiledOnceItExists)
 {
-    WriteIntro("[scene] string sceneFile = " + Quoted("s.quoscene") + ";");
-    folder.Write("s.quoscene", "[scene] string shaderFile = " + Quoted("scene.hlsl") + "; string postFile = " +
-                                   Quoted("post.hlsl") + "; float2 blurSamples = 1 1; float2 blurSize = 1 1;"
-                                   "[shader] float level = 0.5; [post] float gain = 1;");
-    folder.Write("scene.hlsl", Hlsl("#include " + Quoted("colour.hlsl") +
-                                    "\nfloat4 p(VSOutput i) : SV_TARGET { return Colour(level); }"));
-    folder.Write("post.hlsl", Hlsl("float4 p(VSOutput i) : SV_TARGET { return SceneImage.Sample(PointSampler, i.TexCoord) * gain; }"));
-    Solution s = Make();
-    std::string log = LoadLog(s);
-    EXPECT_NE(log.find("shader include error: cannot open file " + folder.Path("colour.hlsl")), std::string::npos) << log;
+    // The missing file is included by the shader itself, or by a file that
+    // the shader includes.
+    struct Case
+    {
+        const char* what;
+        std::vector<std::pair<const char*, std::string>> present;
+        std::pair<const char*, std::string> missing;
+    } cases[] = {
+        {"direct", {}, {"colour.hlsl", "float4 Colour(float v) { return float4(v, 1 - v, v * 0.5, 1); }\n"}},
+        {"nested",
+         {{"colour.hlsl", "#include \"%DIR%shade.hlsl\"\nfloat4 Colour(float v) { return float4(v, 1 - v, Shade(v), 1); }\n"}},
+         {"shade.hlsl", "float Shade(float v) { return v * 0.5; }\n"}},
+    };
+    for (const Case& c : cases) {
+        ScratchFolder caseFolder;
+        const auto quoted = [&](const std::string& name) { return "\"" + caseFolder.Path(name) + "\""; };
+        const std::string introPath = caseFolder.Path("intro.quointro");
+        caseFolder.Write("intro.quointro", "[scene] string sceneFile = " + quoted("s.quoscene") + ";");
+        caseFolder.Write("s.quoscene", "[scene] string shaderFile = " + quoted("scene.hlsl") + "; string postFile = " +
+                                           quoted("post.hlsl") + "; float2 blurSamples = 1 1; float2 blurSize = 1 1;"
+                                           "[shader] float level = 0.5; [post] float gain = 1;");
+        caseFolder.Write("scene.hlsl", Hlsl("#include " + quoted("colour.hlsl") +
+                                            "\nfloat4 p(VSOutput i) : SV_TARGET { return Colour(level); }"));
+        caseFolder.Write("post.hlsl",
+                         Hlsl("float4 p(VSOutput i) : SV_TARGET { return SceneImage.Sample(PointSampler, i.TexCoord) * gain; }"));
+        for (const auto& [name, text] : c.present)
+            caseFolder.Write(name, Replace(text, "%DIR%", caseFolder.Path("")));
+        Solution s(introPath.c_str(), Gfx().device, Gfx().context, kWidth, kHeight);
+        std::string log = LoadLog(s);
+        EXPECT_NE(log.find("shader include error: cannot open file " + caseFolder.Path(c.missing.first)), std::string::npos)
+            << c.what << "\n" << log;
 
-    // Nothing changed and the include is still missing: nothing happens.
-    EXPECT_EQ(LoadLog(s), "");
+        // Nothing changed and the include is still missing: nothing happens.
+        EXPECT_EQ(LoadLog(s), "") << c.what;
 
-    folder.Write("colour.hlsl", "float4 Colour(float v) { return float4(v, 1 - v, v * 0.5, 1); }\n");
-    log = LoadLog(s);
-    EXPECT_EQ(LinesStartingWith(log, "compiling "), std::vector<std::string>{"compiling " + folder.Path("scene.hlsl")});
-    EXPECT_EQ(log.find("error"), std::string::npos) << log;
-    FrameTarget frame;
-    frame.Draw(s, 0);
-    ExpectPixel(frame.Centre(), {0.5f, 0.5f, 0.25f, 1.0f}, 1e-3f, "with the include");
-    EXPECT_EQ(LoadLog(s), "");
+        caseFolder.Write(c.missing.first, c.missing.second);
+        log = LoadLog(s);
+        EXPECT_EQ(LinesStartingWith(log, "compiling "), std::vector<std::string>{"compiling " + caseFolder.Path("scene.hlsl")})
+            << c.what;
+        EXPECT_EQ(log.find("error"), std::string::npos) << c.what << "\n" << log;
+        FrameTarget frame;
+        frame.Draw(s, 0);
+        ExpectPixel(frame.Centre(), {0.5f, 0.5f, 0.25f, 1.0f}, 1e-3f, std::string(c.what) + ", with the include");
+        EXPECT_EQ(LoadLog(s), "") << c.what;
+    }
 }
 
 TEST_F(FrameTest, TheExampleIntroRenders)

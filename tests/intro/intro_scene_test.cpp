@@ -230,9 +230,10 @@ TEST(BuildSceneFile, BuildsEverySceneSectionInOrderTheLastOneCounts)
         bool found;
         const char* shaderFile;
         std::vector<const char*> parameters;
+        const char* log = ""; // sections before the first [scene] pass without a message
     } cases[] = {
         {"", false, "", {}},
-        {"[shader] float x = 1; [post] float y = 2;", false, "", {}},
+        {"[shader] float x = 1; [post] float y = 2; [light] float z = 3;", false, "", {}},
         {"[shader] float x = 1; [scene] string shaderFile = \"one\";", true, "one", {}},
         {"[scene] string shaderFile = \"one\"; [scene] string shaderFile = \"two\";", true, "two", {}},
         {"[scene] string shaderFile = \"one\"; [shader] float a = 1;"
@@ -240,13 +241,14 @@ TEST(BuildSceneFile, BuildsEverySceneSectionInOrderTheLastOneCounts)
          "[scene] string shaderFile = \"three\"; [shader] float c = 1; float d = 2;",
          true, "three", {"c", "d"}},
         {"[scene] string shaderFile = \"one\"; [shader] float a = 1; [scene] [other] [scene] [shader] float e = 1;", true, "",
-         {"e"}},
+         {"e"}, "BuildIntroScene warning: unrecognised section other\n"},
     };
     for (const Case& c : cases) {
         config reader(MinifyText(c.text));
         IntroScene scene;
         bool found = false;
-        Captured([&] { found = BuildSceneFile(reader, scene); });
+        const std::string log = Captured([&] { found = BuildSceneFile(reader, scene); });
+        EXPECT_EQ(log, c.log) << c.text;
         EXPECT_EQ(found, c.found) << c.text;
         EXPECT_EQ(scene.shaderFile, c.shaderFile) << c.text;
         std::vector<std::string> names;

@@ -136,6 +136,17 @@ TEST_F(SolutionTest, RangesAndFindSceneIndexAtBothEnds)
         EXPECT_EQ(s.GetSceneAt(position), index < 0 ? nullptr : &s.scenes[index]) << position;
     }
     EXPECT_FLOAT_EQ(s.TimeInUnits(1250), 12.5f);
+
+    // Removing the [intro] section puts its keys back to their defaults.
+    folder.WriteIntro("[scene] string sceneFile = \"%DIR%a.quoscene\"; int length = 3;");
+    EXPECT_TRUE(LoadLogged(s).read);
+    EXPECT_EQ(s.GetTimeDelay(), 0u);
+    EXPECT_EQ(s.timeUnit, 11025u);
+    ASSERT_EQ(s.scenes.size(), 1u);
+    EXPECT_EQ(s.scenes[0].start, 0u);
+    EXPECT_EQ(s.scenes[0].end, 3u * 11025u);
+    EXPECT_EQ(s.FindSceneIndex(0), 0);
+    EXPECT_EQ(s.FindSceneIndex(1000), 0);
 }
 
 TEST_F(SolutionTest, IntroFileRules)
@@ -249,6 +260,8 @@ TEST_F(SolutionTest, ReloadsReadAndCompileOnlyWhatChanged)
          {"reading file " + folder.IntroPath()}, {}},
         {"switch to a file already read", [&] { folder.Write("b.quoscene", folder.Scene("a.hlsl", "bpost.hlsl")); },
          {"reading file " + folder.Path("b.quoscene")}, {"compiling " + a}},
+        {"switch of the post file to one already read", [&] { folder.Write("b.quoscene", folder.Scene("a.hlsl", "post.hlsl")); },
+         {"reading file " + folder.Path("b.quoscene")}, {"compiling " + post}},
     };
     for (const Step& step : steps) {
         step.edit();

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/gfx/d3d11.h"
+#include "platform/system/clock.h"
 #include "platform/window/native_window.h"
 #include "platform/window/window.h"
 #include "shell/render_window.h"
@@ -102,6 +103,27 @@ TEST(RenderWindow, LongCaptionsAreCut)
     // Only the title is looked at; the window may or may not be made.
     window.Create(nullptr, longCaption.c_str(), false, 16, 16, 0, 0);
     EXPECT_EQ(std::string(window.title), std::string(51, 'q'));
+    window.Release();
+}
+
+TEST(RenderWindow, CaptionCountsTheFramesOfTheLastSecond)
+{
+    static RenderWindow window;
+    ASSERT_TRUE(window.Create(nullptr, "Quorvelan", false, 64, 64, 0, 0));
+    shell::ResetFpsCounter();
+    char caption[256];
+    window.ShowFps(" scene: 0, time: 0.00 seconds 0.00 units");
+    window.ShowFps(" scene: 0, time: 0.00 seconds 0.00 units");
+    GetWindowTextA(window.GetHwnd(), caption, sizeof caption);
+    EXPECT_STREQ(caption, "Quorvelan");  // the title alone until a second has passed
+    Sleep(1010);
+    window.ShowFps(" scene: 1, time: 1.05 seconds 4.20 units");
+    GetWindowTextA(window.GetHwnd(), caption, sizeof caption);
+    // Every frame since the last change, this one included.
+    EXPECT_STREQ(caption, "Quorvelan FPS: 3  scene: 1, time: 1.05 seconds 4.20 units");
+    window.ShowFps(" scene: 2, time: 1.06 seconds 4.24 units");
+    GetWindowTextA(window.GetHwnd(), caption, sizeof caption);
+    EXPECT_STREQ(caption, "Quorvelan FPS: 3  scene: 1, time: 1.05 seconds 4.20 units");
     window.Release();
 }
 

@@ -144,6 +144,9 @@ TEST_F(StartupFile, MissingFileWarnsAndKeepsTheDefaults)
     Result r = Read();
     EXPECT_NE(r.output.find("frameworkmain warning: cannot read config.quoconfig"), std::string::npos)
         << r.output;
+    // One console line: the system's CR LF of the reason is not carried into it.
+    EXPECT_EQ(r.output.find('\r'), std::string::npos) << r.output;
+    EXPECT_EQ(r.output.find('\n'), r.output.size() - 1) << r.output;
     EXPECT_EQ(r.s.width, 1600);
     EXPECT_EQ(r.s.height, 900);
     EXPECT_EQ(r.s.music, 1);
