@@ -144,47 +144,39 @@ float SampleBuffer::AtCyclic(std::uint32_t i) const {
     return data[i % size];
 }
 
-SampleBuffer& SampleBuffer::MultiplyCyclic(const SampleBuffer& other) {
-    const std::uint32_t n = size, m = other.size;
-    if (n == 0 || m == 0) return *this;
-    // float(x * y) of two floats is the float product, so the float operator
-    // gives the same bits and vectorises.
-    if (m == 1) {
-        sound::ScaleInPlace(data, n, other.data[0]);
-        return *this;
-    }
-    if (m == n) {
-        sound::MultiplyInPlace(data, other.data, n);
-        return *this;
-    }
+namespace {
+
+// The cyclic rule: step s combines x[s mod n] with y[s mod m], for s from 0 to
+// max(n, m) - 1. A one-sample y and one of equal length take their own
+// (vectorised) kernels; the steps touch the same samples in the same order.
+// (float(x op y) of two floats is the float result, so the float operators
+// give the recipe's bits.)
+template <class Op, class ScalarKernel, class ElementKernel>
+void CyclicSteps(float* x, std::uint32_t n, const float* y, std::uint32_t m, Op op,
+                 ScalarKernel scalar, ElementKernel elementWise) {
+    if (n == 0 || m == 0) return;
+    if (m == 1) return scalar(x, n, y[0]);
+    if (m == n) return elementWise(x, y, n);
     const std::uint32_t steps = std::max(n, m);
     std::uint32_t i = 0, j = 0;
     for (std::uint32_t s = 0; s < steps; ++s) {
-        data[i] = data[i] * other.data[j];
+        x[i] = op(x[i], y[j]);
         if (++i == n) i = 0;
         if (++j == m) j = 0;
     }
+}
+
+}  // namespace
+
+SampleBuffer& SampleBuffer::MultiplyCyclic(const SampleBuffer& other) {
+    CyclicSteps(data, size, other.data, other.size, [](float a, float b) { return a * b; },
+                sound::ScaleInPlace, sound::MultiplyInPlace);
     return *this;
 }
 
 SampleBuffer& SampleBuffer::AddCyclic(const SampleBuffer& other) {
-    const std::uint32_t n = size, m = other.size;
-    if (n == 0 || m == 0) return *this;
-    if (m == 1) {
-        sound::OffsetInPlace(data, n, other.data[0]);
-        return *this;
-    }
-    if (m == n) {
-        sound::AddInPlace(data, other.data, n);
-        return *this;
-    }
-    const std::uint32_t steps = std::max(n, m);
-    std::uint32_t i = 0, j = 0;
-    for (std::uint32_t s = 0; s < steps; ++s) {
-        data[i] = data[i] + other.data[j];
-        if (++i == n) i = 0;
-        if (++j == m) j = 0;
-    }
+    CyclicSteps(data, size, other.data, other.size, [](float a, float b) { return a + b; },
+                sound::OffsetInPlace, sound::AddInPlace);
     return *this;
 }
 

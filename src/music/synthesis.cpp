@@ -24,19 +24,29 @@ std::uint32_t CellIndex(std::int64_t k, std::uint32_t size) {
 
 // The integer part of a position: truncation for positions at or above 0 (the
 // low 32 bits), the floor below 0 so that negative positions read the right
-// cells of the cyclically extended signal.
+// cells of the cyclically extended signal. Below -2^32 the floor keeps only
+// its remainder by 2^32, as positive positions keep their low 32 bits: the
+// conversion stays in range and a read loop spans at most 2^33 cells.
 std::int64_t CellOf(float p) {
     if (p >= 0.0f) return std::int64_t(TruncU32(p));
     if (!std::isfinite(p)) return 0;
-    return std::int64_t(std::floor(double(p)));
+    double cell = std::floor(double(p));
+    if (cell < -4294967296.0) cell = std::fmod(cell, 4294967296.0);
+    return std::int64_t(cell);
 }
 
-// Saw-style phase wrap; a phase that subtracting 2 no longer moves is reduced
-// directly, so a huge step cannot loop for ever. (A sum or difference of two
-// floats evaluated in double and rounded to float is the float sum, so the
-// float operators give the recipe's bits.)
+// Saw-style phase wrap: while phase > 1, phase = phase - 2. Below 2^25 every
+// subtraction is exact, so the loop's end is phase - 2n with n the number of
+// subtractions, computed at once for large steps; a phase that subtracting 2
+// no longer moves is reduced directly, so a huge step cannot loop for ever.
+// (A sum or difference of two floats evaluated in double and rounded to float
+// is the float sum, so the float operators give the recipe's bits.)
 inline float WrapPhase(float phase) {
     while (phase > 1.0f) {
+        if (phase > 3.0f && phase < 33554432.0f) {
+            const double n = std::ceil((double(phase) - 1.0) / 2.0);
+            return float(double(phase) - 2.0 * n);
+        }
         const float next = phase - 2.0f;
         if (next == phase) return float(std::fmod(double(phase) + 1.0, 2.0) - 1.0);
         phase = next;

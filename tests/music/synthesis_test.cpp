@@ -47,6 +47,26 @@ TEST(Synthesis, OscillatorsWithNonFiniteOrHugeStepsEnd) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
+TEST(Synthesis, OscillatorsWithLargeStepsWrapAsTheLoopDoes) {
+    // Steps of thousands to millions of periods a sample: the wrap takes its
+    // result at once, and it is the one of subtracting 2 until the phase is
+    // at most 1.
+    for (float f : {44100.0f, 1.3e5f, 2.2e8f, 7e11f}) {
+        const float step = float(double(f) * 2.0 / 44100.0);
+        const std::uint32_t n = f > 1e10f ? 3 : 16;
+        float saw = -1.0f, square = 0.0f;
+        const SampleBuffer saws = SawWave(n, f), squares = SquareWave(n, f);
+        for (std::uint32_t k = 0; k < n; ++k) {
+            saw = saw + step;
+            while (saw > 1.0f) saw = saw - 2.0f;
+            square = square + step;
+            while (square > 1.0f) square = square - 2.0f;
+            EXPECT_EQ(saws[k], saw) << f << " sample " << k;
+            EXPECT_EQ(squares[k], square > 0.0f ? 1.0f : 0.0f) << f << " sample " << k;
+        }
+    }
+}
+
 TEST(Synthesis, OnePoleFilters) {
     const SampleBuffer half(22050.0f);
     const SampleBuffer full(44100.0f);
@@ -113,6 +133,11 @@ TEST(Synthesis, EmptyIntervalsAndNegativePositionsStayInside) {
     EXPECT_EQ(b.InterpolateClamped(-3.0f), 1.0f);
     EXPECT_EQ(b.InterpolateClamped(4.0f), 4.0f);
     EXPECT_EQ(b.InterpolateClamped(1e9f), 4.0f);
+    // Far below 0 the cell keeps its remainder by 2^32, as far above 0 it
+    // keeps its low 32 bits: the read spans one cell, not 10^19 of them.
+    EXPECT_EQ(b.Integrate(-1e19f, 0.0f), 1e19f);
+    EXPECT_EQ(b.AverageOver(-1e19f, 0.0f), 1.0f);
+    EXPECT_EQ(b.InterpolateCyclic(-1e30f), -1e30f);
     EXPECT_EQ(SampleBuffer().InterpolateCyclic(1.0f), 0.0f);
     EXPECT_EQ(SampleBuffer().InterpolateClamped(1.0f), 0.0f);
 }
