@@ -1,5 +1,28 @@
 #include "rendering/constant_buffer.h"
 
+void CreateDynamicConstantBuffer(ID3D11Device* device, UINT byteWidth, ID3D11Buffer** buffer)
+{
+    D3D11_BUFFER_DESC desc{};
+    desc.ByteWidth = byteWidth;
+    desc.Usage = D3D11_USAGE_DYNAMIC;
+    desc.BindFlags = D3D11_BIND_CONSTANT_BUFFER;
+    desc.CPUAccessFlags = D3D11_CPU_ACCESS_WRITE;
+    desc.MiscFlags = 0;
+    desc.StructureByteStride = 0;
+    device->CreateBuffer(&desc, nullptr, buffer);
+}
+
+void UploadDiscarding(ID3D11DeviceContext* context, ID3D11Buffer* buffer, const void* bytes, std::size_t size)
+{
+    if (!buffer)
+        return;
+    D3D11_MAPPED_SUBRESOURCE mapped{};
+    if (FAILED(context->Map(buffer, 0, D3D11_MAP_WRITE_DISCARD, 0, &mapped)) || !mapped.pData)
+        return;
+    std::memcpy(mapped.pData, bytes, size);
+    context->Unmap(buffer, 0);
+}
+
 FloatConstantBuffer::FloatConstantBuffer(u32 count_) : data(nullptr), count(0), buffer(nullptr)
 {
     count = (count_ + 3) / 4 * 4;
@@ -19,25 +42,12 @@ void FloatConstantBuffer::Create(ID3D11Device* device)
 {
     if (buffer)
         return;
-    D3D11_BUFFER_DESC desc{};
-    desc.ByteWidth = count * 4;
-    desc.Usage = D3D11_USAGE_DYNAMIC;
-    desc.BindFlags = D3D11_BIND_CONSTANT_BUFFER;
-    desc.CPUAccessFlags = D3D11_CPU_ACCESS_WRITE;
-    desc.MiscFlags = 0;
-    desc.StructureByteStride = 0;
-    device->CreateBuffer(&desc, nullptr, &buffer);
+    CreateDynamicConstantBuffer(device, count * 4, &buffer);
 }
 
 void FloatConstantBuffer::Update(ID3D11DeviceContext* context)
 {
-    if (!buffer)
-        return;
-    D3D11_MAPPED_SUBRESOURCE mapped{};
-    if (FAILED(context->Map(buffer, 0, D3D11_MAP_WRITE_DISCARD, 0, &mapped)) || !mapped.pData)
-        return;
-    std::memcpy(mapped.pData, data, static_cast<std::size_t>(count) * 4);
-    context->Unmap(buffer, 0);
+    UploadDiscarding(context, buffer, data, static_cast<std::size_t>(count) * 4);
 }
 
 void FloatConstantBuffer::BindPS(ID3D11DeviceContext* context, u32 slot)

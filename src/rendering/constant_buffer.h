@@ -49,6 +49,12 @@ static_assert(sizeof(PostProcessorParams) == 84 && offsetof(PostProcessorParams,
 static_assert(sizeof(CombineProcessorParams) == 84);
 static_assert(sizeof(TexgenProcessorParams) == 160 && offsetof(TexgenProcessorParams, data10) == 144);
 
+// A dynamic, CPU-written constant buffer of byteWidth bytes into *buffer.
+void CreateDynamicConstantBuffer(ID3D11Device* device, UINT byteWidth, ID3D11Buffer** buffer);
+// Maps buffer with discard and copies size bytes into it; nothing without a
+// buffer or when the map is refused.
+void UploadDiscarding(ID3D11DeviceContext* context, ID3D11Buffer* buffer, const void* bytes, std::size_t size);
+
 template <typename T>
 class ConstantBuffer {
 public:
@@ -70,27 +76,11 @@ public:
     // One register more than a payload that is already a multiple of 16 needs.
     void Create(ID3D11Device* device, u32 count)
     {
-        D3D11_BUFFER_DESC desc{};
-        desc.ByteWidth = static_cast<UINT>(count * (sizeof(T) / 16 + 1) * 16);
-        desc.Usage = D3D11_USAGE_DYNAMIC;
-        desc.BindFlags = D3D11_BIND_CONSTANT_BUFFER;
-        desc.CPUAccessFlags = D3D11_CPU_ACCESS_WRITE;
-        desc.MiscFlags = 0;
-        desc.StructureByteStride = 0;
-        device->CreateBuffer(&desc, nullptr, &buffer);
+        CreateDynamicConstantBuffer(device, static_cast<UINT>(count * (sizeof(T) / 16 + 1) * 16), &buffer);
         created = true;
     }
 
-    void Update(ID3D11DeviceContext* context)
-    {
-        if (!buffer)
-            return;
-        D3D11_MAPPED_SUBRESOURCE mapped{};
-        if (FAILED(context->Map(buffer, 0, D3D11_MAP_WRITE_DISCARD, 0, &mapped)) || !mapped.pData)
-            return;
-        std::memcpy(mapped.pData, &data, sizeof(T));
-        context->Unmap(buffer, 0);
-    }
+    void Update(ID3D11DeviceContext* context) { UploadDiscarding(context, buffer, &data, sizeof(T)); }
 
     void BindPS(ID3D11DeviceContext* context, u32 slot) { context->PSSetConstantBuffers(slot, 1, &buffer); }
 };

@@ -104,12 +104,7 @@ void PostProcessorBase::Initialize(ID3D11Device* device_)
     D3D11_SUBRESOURCE_DATA indexData{kQuadIndices, 0, 0};
     device->CreateBuffer(&indexDesc, &indexData, &indexBuffer);
 
-    D3D11_BUFFER_DESC constantsDesc{};
-    constantsDesc.ByteWidth = kPassConstantFloats * 4;
-    constantsDesc.Usage = D3D11_USAGE_DYNAMIC;
-    constantsDesc.BindFlags = D3D11_BIND_CONSTANT_BUFFER;
-    constantsDesc.CPUAccessFlags = D3D11_CPU_ACCESS_WRITE;
-    device->CreateBuffer(&constantsDesc, nullptr, &passConstants);
+    CreateDynamicConstantBuffer(device, kPassConstantFloats * 4, &passConstants);
 
     D3D11_DEPTH_STENCIL_DESC depthDesc{};
     depthDesc.DepthEnable = FALSE;
@@ -213,12 +208,7 @@ void PostProcessorBase::Render(ID3D11PixelShader* pixelShader)
     outputs[0]->GetDesc(&outputDesc);
     TextureSize(outputs[0], outputDesc.Texture2D.MipSlice, &constants[8], &constants[9]);
 
-    D3D11_MAPPED_SUBRESOURCE mapped{};
-    if (passConstants && SUCCEEDED(context->Map(passConstants, 0, D3D11_MAP_WRITE_DISCARD, 0, &mapped)) &&
-        mapped.pData) {
-        std::memcpy(mapped.pData, constants, sizeof(constants));
-        context->Unmap(passConstants, 0);
-    }
+    UploadDiscarding(context, passConstants, constants, sizeof(constants));
     context->PSSetConstantBuffers(0, 1, &passConstants);
 
     D3D11_VIEWPORT viewport{};
@@ -299,6 +289,23 @@ void PostProcessorBase::ReleaseTargetPool()
 
 // ---- derived passes
 
+namespace {
+// The one-input draw of PostProcessor and TexgenProcessor: bind, upload and
+// bind b1, add the input when there is one and the output, render.
+template <typename Pass>
+void DrawFromOneInput(Pass& pass, ID3D11DeviceContext* context, ID3D11ShaderResourceView* input,
+                      ID3D11RenderTargetView* output, const Shader* shader)
+{
+    pass.Bind(context, input, output);
+    pass.params.Update(context);
+    pass.params.BindPS(context, 1);
+    if (input)
+        pass.inputs.Add(input);
+    pass.outputs.Add(output);
+    pass.Render(shader->pixelShader);
+}
+}  // namespace
+
 void PostProcessor::Initialize(ID3D11Device* device_)
 {
     PostProcessorBase::Initialize(device_);
@@ -308,13 +315,7 @@ void PostProcessor::Initialize(ID3D11Device* device_)
 void PostProcessor::Draw(ID3D11DeviceContext* context_, ID3D11ShaderResourceView* input,
                          ID3D11RenderTargetView* output, const Shader* shader)
 {
-    Bind(context_, input, output);
-    params.Update(context_);
-    params.BindPS(context_, 1);
-    if (input)
-        inputs.Add(input);
-    outputs.Add(output);
-    Render(shader->pixelShader);
+    DrawFromOneInput(*this, context_, input, output, shader);
 }
 
 void PostProcessor::SetParams(const PostProcessorParams& payload)
@@ -356,13 +357,7 @@ void TexgenProcessor::Initialize(ID3D11Device* device_)
 void TexgenProcessor::Generate(ID3D11DeviceContext* context_, ID3D11ShaderResourceView* input,
                                ID3D11RenderTargetView* output, const Shader* shader)
 {
-    Bind(context_, input, output);
-    params.Update(context_);
-    params.BindPS(context_, 1);
-    if (input)
-        inputs.Add(input);
-    outputs.Add(output);
-    Render(shader->pixelShader);
+    DrawFromOneInput(*this, context_, input, output, shader);
 }
 
 void TexgenProcessor::SetParams(const TexgenProcessorParams& payload)

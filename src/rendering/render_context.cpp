@@ -24,6 +24,17 @@ void CreateTexture(RenderTarget* target, ID3D11Device* device, u32 width, u32 he
                    initialData ? *initialData : none);
 }
 
+// A target for a generator pass to draw into; false, with nothing kept, when
+// the device refuses it.
+bool CreateDrawTarget(RenderTarget* target, ID3D11Device* device, u32 width, u32 height)
+{
+    CreateTexture(target, device, width, height, nullptr);
+    if (target->renderTargetView && target->shaderResourceView)
+        return true;
+    target->Release();
+    return false;
+}
+
 // The caller keeps only the shader view, which holds the texture; the
 // target's own references go, so the texture lives as long as the view.
 ID3D11ShaderResourceView* HandOver(RenderTarget* target)
@@ -46,11 +57,8 @@ ID3D11ShaderResourceView* RenderContext::GenerateNoiseTexture(u32 width, u32 hei
     TexgenProcessor pass;
     pass.Initialize(device);
     RenderTarget target;
-    CreateTexture(&target, device, width, height, nullptr);
-    if (!target.renderTargetView || !target.shaderResourceView) {
-        target.Release();
+    if (!CreateDrawTarget(&target, device, width, height))
         return nullptr;
-    }
     Shader shader(device);
     shader.CompilePixelShader(g_builtinShaders[BuiltinShader::HashNoise]);
     pass.Generate(context, nullptr, target.renderTargetView, &shader);
@@ -62,11 +70,8 @@ ID3D11ShaderResourceView* RenderContext::GenerateOctaveTexture(u32 width, u32 he
                                                                ID3D11ShaderResourceView* input)
 {
     RenderTarget target;
-    CreateTexture(&target, device, width, height, nullptr);
-    if (!target.renderTargetView || !target.shaderResourceView) {
-        target.Release();
+    if (!CreateDrawTarget(&target, device, width, height))
         return nullptr;
-    }
     Shader shader(device);
     shader.CompilePixelShader(g_builtinShaders[BuiltinShader::OctaveBlend]);
     TexgenProcessor pass;

@@ -64,6 +64,18 @@ bool BlobContains(ID3DBlob* blob, const char* word)
     return false;
 }
 
+// Vertex and compute shaders fail on any message, warnings included, and on
+// missing bytecode; the message goes to the debugger output and is dropped.
+bool FailsOnAnyMessage(ID3DBlob*& errors, ID3DBlob* code)
+{
+    if (!errors && code)
+        return false;
+    if (errors)
+        OutputDebugStringA(BlobText(errors).c_str());
+    Drop(errors);
+    return true;
+}
+
 }  // namespace
 
 // The mask rows are tested in order: the highest set bit decides the count.
@@ -257,12 +269,8 @@ bool Shader::CompileVertexShader(const char* text)
     if (!device)
         return false;
     Compile(text, Stage::Vertex, nullptr);
-    if (errors || !code) {
-        if (errors)
-            OutputDebugStringA(BlobText(errors).c_str());
-        Drop(errors);
+    if (FailsOnAnyMessage(errors, code))
         return false;
-    }
 
     ID3D11ShaderReflection* reflection = nullptr;
     if (D3DReflect(code->GetBufferPointer(), code->GetBufferSize(), IID_ID3D11ShaderReflection,
@@ -331,12 +339,8 @@ bool Shader::CompilePixelShader(const char* text)
 bool Shader::CompileComputeShader(const char* text)
 {
     Compile(text, Stage::Compute, nullptr);
-    if (errors || !code) {
-        if (errors)
-            OutputDebugStringA(BlobText(errors).c_str());
-        Drop(errors);
+    if (FailsOnAnyMessage(errors, code))
         return false;
-    }
     ID3D11ComputeShader* shader = nullptr;
     if (device)
         device->CreateComputeShader(code->GetBufferPointer(), code->GetBufferSize(), nullptr, &shader);

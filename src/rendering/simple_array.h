@@ -41,9 +41,12 @@ public:
 
     void Add(const T& value)
     {
+        // A copy first: value may be an element of this array, which growing frees.
+        alignas(T) unsigned char copy[sizeof(T)];
+        std::memcpy(copy, &value, sizeof(T));
         if (size == capacity)
             Reserve(capacity ? capacity * 2 : 32);  // an array reserved down to 0 starts over at 32
-        std::memcpy(static_cast<void*>(&data[size]), &value, sizeof(T));
+        std::memcpy(static_cast<void*>(&data[size]), copy, sizeof(T));
         ++size;
     }
 

@@ -59,6 +59,12 @@ TEST(SimpleArray, ReserveNeverDropsElements)
     EXPECT_EQ(array.capacity, 10u);
     EXPECT_EQ(array[5], 5u);
 
+    // Adding an element of the full array itself: the value survives the growth.
+    array.Reserve(array.Size());
+    array.Add(array[2]);
+    EXPECT_EQ(array.capacity, 12u);
+    EXPECT_EQ(array[6], 2u);
+
     SimpleArray<u32> empty;
     empty.Reserve(0);
     empty.Add(9);  // an array reserved down to nothing still grows

@@ -160,12 +160,12 @@ public:
     void RSSetState(ID3D11RasterizerState* s) override { SetRef(rs_, static_cast<RasterizerImpl*>(s)); }
     void RSSetViewports(UINT n, const D3D11_VIEWPORT* v) override
     {
-        numViewports_ = std::min(n, kViewports);
+        numViewports_ = v ? std::min(n, kViewports) : 0;
         for (UINT i = 0; i < numViewports_; ++i) viewports_[i] = v[i];
     }
     void RSSetScissorRects(UINT n, const D3D11_RECT* r) override
     {
-        numScissors_ = std::min(n, kViewports);
+        numScissors_ = r ? std::min(n, kViewports) : 0;
         for (UINT i = 0; i < numScissors_; ++i) scissors_[i] = r[i];
     }
 

@@ -827,9 +827,10 @@ inline D3D11_RLDO_FLAGS operator|(D3D11_RLDO_FLAGS a, D3D11_RLDO_FLAGS b)
     return (D3D11_RLDO_FLAGS)((UINT)a | (UINT)b);
 }
 
-// GL debug messages take the place of the runtime's messages: high-severity
-// ones count as errors. Breaking means raising SIGTRAP when a debugger is
-// attached; otherwise the message is printed.
+// GL debug messages take the place of the runtime's messages: GL errors count
+// as errors, other high-severity messages as corruption. Messages are printed
+// on stderr, not stored, so storage filters have no effect. Breaking means
+// raising SIGTRAP when a debugger is attached.
 class ID3D11InfoQueue : public IUnknown {
 public:
     virtual HRESULT SetBreakOnSeverity(D3D11_MESSAGE_SEVERITY Severity, BOOL bEnable) = 0;

@@ -5,8 +5,9 @@
 //
 // Not offered: adapters and outputs (IDXGIAdapter exists only so that a null
 // one can be passed), factories, display-mode enumeration, frame statistics,
-// gamma control, private data. Full-screen means a borderless desktop-size
-// window; the display mode is never changed.
+// gamma control, private data. Full screen takes the display mode closest to
+// the buffer's size (SDL_WINDOW_FULLSCREEN), or the desktop's size when no
+// mode can be set; the back buffer keeps the size it was given.
 #include <cstddef>
 #include <cstdint>
 

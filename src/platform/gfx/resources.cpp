@@ -22,6 +22,15 @@ TextureImpl* AsTexture(ID3D11Resource* r)
                                                    : nullptr;
 }
 
+namespace {
+// glGetError reports the oldest error: drop any left from before a checked call.
+void ClearGlErrors()
+{
+    for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
+    }
+}
+}  // namespace
+
 // ---- buffers ----------------------------------------------------------------------
 
 BufferImpl::BufferImpl(std::shared_ptr<Core> c, const D3D11_BUFFER_DESC& d, const D3D11_SUBRESOURCE_DATA* init)
@@ -128,6 +137,7 @@ TextureImpl::TextureImpl(std::shared_ptr<Core> c, const D3D11_TEXTURE2D_DESC& d,
         if (desc.Usage == D3D11_USAGE_STAGING) return;
     }
     core_->MakeCurrent();
+    ClearGlErrors();
     glCreateTextures(target, 1, &gl);
     switch (target) {
     case GL_TEXTURE_2D: glTextureStorage2D(gl, GLsizei(desc.MipLevels), storage, desc.Width, desc.Height); break;
@@ -142,8 +152,9 @@ TextureImpl::TextureImpl(std::shared_ptr<Core> c, const D3D11_TEXTURE2D_DESC& d,
                                       desc.ArraySize, GL_TRUE);
         break;
     }
-    if (glGetError() != GL_NO_ERROR) {
-        hr = E_INVALIDARG;
+    GLenum error = glGetError();
+    if (error != GL_NO_ERROR) {
+        hr = error == GL_OUT_OF_MEMORY ? E_OUTOFMEMORY : E_INVALIDARG;
         return;
     }
     if (init && !ms)
@@ -245,6 +256,7 @@ GLuint ViewOf(TextureImpl& t, GLenum viewTarget, GLenum format, UINT firstLevel,
         firstLayer == 0 && layers == t.desc.ArraySize)
         return t.gl;
     GLuint v = 0;
+    ClearGlErrors();
     glGenTextures(1, &v);
     glTextureView(v, viewTarget, t.gl, format, firstLevel, levels, firstLayer, layers);
     if (glGetError() != GL_NO_ERROR) {

@@ -110,11 +110,29 @@ public:
         return S_OK;
     }
 
+    // Full screen in a display mode of the buffer's size where the display has
+    // one close to it; otherwise the desktop's size (the buffer keeps its own
+    // size either way and is stretched at Present).
     HRESULT SetFullscreenState(BOOL fullscreen, IUnknown*) override
     {
-        if (SDL_SetWindowFullscreen(window(), fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0)
+        if (!fullscreen) {
+            if (SDL_SetWindowFullscreen(window(), 0) != 0) return DXGI_ERROR_UNSUPPORTED;
+            desc_.Windowed = TRUE;
+            return S_OK;
+        }
+        SDL_DisplayMode want{};
+        want.w = int(desc_.BufferDesc.Width);
+        want.h = int(desc_.BufferDesc.Height);
+        const DXGI_RATIONAL& rate = desc_.BufferDesc.RefreshRate;
+        want.refresh_rate = rate.Denominator ? int(rate.Numerator / rate.Denominator) : 0;
+        SDL_DisplayMode closest{};
+        int display = std::max(0, SDL_GetWindowDisplayIndex(window()));
+        bool moded = SDL_GetClosestDisplayMode(display, &want, &closest) != nullptr &&
+                     SDL_SetWindowDisplayMode(window(), &closest) == 0 &&
+                     SDL_SetWindowFullscreen(window(), SDL_WINDOW_FULLSCREEN) == 0;
+        if (!moded && SDL_SetWindowFullscreen(window(), SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
             return DXGI_ERROR_UNSUPPORTED;
-        desc_.Windowed = !fullscreen;
+        desc_.Windowed = FALSE;
         return S_OK;
     }
 

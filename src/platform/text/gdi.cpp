@@ -312,11 +312,13 @@ BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int count)
             const std::int64_t col1 = std::min<std::int64_t>(glyph.width, bitmap->width - originX);
             const std::int64_t row0 = std::max<std::int64_t>(0, -originY);
             const std::int64_t row1 = std::min<std::int64_t>(glyph.rows, bitmap->height - originY);
-            for (std::int64_t r = row0; r < row1; ++r) {
+            for (std::int64_t r = row0; r < row1 && col0 < col1; ++r) {
                 const unsigned char* src = glyph.buffer + r * glyph.pitch;
-                std::uint8_t* dst =
-                    &bitmap->pixels[(static_cast<std::size_t>(originY + r) * bitmap->width + originX) * 4];
-                for (std::int64_t c = col0; c < col1; ++c) {
+                // The row's first visible pixel: originX may lie left of the bitmap.
+                std::uint8_t* dst = bitmap->pixels.data() +
+                                    (static_cast<std::size_t>(originY + r) * bitmap->width +
+                                     static_cast<std::size_t>(originX + col0)) * 4;
+                for (std::int64_t c = col0; c < col1; ++c, dst += 4) {
                     unsigned coverage;
                     if (glyph.pixel_mode == FT_PIXEL_MODE_GRAY)
                         coverage = src[c];
@@ -324,7 +326,7 @@ BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int count)
                         coverage = (src[c >> 3] & (0x80 >> (c & 7))) ? 255 : 0;
                     if (!coverage)
                         continue;
-                    std::uint8_t* p = dst + c * 4;
+                    std::uint8_t* p = dst;
                     for (int k = 0; k < 3; ++k)
                         p[k] = static_cast<std::uint8_t>((p[k] * (255 - coverage) + colour[k] * coverage + 127) / 255);
                 }

@@ -157,6 +157,17 @@ TEST(GfxWindow, SwapChainShowsTheImageUpright)
     EXPECT_EQ(td.Width, 40u);
     EXPECT_EQ(td.Format, DXGI_FORMAT_R8G8B8A8_UNORM_SRGB);
     backBuffer->Release();
+    // Zero sizes take the window's client size, as after a WM_SIZE.
+    SDL_SetWindowSize(window, 48, 24);
+    int cw = 0, ch = 0;
+    SDL_GL_GetDrawableSize(window, &cw, &ch);
+    ASSERT_EQ(swapChain->ResizeBuffers(0, 0, 0, DXGI_FORMAT_UNKNOWN, 0), S_OK);
+    ASSERT_EQ(swapChain->GetBuffer(0, IID_ID3D11Texture2D, reinterpret_cast<void**>(&backBuffer)), S_OK);
+    backBuffer->GetDesc(&td);
+    EXPECT_EQ(td.Width, UINT(cw));
+    EXPECT_EQ(td.Height, UINT(ch));
+    backBuffer->Release();
+    EXPECT_EQ(swapChain->Present(1, 0), S_OK);
 
     for (IUnknown* o : std::initializer_list<IUnknown*>{vs, ps, layout, vb, rs, vsCode, psCode}) o->Release();
     context->ClearState();
@@ -814,4 +825,46 @@ TEST_F(Gfx, AResourceBoundAsTargetLeavesTheShaderSlots)
     context->DrawIndexed(6, 0, 0);
     f = Floats(Read(b));
     EXPECT_EQ(std::vector<float>(f.begin(), f.begin() + 4), (std::vector<float>{0, 0, 0.5f, 0}));
+}
+
+TEST(GfxWindow, FullScreenKeepsTheConfiguredBufferSize)
+{
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    platform::ConfigureGlAttributes();
+    SDL_Window* window = SDL_CreateWindow("gfx", 0, 0, 320, 200, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    ASSERT_NE(window, nullptr) << SDL_GetError();
+    HWND__ hwnd;
+    hwnd.sdl = window;
+    DXGI_SWAP_CHAIN_DESC desc{};
+    desc.BufferDesc = {320, 200, {0, 0}, DXGI_FORMAT_R8G8B8A8_UNORM_SRGB, DXGI_MODE_SCANLINE_ORDER_UNSPECIFIED,
+                       DXGI_MODE_SCALING_UNSPECIFIED};
+    desc.SampleDesc = {1, 0};
+    desc.BufferUsage = DXGI_USAGE_RENDER_TARGET_OUTPUT;
+    desc.BufferCount = 1;
+    desc.OutputWindow = &hwnd;
+    desc.Windowed = FALSE;
+    IDXGISwapChain* swapChain = nullptr;
+    ID3D11Device* device = nullptr;
+    ID3D11DeviceContext* context = nullptr;
+    ASSERT_EQ(D3D11CreateDeviceAndSwapChain(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0, D3D11_SDK_VERSION,
+                                            &desc, &swapChain, &device, nullptr, &context),
+              S_OK);
+    EXPECT_NE(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN, 0u);
+    ID3D11Texture2D* backBuffer = nullptr;
+    ASSERT_EQ(swapChain->GetBuffer(0, IID_ID3D11Texture2D, reinterpret_cast<void**>(&backBuffer)), S_OK);
+    D3D11_TEXTURE2D_DESC td{};
+    backBuffer->GetDesc(&td);
+    EXPECT_EQ(td.Width, 320u);
+    EXPECT_EQ(td.Height, 200u);
+    backBuffer->Release();
+    DXGI_SWAP_CHAIN_DESC got{};
+    swapChain->GetDesc(&got);
+    EXPECT_EQ(got.Windowed, FALSE);
+    EXPECT_EQ(swapChain->Present(0, 0), S_OK);
+    EXPECT_EQ(swapChain->SetFullscreenState(FALSE, nullptr), S_OK);
+    EXPECT_EQ(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN, 0u);
+    swapChain->Release();
+    context->Release();
+    EXPECT_EQ(device->Release(), 0u);
+    SDL_DestroyWindow(window);
 }
