@@ -8,7 +8,9 @@ float4 p(VSOutput input) : SV_TARGET
     float r = max(length(uv), 0.001);
     float angle = atan2(uv.y, uv.x) / 6.2831853;
     float depth = 0.3 / r;
-    float around = angle * pattern.x + pattern.y * depth;
+    // A whole number of segments, so the pattern closes where the angle wraps.
+    float segments = floor(pattern.x + 0.5);
+    float around = angle * segments + pattern.y * depth;
     float along = depth + frameTime * speed;
     float rings = 0.5 + 0.5 * cos(along * 6.2831853);
     float stripes = 0.5 + 0.5 * cos(around * 6.2831853);
