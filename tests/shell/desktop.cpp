@@ -62,40 +62,39 @@ bool HaveProgram(const char* name)
 
 Xvfb::Xvfb()
 {
-    int base = 50 + static_cast<int>(getpid() % 400);
-    for (int n = base; n < base + 100; ++n) {
-        std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
-        std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
-        struct stat st;
-        if (stat(lock.c_str(), &st) == 0 || stat(socket.c_str(), &st) == 0)
-            continue;
-        std::string display = ":" + std::to_string(n);
-        pid_t pid = fork();
-        if (pid == 0) {
-            int null = open("/dev/null", O_RDWR);
-            dup2(null, 1);
-            dup2(null, 2);
-            execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-                   "-noreset", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        if (pid < 0)
-            return;
-        // Up when its socket is there; another server may have raced us.
-        for (int i = 0; i < 100; ++i) {
-            Pause(0.05);
-            int status;
-            if (waitpid(pid, &status, WNOHANG) == pid)
-                break;
-            if (stat(socket.c_str(), &st) == 0) {
-                pid_ = pid;
-                display_ = display;
-                return;
-            }
-        }
+    // Xvfb picks a free display itself and writes its number to the pipe
+    // (-displayfd): tests started side by side cannot race for one display.
+    int fds[2];
+    if (pipe(fds) != 0)
+        return;
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        int null = open("/dev/null", O_RDWR);
+        dup2(null, 1);
+        dup2(null, 2);
+        std::string fd = std::to_string(fds[1]);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+               "-noreset", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    if (pid < 0) {
+        close(fds[0]);
+        return;
+    }
+    std::string number;
+    char c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n')
+        number += c;
+    close(fds[0]);
+    if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos) {
         kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
+        return;
     }
+    pid_ = pid;
+    display_ = ":" + number;
 }
 
 Xvfb::~Xvfb()

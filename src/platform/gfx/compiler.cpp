@@ -16,6 +16,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "platform/gfx/com_object.h"
 #include "platform/gfx/compiler_internal.h"
 #include "platform/gfx/d3dcompiler.h"
 #include "platform/gfx/gfx_stats.h"
@@ -39,36 +40,18 @@ namespace gfx {
 
 namespace {
 
-class Blob final : public ID3DBlob {
+class Blob final : public Object<ID3DBlob> {
 public:
     explicit Blob(std::size_t size) : bytes_(size) {}
     Blob(const void* data, std::size_t size) : bytes_(static_cast<const std::uint8_t*>(data),
                                                       static_cast<const std::uint8_t*>(data) + size) {}
 
-    HRESULT QueryInterface(REFIID riid, void** out) override
-    {
-        if (!out) return E_INVALIDARG;
-        if (riid == IID_IUnknown || riid == IID_ID3DBlob) {
-            AddRef();
-            *out = this;
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override
-    {
-        ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
+    bool Matches(REFIID riid) override { return riid == IID_ID3DBlob; }
     LPVOID GetBufferPointer() override { return bytes_.empty() ? nullptr : bytes_.data(); }
     SIZE_T GetBufferSize() override { return bytes_.size(); }
 
 private:
     std::vector<std::uint8_t> bytes_;
-    std::atomic<ULONG> refs_{1};
 };
 
 ID3DBlob* MakeTextBlob(const std::string& text)

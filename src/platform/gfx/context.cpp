@@ -75,10 +75,16 @@ GLenum Topology(D3D11_PRIMITIVE_TOPOLOGY t)
     }
 }
 
-template <class T, std::size_t N>
-void SetRange(std::array<T*, N>& slots, UINT start, UINT count, T* const* values)
+// How many of count slots from start exist among n; a start past the end (or near
+// UINT's top, where start + i would wrap to slot 0) binds nothing.
+UINT SlotsInRange(UINT start, UINT count, std::size_t n) { return start < n ? UINT(std::min<std::size_t>(count, n - start)) : 0; }
+
+// Binds values (null: empties) to slots from start, holding a reference to each.
+template <class T, std::size_t N, class I>
+void SetRange(std::array<T*, N>& slots, UINT start, UINT count, I* const* values)
 {
-    for (UINT i = 0; i < count && start + i < N; ++i) SetRef(slots[start + i], values ? values[i] : nullptr);
+    for (UINT i = 0, n = SlotsInRange(start, count, N); i < n; ++i)
+        SetRef(slots[start + i], values ? static_cast<T*>(values[i]) : nullptr);
 }
 
 template <class T, std::size_t N>
@@ -132,8 +138,7 @@ public:
 
     void CSSetUnorderedAccessViews(UINT s, UINT n, ID3D11UnorderedAccessView* const* v, const UINT*) override
     {
-        for (UINT i = 0; i < n && s + i < kUavSlots; ++i)
-            SetRef(csUav_[s + i], v ? static_cast<UavImpl*>(v[i]) : nullptr);
+        SetRange(csUav_, s, n, v);
     }
 
     void IASetInputLayout(ID3D11InputLayout* layout) override
@@ -142,7 +147,7 @@ public:
     }
     void IASetVertexBuffers(UINT s, UINT n, ID3D11Buffer* const* b, const UINT* strides, const UINT* offsets) override
     {
-        for (UINT i = 0; i < n && s + i < kVbSlots; ++i) {
+        for (UINT i = 0, count = SlotsInRange(s, n, kVbSlots); i < count; ++i) {
             Vb& slot = vb_[s + i];
             SetRef(slot.buffer, b ? static_cast<BufferImpl*>(b[i]) : nullptr);
             slot.stride = strides ? strides[i] : 0;
@@ -202,9 +207,9 @@ public:
     void DrawIndexed(UINT count, UINT start, INT base) override
     {
         GLenum mode = PrepareDraw();
-        if (!mode || !ib_ || !ib_->gl) return;
-        GLenum type = ibFormat_ == DXGI_FORMAT_R16_UINT ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT;
-        std::uintptr_t offset = ibOffset_ + std::uintptr_t(start) * (type == GL_UNSIGNED_SHORT ? 2 : 4);
+        GLenum type = 0;
+        std::uintptr_t offset = 0;
+        if (!mode || !IndexRange(count, start, type, offset)) return;
         glDrawElementsBaseVertex(mode, GLsizei(count), type, reinterpret_cast<const void*>(offset), base);
     }
     void DrawInstanced(UINT count, UINT instances, UINT start, UINT startInstance) override
@@ -216,11 +221,25 @@ public:
     void DrawIndexedInstanced(UINT count, UINT instances, UINT start, INT base, UINT startInstance) override
     {
         GLenum mode = PrepareDraw();
-        if (!mode || !ib_ || !ib_->gl) return;
-        GLenum type = ibFormat_ == DXGI_FORMAT_R16_UINT ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT;
-        std::uintptr_t offset = ibOffset_ + std::uintptr_t(start) * (type == GL_UNSIGNED_SHORT ? 2 : 4);
+        GLenum type = 0;
+        std::uintptr_t offset = 0;
+        if (!mode || !IndexRange(count, start, type, offset)) return;
         glDrawElementsInstancedBaseVertexBaseInstance(mode, GLsizei(count), type, reinterpret_cast<const void*>(offset),
                                                       GLsizei(instances), base, startInstance);
+    }
+
+    // The bound index buffer's type and the byte offset of index start; count cut to the
+    // indices the buffer holds, as GL would read past its end. False when none are left.
+    bool IndexRange(UINT& count, UINT start, GLenum& type, std::uintptr_t& offset) const
+    {
+        if (!ib_ || !ib_->gl) return false;
+        type = ibFormat_ == DXGI_FORMAT_R16_UINT ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT;
+        std::uint64_t size = type == GL_UNSIGNED_SHORT ? 2 : 4;
+        std::uint64_t begin = std::uint64_t(ibOffset_) + std::uint64_t(start) * size;
+        if (begin >= ib_->desc.ByteWidth) return false;
+        count = UINT(std::min<std::uint64_t>(count, (ib_->desc.ByteWidth - begin) / size));
+        offset = std::uintptr_t(begin);
+        return count != 0;
     }
 
     void Dispatch(UINT x, UINT y, UINT z) override
@@ -351,7 +370,9 @@ public:
         }
         TextureImpl* d = AsTexture(dst);
         TextureImpl* s = AsTexture(src);
+        // Subresource i must be the same level and slice on both sides, or the copy runs past the smaller one.
         if (!d || !s || d->desc.Width != s->desc.Width || d->desc.Height != s->desc.Height ||
+            d->desc.MipLevels != s->desc.MipLevels || d->desc.ArraySize != s->desc.ArraySize ||
             d->fmt->bytes != s->fmt->bytes)
             return;
         if (!d->gl) {
@@ -515,11 +536,11 @@ private:
 
     void SetBuffers(Stage& s, UINT start, UINT n, ID3D11Buffer* const* b)
     {
-        for (UINT i = 0; i < n && start + i < kCbSlots; ++i) SetRef(s.cb[start + i], b ? static_cast<BufferImpl*>(b[i]) : nullptr);
+        SetRange(s.cb, start, n, b);
     }
     void SetViews(Stage& s, UINT start, UINT n, ID3D11ShaderResourceView* const* v)
     {
-        for (UINT i = 0; i < n && start + i < kSrvSlots; ++i) {
+        for (UINT i = 0, count = SlotsInRange(start, n, kSrvSlots); i < count; ++i) {
             auto* view = v ? static_cast<SrvImpl*>(v[i]) : nullptr;
             // A view of a resource bound as a target is refused (the slot is emptied).
             if (view && IsBoundTarget(view->resource)) view = nullptr;
@@ -528,8 +549,7 @@ private:
     }
     void SetSamplers(Stage& s, UINT start, UINT n, ID3D11SamplerState* const* p)
     {
-        for (UINT i = 0; i < n && start + i < kSamplerSlots; ++i)
-            SetRef(s.samplers[start + i], p ? static_cast<SamplerImpl*>(p[i]) : nullptr);
+        SetRange(s.samplers, start, n, p);
     }
 
     // Whether a resource is written by the bound targets (then Direct3D does not let it be read).

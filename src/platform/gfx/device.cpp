@@ -596,6 +596,15 @@ DeviceImpl* NewDevice(SDL_Window* window, bool ownsWindow, UINT flags, HRESULT& 
     return new DeviceImpl(core, flags);
 }
 
+bool CreationArgumentsValid(IDXGIAdapter* adapter, D3D_DRIVER_TYPE driverType, const D3D_FEATURE_LEVEL* featureLevels,
+                            UINT featureLevelCount)
+{
+    if (adapter || (driverType != D3D_DRIVER_TYPE_HARDWARE && driverType != D3D_DRIVER_TYPE_UNKNOWN)) return false;
+    bool wanted = !featureLevels || featureLevelCount == 0;
+    for (UINT i = 0; featureLevels && i < featureLevelCount; ++i) wanted |= featureLevels[i] <= D3D_FEATURE_LEVEL_11_0;
+    return wanted;
+}
+
 }  // namespace gfx
 
 using namespace gfx;
@@ -607,11 +616,7 @@ HRESULT D3D11CreateDevice(IDXGIAdapter* pAdapter, D3D_DRIVER_TYPE DriverType, HM
 {
     if (ppDevice) *ppDevice = nullptr;
     if (ppImmediateContext) *ppImmediateContext = nullptr;
-    if (pAdapter || (DriverType != D3D_DRIVER_TYPE_HARDWARE && DriverType != D3D_DRIVER_TYPE_UNKNOWN))
-        return E_INVALIDARG;
-    bool wanted = !pFeatureLevels || FeatureLevels == 0;
-    for (UINT i = 0; pFeatureLevels && i < FeatureLevels; ++i) wanted |= pFeatureLevels[i] <= D3D_FEATURE_LEVEL_11_0;
-    if (!wanted) return E_INVALIDARG;
+    if (!CreationArgumentsValid(pAdapter, DriverType, pFeatureLevels, FeatureLevels)) return E_INVALIDARG;
     if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "D3D11: no video: %s\n", SDL_GetError());
         return E_FAIL;

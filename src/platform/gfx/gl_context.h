@@ -58,5 +58,8 @@ void DeleteContext(ContextImpl* context);
 ID3D11DeviceContext* ContextInterface(ContextImpl* context);
 
 DeviceImpl* NewDevice(SDL_Window* window, bool ownsWindow, UINT flags, HRESULT& hr);
+// What both creation functions accept: the default adapter, a hardware driver, a list naming 11.0 or below.
+bool CreationArgumentsValid(IDXGIAdapter* adapter, D3D_DRIVER_TYPE driverType, const D3D_FEATURE_LEVEL* featureLevels,
+                            UINT featureLevelCount);
 
 }  // namespace gfx

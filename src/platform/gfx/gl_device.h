@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/gfx/com_object.h"
 #include "platform/gfx/d3dcompiler.h"
 #include "platform/gfx/gfx_stats.h"
 #include "platform/gfx/shader_info.h"
@@ -193,33 +194,6 @@ private:
 };
 
 // ---- object plumbing ----
-
-template <class Interface>
-class Object : public Interface {
-public:
-    HRESULT QueryInterface(REFIID riid, void** out) override
-    {
-        if (!out) return E_INVALIDARG;
-        if (riid == IID_IUnknown || Matches(riid)) {
-            this->AddRef();
-            *out = static_cast<Interface*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override
-    {
-        ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
-
-protected:
-    virtual bool Matches(REFIID) { return false; }
-    ULONG refs_ = 1;
-};
 
 template <class Interface>
 class Child : public Object<Interface> {

@@ -1,7 +1,7 @@
 // D3DReflect over this layer's shader record.
-#include <atomic>
 #include <memory>
 
+#include "platform/gfx/com_object.h"
 #include "platform/gfx/d3dcompiler.h"
 #include "platform/gfx/shader_info.h"
 
@@ -25,31 +25,14 @@ private:
     const gfx::CBufferInfo* info_;
 };
 
-class ShaderReflection final : public ID3D11ShaderReflection {
+class ShaderReflection final : public gfx::Object<ID3D11ShaderReflection> {
 public:
     explicit ShaderReflection(gfx::ShaderInfo info) : info_(std::move(info))
     {
         for (const auto& cb : info_.cbuffers) buffers_.emplace_back(&cb);
     }
 
-    HRESULT QueryInterface(REFIID riid, void** out) override
-    {
-        if (!out) return E_INVALIDARG;
-        if (riid == IID_IUnknown || riid == IID_ID3D11ShaderReflection) {
-            AddRef();
-            *out = this;
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override
-    {
-        ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
+    bool Matches(REFIID riid) override { return riid == IID_ID3D11ShaderReflection; }
 
     HRESULT GetDesc(D3D11_SHADER_DESC* desc) override
     {
@@ -111,7 +94,6 @@ private:
 
     gfx::ShaderInfo info_;
     std::vector<ConstantBufferReflection> buffers_;
-    std::atomic<ULONG> refs_{1};
 };
 
 }  // namespace

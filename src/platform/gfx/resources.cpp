@@ -23,6 +23,11 @@ TextureImpl* AsTexture(ID3D11Resource* r)
 }
 
 namespace {
+// first..first+count-1 lies in 0..total-1 and is not empty, without overflowing on callers' values.
+bool Within(UINT first, UINT count, UINT total) { return count != 0 && first < total && count <= total - first; }
+// A count of -1 (all the rest) resolved against what is left after first.
+UINT Rest(UINT first, UINT count, UINT total) { return count == UINT(-1) ? total - std::min(first, total) : count; }
+
 // glGetError reports the oldest error: drop any left from before a checked call.
 void ClearGlErrors()
 {
@@ -178,7 +183,8 @@ void TextureImpl::Upload(UINT subresource, const D3D11_BOX* box, const void* dat
     UINT x = box ? box->left : 0, y = box ? box->top : 0;
     UINT w = box ? box->right - box->left : LevelWidth(level);
     UINT h = box ? box->bottom - box->top : LevelHeight(level);
-    if (w == 0 || h == 0 || x + w > LevelWidth(level) || y + h > LevelHeight(level)) return;
+    // An inverted box wraps to a huge size, which Within refuses.
+    if (!Within(x, w, LevelWidth(level)) || !Within(y, h, LevelHeight(level))) return;
     core_->MakeCurrent();
     std::vector<std::uint8_t> converted;
     const std::uint8_t* bytes = static_cast<const std::uint8_t*>(data);
@@ -222,6 +228,7 @@ HRESULT DeviceImpl::CreateTexture2D(const D3D11_TEXTURE2D_DESC* desc, const D3D1
     const FormatInfo* f = FindFormat(desc->Format);
     if (!f || (desc->MiscFlags & D3D11_RESOURCE_MISC_TEXTURECUBE)) return E_INVALIDARG;
     if (desc->Width > 16384 || desc->Height > 16384 || desc->ArraySize > 2048) return E_INVALIDARG;
+    if (desc->MipLevels > FullMipCount(desc->Width, desc->Height)) return E_INVALIDARG;
     if (desc->SampleDesc.Count > 1 && (desc->MipLevels > 1 || init)) return E_INVALIDARG;
     if (desc->Usage == D3D11_USAGE_IMMUTABLE && (!init || !init->pSysMem)) return E_INVALIDARG;
     if (desc->Usage == D3D11_USAGE_STAGING && desc->BindFlags) return E_INVALIDARG;
@@ -267,6 +274,38 @@ GLuint ViewOf(TextureImpl& t, GLenum viewTarget, GLenum format, UINT firstLevel,
     return v;
 }
 
+// A new view of resource, holding a reference to it.
+template <class View, class Desc>
+View* NewView(const std::shared_ptr<Core>& core, ID3D11Resource* resource, const Desc& d)
+{
+    auto* v = new View(core);
+    v->resource = resource;
+    resource->AddRef();
+    v->desc = d;
+    return v;
+}
+
+// The byte range of numElements elements of f from firstElement, if it lies inside b and is not empty.
+bool BufferRange(const BufferImpl& b, const FormatInfo& f, UINT firstElement, UINT numElements, GLintptr& first,
+                 GLsizeiptr& size)
+{
+    std::uint64_t begin = std::uint64_t(firstElement) * f.bytes;
+    std::uint64_t bytes = std::uint64_t(numElements) * f.bytes;
+    if (bytes == 0 || begin + bytes > b.desc.ByteWidth) return false;
+    first = GLintptr(begin);
+    size = GLsizeiptr(bytes);
+    return true;
+}
+
+// A typed view of a buffer's bytes: a buffer texture.
+GLuint BufferTexture(const BufferImpl& b, const FormatInfo& f, GLintptr first, GLsizeiptr size)
+{
+    GLuint texture = 0;
+    glCreateTextures(GL_TEXTURE_BUFFER, 1, &texture);
+    glTextureBufferRange(texture, f.internal, b.gl, first, size);
+    return texture;
+}
+
 }  // namespace
 
 SrvImpl::~SrvImpl()
@@ -289,17 +328,14 @@ HRESULT DeviceImpl::CreateShaderResourceView(ID3D11Resource* resource, const D3D
         if (!pDesc || pDesc->ViewDimension != D3D11_SRV_DIMENSION_BUFFER || !f || f->depth || !b->gl ||
             !(b->desc.BindFlags & D3D11_BIND_SHADER_RESOURCE))
             return E_INVALIDARG;
-        std::uint64_t first = std::uint64_t(pDesc->Buffer.FirstElement) * f->bytes;
-        std::uint64_t size = std::uint64_t(pDesc->Buffer.NumElements) * f->bytes;
-        if (size == 0 || first + size > b->desc.ByteWidth) return E_INVALIDARG;
+        GLintptr first = 0;
+        GLsizeiptr size = 0;
+        if (!BufferRange(*b, *f, pDesc->Buffer.FirstElement, pDesc->Buffer.NumElements, first, size))
+            return E_INVALIDARG;
         if (!out) return S_FALSE;
-        auto* v = new SrvImpl(core);
-        v->resource = resource;
-        resource->AddRef();
-        v->desc = *pDesc;
+        auto* v = NewView<SrvImpl>(core, resource, *pDesc);
         v->target = GL_TEXTURE_BUFFER;
-        glCreateTextures(GL_TEXTURE_BUFFER, 1, &v->texture);
-        glTextureBufferRange(v->texture, f->internal, b->gl, GLintptr(first), GLsizeiptr(size));
+        v->texture = BufferTexture(*b, *f, first, size);
         v->ownsTexture = true;
         *out = v;
         return S_OK;
@@ -350,10 +386,9 @@ HRESULT DeviceImpl::CreateShaderResourceView(ID3D11Resource* resource, const D3D
     }
     bool msView = viewTarget == GL_TEXTURE_2D_MULTISAMPLE || viewTarget == GL_TEXTURE_2D_MULTISAMPLE_ARRAY;
     if (msView != IsMs(*t)) return E_INVALIDARG;
-    if (levels == UINT(-1)) levels = t->desc.MipLevels - std::min(firstLevel, t->desc.MipLevels);
-    if (layers == UINT(-1)) layers = t->desc.ArraySize - std::min(firstLayer, t->desc.ArraySize);
-    if (firstLevel + levels > t->desc.MipLevels || firstLayer + layers > t->desc.ArraySize || levels == 0 ||
-        layers == 0)
+    levels = Rest(firstLevel, levels, t->desc.MipLevels);
+    layers = Rest(firstLayer, layers, t->desc.ArraySize);
+    if (!Within(firstLevel, levels, t->desc.MipLevels) || !Within(firstLayer, layers, t->desc.ArraySize))
         return E_INVALIDARG;
     if (!out) return S_FALSE;
     // Report what the view covers, as the runtime does.
@@ -365,10 +400,7 @@ HRESULT DeviceImpl::CreateShaderResourceView(ID3D11Resource* resource, const D3D
     bool owns = false;
     GLuint tex = ViewOf(*t, viewTarget, ViewFormat(*f, t->storage), firstLevel, levels, firstLayer, layers, owns);
     if (!tex) return E_INVALIDARG;
-    auto* v = new SrvImpl(core);
-    v->resource = resource;
-    resource->AddRef();
-    v->desc = d;
+    auto* v = NewView<SrvImpl>(core, resource, d);
     v->texture = tex;
     v->target = viewTarget;
     v->ownsTexture = owns;
@@ -466,7 +498,7 @@ struct Range {
 template <class AttachView>
 bool SetAttachment(AttachView& v, TextureImpl& t, const Range& r, GLenum format)
 {
-    if (r.ms != IsMs(t) || r.level >= t.desc.MipLevels || r.layers == 0 || r.firstLayer + r.layers > t.desc.ArraySize)
+    if (r.ms != IsMs(t) || r.level >= t.desc.MipLevels || !Within(r.firstLayer, r.layers, t.desc.ArraySize))
         return false;
     v.texture = &t;
     v.level = GLint(r.level);
@@ -505,56 +537,89 @@ bool SetAttachment(AttachView& v, TextureImpl& t, const Range& r, GLenum format)
 
 }  // namespace
 
+namespace {
+
+// The view dimensions of one kind of attachment view.
+template <class Dim>
+struct AttachDimensions {
+    Dim tex2d, array, ms, msArray;
+};
+constexpr AttachDimensions<D3D11_RTV_DIMENSION> kRtvDimensions{
+    D3D11_RTV_DIMENSION_TEXTURE2D, D3D11_RTV_DIMENSION_TEXTURE2DARRAY, D3D11_RTV_DIMENSION_TEXTURE2DMS,
+    D3D11_RTV_DIMENSION_TEXTURE2DMSARRAY};
+constexpr AttachDimensions<D3D11_DSV_DIMENSION> kDsvDimensions{
+    D3D11_DSV_DIMENSION_TEXTURE2D, D3D11_DSV_DIMENSION_TEXTURE2DARRAY, D3D11_DSV_DIMENSION_TEXTURE2DMS,
+    D3D11_DSV_DIMENSION_TEXTURE2DMSARRAY};
+
+// The caller's desc, or without one the whole of level 0 in the texture's own format;
+// and the level and slices it names. False where the runtime refuses the view.
+template <class Desc, class Dim>
+bool AttachDesc(const TextureImpl& t, const Desc* pDesc, const AttachDimensions<Dim>& dims, Desc& d, Range& r)
+{
+    d = {};
+    if (pDesc) {
+        d = *pDesc;
+    } else {
+        if (t.fmt->typeless) return false;
+        d.Format = t.desc.Format;
+        if (IsMs(t)) {
+            d.ViewDimension = IsArray(t) ? dims.msArray : dims.ms;
+            d.Texture2DMSArray = {0, t.desc.ArraySize};
+        } else if (IsArray(t)) {
+            d.ViewDimension = dims.array;
+            d.Texture2DArray = {0, 0, t.desc.ArraySize};
+        } else {
+            d.ViewDimension = dims.tex2d;
+            d.Texture2D = {0};
+        }
+    }
+    r = {};
+    if (d.ViewDimension == dims.tex2d)
+        r.level = d.Texture2D.MipSlice;
+    else if (d.ViewDimension == dims.array)
+        r = {d.Texture2DArray.MipSlice, d.Texture2DArray.FirstArraySlice, d.Texture2DArray.ArraySize, true, false};
+    else if (d.ViewDimension == dims.ms)
+        r.ms = true;
+    else if (d.ViewDimension == dims.msArray)
+        r = {0, d.Texture2DMSArray.FirstArraySlice, d.Texture2DMSArray.ArraySize, true, true};
+    else
+        return false;
+    r.layers = Rest(r.firstLayer, r.layers, t.desc.ArraySize);
+    return true;
+}
+
+// A render-target or depth view of t holding a reference to resource; null where t cannot be attached so.
+template <class View, class Desc>
+View* NewAttachView(const std::shared_ptr<Core>& core, ID3D11Resource* resource, TextureImpl& t, const Desc& d,
+                    const Range& r, GLenum format)
+{
+    core->MakeCurrent();
+    auto* v = NewView<View>(core, resource, d);
+    v->id = core->NextId();
+    if (!SetAttachment(*v, t, r, format)) {
+        v->Release();
+        return nullptr;
+    }
+    return v;
+}
+
+}  // namespace
+
 HRESULT DeviceImpl::CreateRenderTargetView(ID3D11Resource* resource, const D3D11_RENDER_TARGET_VIEW_DESC* pDesc,
                                            ID3D11RenderTargetView** out)
 {
     if (out) *out = nullptr;
     TextureImpl* t = AsTexture(resource);
     if (!t || !t->gl || !(t->desc.BindFlags & D3D11_BIND_RENDER_TARGET)) return E_INVALIDARG;
-    D3D11_RENDER_TARGET_VIEW_DESC d{};
-    if (pDesc) {
-        d = *pDesc;
-    } else {
-        if (t->fmt->typeless) return E_INVALIDARG;
-        d.Format = t->desc.Format;
-        if (IsMs(*t)) {
-            d.ViewDimension = IsArray(*t) ? D3D11_RTV_DIMENSION_TEXTURE2DMSARRAY : D3D11_RTV_DIMENSION_TEXTURE2DMS;
-            d.Texture2DMSArray = {0, t->desc.ArraySize};
-        } else if (IsArray(*t)) {
-            d.ViewDimension = D3D11_RTV_DIMENSION_TEXTURE2DARRAY;
-            d.Texture2DArray = {0, 0, t->desc.ArraySize};
-        } else {
-            d.ViewDimension = D3D11_RTV_DIMENSION_TEXTURE2D;
-            d.Texture2D = {0};
-        }
-    }
+    D3D11_RENDER_TARGET_VIEW_DESC d;
+    Range r;
+    if (!AttachDesc(*t, pDesc, kRtvDimensions, d, r)) return E_INVALIDARG;
     const FormatInfo* f = FindFormat(d.Format);
     if (!f || f->typeless || f->depth) return E_INVALIDARG;
-    Range r;
-    switch (d.ViewDimension) {
-    case D3D11_RTV_DIMENSION_TEXTURE2D: r.level = d.Texture2D.MipSlice; break;
-    case D3D11_RTV_DIMENSION_TEXTURE2DARRAY:
-        r = {d.Texture2DArray.MipSlice, d.Texture2DArray.FirstArraySlice, d.Texture2DArray.ArraySize, true, false};
-        break;
-    case D3D11_RTV_DIMENSION_TEXTURE2DMS: r.ms = true; break;
-    case D3D11_RTV_DIMENSION_TEXTURE2DMSARRAY:
-        r = {0, d.Texture2DMSArray.FirstArraySlice, d.Texture2DMSArray.ArraySize, true, true};
-        break;
-    default: return E_INVALIDARG;
-    }
-    if (r.layers == UINT(-1)) r.layers = t->desc.ArraySize - std::min(r.firstLayer, t->desc.ArraySize);
     if (!out) return S_FALSE;
-    core->MakeCurrent();
-    auto* v = new RtvImpl(core);
-    v->resource = resource;
-    resource->AddRef();
-    v->desc = d;
+    RtvImpl* v = NewAttachView<RtvImpl>(core, resource, *t, d, r, f->internal);
+    if (!v) return E_INVALIDARG;
     v->fmt = f;
-    v->id = core->NextId();
-    if (!SetAttachment(*v, *t, r, f->internal)) {
-        v->Release();
-        return E_INVALIDARG;
-    }
     *out = v;
     return S_OK;
 }
@@ -565,48 +630,14 @@ HRESULT DeviceImpl::CreateDepthStencilView(ID3D11Resource* resource, const D3D11
     if (out) *out = nullptr;
     TextureImpl* t = AsTexture(resource);
     if (!t || !t->gl || !(t->desc.BindFlags & D3D11_BIND_DEPTH_STENCIL)) return E_INVALIDARG;
-    D3D11_DEPTH_STENCIL_VIEW_DESC d{};
-    if (pDesc) {
-        d = *pDesc;
-    } else {
-        if (t->fmt->typeless) return E_INVALIDARG;
-        d.Format = t->desc.Format;
-        if (IsMs(*t)) {
-            d.ViewDimension = IsArray(*t) ? D3D11_DSV_DIMENSION_TEXTURE2DMSARRAY : D3D11_DSV_DIMENSION_TEXTURE2DMS;
-            d.Texture2DMSArray = {0, t->desc.ArraySize};
-        } else if (IsArray(*t)) {
-            d.ViewDimension = D3D11_DSV_DIMENSION_TEXTURE2DARRAY;
-            d.Texture2DArray = {0, 0, t->desc.ArraySize};
-        } else {
-            d.ViewDimension = D3D11_DSV_DIMENSION_TEXTURE2D;
-        }
-    }
+    D3D11_DEPTH_STENCIL_VIEW_DESC d;
+    Range r;
+    if (!AttachDesc(*t, pDesc, kDsvDimensions, d, r)) return E_INVALIDARG;
     const FormatInfo* f = FindFormat(d.Format);
     if (!f || !f->depth || f->typeless) return E_INVALIDARG;
-    Range r;
-    switch (d.ViewDimension) {
-    case D3D11_DSV_DIMENSION_TEXTURE2D: r.level = d.Texture2D.MipSlice; break;
-    case D3D11_DSV_DIMENSION_TEXTURE2DARRAY:
-        r = {d.Texture2DArray.MipSlice, d.Texture2DArray.FirstArraySlice, d.Texture2DArray.ArraySize, true, false};
-        break;
-    case D3D11_DSV_DIMENSION_TEXTURE2DMS: r.ms = true; break;
-    case D3D11_DSV_DIMENSION_TEXTURE2DMSARRAY:
-        r = {0, d.Texture2DMSArray.FirstArraySlice, d.Texture2DMSArray.ArraySize, true, true};
-        break;
-    default: return E_INVALIDARG;
-    }
-    if (r.layers == UINT(-1)) r.layers = t->desc.ArraySize - std::min(r.firstLayer, t->desc.ArraySize);
     if (!out) return S_FALSE;
-    core->MakeCurrent();
-    auto* v = new DsvImpl(core);
-    v->resource = resource;
-    resource->AddRef();
-    v->desc = d;
-    v->id = core->NextId();
-    if (!SetAttachment(*v, *t, r, t->storage)) {
-        v->Release();
-        return E_INVALIDARG;
-    }
+    DsvImpl* v = NewAttachView<DsvImpl>(core, resource, *t, d, r, t->storage);
+    if (!v) return E_INVALIDARG;
     *out = v;
     return S_OK;
 }
@@ -637,17 +668,14 @@ HRESULT DeviceImpl::CreateUnorderedAccessView(ID3D11Resource* resource, const D3
         if (!pDesc || pDesc->ViewDimension != D3D11_UAV_DIMENSION_BUFFER || !f || f->depth || !b->gl ||
             !(b->desc.BindFlags & D3D11_BIND_UNORDERED_ACCESS))
             return E_INVALIDARG;
-        std::uint64_t first = std::uint64_t(pDesc->Buffer.FirstElement) * f->bytes;
-        std::uint64_t size = std::uint64_t(pDesc->Buffer.NumElements) * f->bytes;
-        if (size == 0 || first + size > b->desc.ByteWidth) return E_INVALIDARG;
+        GLintptr first = 0;
+        GLsizeiptr size = 0;
+        if (!BufferRange(*b, *f, pDesc->Buffer.FirstElement, pDesc->Buffer.NumElements, first, size))
+            return E_INVALIDARG;
         if (!out) return S_FALSE;
-        auto* v = new UavImpl(core);
-        v->resource = resource;
-        resource->AddRef();
-        v->desc = *pDesc;
+        auto* v = NewView<UavImpl>(core, resource, *pDesc);
         v->fmt = f;
-        glCreateTextures(GL_TEXTURE_BUFFER, 1, &v->texture);
-        glTextureBufferRange(v->texture, f->internal, b->gl, GLintptr(first), GLsizeiptr(size));
+        v->texture = BufferTexture(*b, *f, first, size);
         v->ownsTexture = true;
         v->format = f->internal;
         *out = v;
@@ -677,17 +705,14 @@ HRESULT DeviceImpl::CreateUnorderedAccessView(ID3D11Resource* resource, const D3
     } else if (d.ViewDimension == D3D11_UAV_DIMENSION_TEXTURE2DARRAY) {
         level = d.Texture2DArray.MipSlice;
         firstLayer = d.Texture2DArray.FirstArraySlice;
-        layers = d.Texture2DArray.ArraySize == UINT(-1) ? t->desc.ArraySize - firstLayer : d.Texture2DArray.ArraySize;
+        layers = Rest(firstLayer, d.Texture2DArray.ArraySize, t->desc.ArraySize);
         arrayView = true;
     } else {
         return E_INVALIDARG;
     }
-    if (level >= t->desc.MipLevels || firstLayer + layers > t->desc.ArraySize) return E_INVALIDARG;
+    if (level >= t->desc.MipLevels || !Within(firstLayer, layers, t->desc.ArraySize)) return E_INVALIDARG;
     if (!out) return S_FALSE;
-    auto* v = new UavImpl(core);
-    v->resource = resource;
-    resource->AddRef();
-    v->desc = d;
+    auto* v = NewView<UavImpl>(core, resource, d);
     v->fmt = f;
     v->level = GLint(level);
     v->format = ImageFormat(f->internal);

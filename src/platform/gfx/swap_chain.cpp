@@ -93,14 +93,16 @@ public:
 
     HRESULT ResizeBuffers(UINT count, UINT width, UINT height, DXGI_FORMAT format, UINT) override
     {
+        if (format != DXGI_FORMAT_UNKNOWN && !FindFormat(format)) return DXGI_ERROR_INVALID_CALL;
+        // On failure the old buffer stays, and so must the desc that Present blits it by.
+        DXGI_SWAP_CHAIN_DESC before = desc_;
         if (count) desc_.BufferCount = count;
-        if (format != DXGI_FORMAT_UNKNOWN) {
-            if (!FindFormat(format)) return DXGI_ERROR_INVALID_CALL;
-            desc_.BufferDesc.Format = format;
-        }
+        if (format != DXGI_FORMAT_UNKNOWN) desc_.BufferDesc.Format = format;
         desc_.BufferDesc.Width = width;
         desc_.BufferDesc.Height = height;
-        return MakeBackBuffer();
+        HRESULT hr = MakeBackBuffer();
+        if (FAILED(hr)) desc_ = before;
+        return hr;
     }
 
     HRESULT GetDesc(DXGI_SWAP_CHAIN_DESC* out) override
@@ -190,11 +192,7 @@ HRESULT D3D11CreateDeviceAndSwapChain(IDXGIAdapter* pAdapter, D3D_DRIVER_TYPE Dr
     if (ppSwapChain) *ppSwapChain = nullptr;
     if (ppDevice) *ppDevice = nullptr;
     if (ppImmediateContext) *ppImmediateContext = nullptr;
-    if (pAdapter || (DriverType != D3D_DRIVER_TYPE_HARDWARE && DriverType != D3D_DRIVER_TYPE_UNKNOWN))
-        return E_INVALIDARG;
-    bool wanted = !pFeatureLevels || FeatureLevels == 0;
-    for (UINT i = 0; pFeatureLevels && i < FeatureLevels; ++i) wanted |= pFeatureLevels[i] <= D3D_FEATURE_LEVEL_11_0;
-    if (!wanted) return E_INVALIDARG;
+    if (!CreationArgumentsValid(pAdapter, DriverType, pFeatureLevels, FeatureLevels)) return E_INVALIDARG;
     if (!pSwapChainDesc || !pSwapChainDesc->OutputWindow || !pSwapChainDesc->OutputWindow->sdl) return E_INVALIDARG;
     if (!FindFormat(pSwapChainDesc->BufferDesc.Format) || pSwapChainDesc->SampleDesc.Count > 1) return E_INVALIDARG;
     HRESULT hr;

@@ -706,6 +706,18 @@ TEST_F(Gfx, CreationRefusesWhatItCannotMake)
     EXPECT_EQ(device->CreateShaderResourceView(tex, nullptr, &srv), E_INVALIDARG);
     EXPECT_EQ(srv, nullptr);
     tex->Release();
+    // More levels than the chain of a 4x4 texture has (three), whatever its usage.
+    for (D3D11_USAGE usage : {D3D11_USAGE_DEFAULT, D3D11_USAGE_STAGING}) {
+        D3D11_TEXTURE2D_DESC m{4, 4, 4, 1, DXGI_FORMAT_R8G8B8A8_UNORM, {1, 0}, usage,
+                               usage == D3D11_USAGE_STAGING ? 0u : UINT(D3D11_BIND_SHADER_RESOURCE),
+                               usage == D3D11_USAGE_STAGING ? UINT(D3D11_CPU_ACCESS_READ) : 0u, 0};
+        EXPECT_EQ(device->CreateTexture2D(&m, nullptr, &tex), E_INVALIDARG) << usage;
+        m.MipLevels = 0xffffffffu;
+        EXPECT_EQ(device->CreateTexture2D(&m, nullptr, &tex), E_INVALIDARG) << usage;
+        m.MipLevels = 3;
+        ASSERT_EQ(device->CreateTexture2D(&m, nullptr, &tex), S_OK) << usage;
+        tex->Release();
+    }
     // Bytes that are not bytecode make no shader.
     ID3D11PixelShader* ps = reinterpret_cast<ID3D11PixelShader*>(1);
     const char junk[16] = {};
@@ -861,10 +873,185 @@ TEST(GfxWindow, FullScreenKeepsTheConfiguredBufferSize)
     swapChain->GetDesc(&got);
     EXPECT_EQ(got.Windowed, FALSE);
     EXPECT_EQ(swapChain->Present(0, 0), S_OK);
+    // A size no texture can have is refused and leaves the buffer and its desc as they were.
+    EXPECT_TRUE(FAILED(swapChain->ResizeBuffers(0, 100000, 200, DXGI_FORMAT_UNKNOWN, 0)));
+    swapChain->GetDesc(&got);
+    EXPECT_EQ(got.BufferDesc.Width, 320u);
+    ASSERT_EQ(swapChain->GetBuffer(0, IID_ID3D11Texture2D, reinterpret_cast<void**>(&backBuffer)), S_OK);
+    backBuffer->GetDesc(&td);
+    EXPECT_EQ(td.Width, 320u);
+    backBuffer->Release();
+    EXPECT_EQ(swapChain->Present(0, 0), S_OK);
     EXPECT_EQ(swapChain->SetFullscreenState(FALSE, nullptr), S_OK);
     EXPECT_EQ(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN, 0u);
     swapChain->Release();
     context->Release();
     EXPECT_EQ(device->Release(), 0u);
     SDL_DestroyWindow(window);
+}
+
+TEST_F(Gfx, ViewRangesBeyondTheTextureAreRefused)
+{
+    // Two slices of two levels; first and count as callers may pass them, -1 meaning all the rest.
+    ID3D11Texture2D* colour = Texture(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM,
+                                      D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_UNORDERED_ACCESS,
+                                      nullptr, 0, 2, 1, 2);
+    ID3D11Texture2D* depth = Texture(4, 4, DXGI_FORMAT_D24_UNORM_S8_UINT, D3D11_BIND_DEPTH_STENCIL, nullptr, 0, 2);
+    ASSERT_TRUE(colour && depth);
+    struct Case {
+        UINT first, count;
+        HRESULT expected;
+    } cases[] = {
+        {0, 2, S_OK},           {1, UINT(-1), S_OK},    {0xffffffffu, 2, E_INVALIDARG}, {0xfffffffeu, 3, E_INVALIDARG},
+        {2, 1, E_INVALIDARG},   {3, UINT(-1), E_INVALIDARG}, {0, 3, E_INVALIDARG},      {1, 0, E_INVALIDARG},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "first " << c.first << " count " << c.count);
+        D3D11_RENDER_TARGET_VIEW_DESC rd{};
+        rd.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
+        rd.ViewDimension = D3D11_RTV_DIMENSION_TEXTURE2DARRAY;
+        rd.Texture2DArray = {0, c.first, c.count};
+        ID3D11RenderTargetView* rtv = nullptr;
+        EXPECT_EQ(device->CreateRenderTargetView(colour, &rd, &rtv), c.expected);
+        if (rtv) rtv->Release();
+
+        D3D11_DEPTH_STENCIL_VIEW_DESC dd{};
+        dd.Format = DXGI_FORMAT_D24_UNORM_S8_UINT;
+        dd.ViewDimension = D3D11_DSV_DIMENSION_TEXTURE2DARRAY;
+        dd.Texture2DArray = {0, c.first, c.count};
+        ID3D11DepthStencilView* dsv = nullptr;
+        EXPECT_EQ(device->CreateDepthStencilView(depth, &dd, &dsv), c.expected);
+        if (dsv) dsv->Release();
+
+        D3D11_UNORDERED_ACCESS_VIEW_DESC ud{};
+        ud.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
+        ud.ViewDimension = D3D11_UAV_DIMENSION_TEXTURE2DARRAY;
+        ud.Texture2DArray = {0, c.first, c.count};
+        ID3D11UnorderedAccessView* uav = nullptr;
+        EXPECT_EQ(device->CreateUnorderedAccessView(colour, &ud, &uav), c.expected);
+        if (uav) uav->Release();
+
+        // The same ranges over slices and over levels of a shader view.
+        D3D11_SHADER_RESOURCE_VIEW_DESC sd{};
+        sd.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
+        sd.ViewDimension = D3D11_SRV_DIMENSION_TEXTURE2DARRAY;
+        sd.Texture2DArray = {0, UINT(-1), c.first, c.count};
+        ID3D11ShaderResourceView* srv = nullptr;
+        EXPECT_EQ(device->CreateShaderResourceView(colour, &sd, &srv), c.expected);
+        if (srv) srv->Release();
+        sd.Texture2DArray = {c.first, c.count, 0, 2};
+        srv = nullptr;
+        EXPECT_EQ(device->CreateShaderResourceView(colour, &sd, &srv), c.expected);
+        if (srv) srv->Release();
+    }
+}
+
+TEST_F(Gfx, SlotRangesPastTheLastSlotBindNothing)
+{
+    auto* target = Texture(8, 8, DXGI_FORMAT_R32G32B32A32_FLOAT);
+    auto* rtv = Rtv(target);
+    std::uint8_t white[4] = {255, 255, 255, 255};
+    auto* tex = Srv(Texture(1, 1, DXGI_FORMAT_R8G8B8A8_UNORM, D3D11_BIND_SHADER_RESOURCE, white, 4));
+    auto* cb = ConstantBuffer(16);
+    const float one[4] = {1, 1, 1, 1};
+    Write(cb, one, sizeof one);
+    auto* ps = PixelShader(std::string(kVsOut) +
+                           "Texture2D InputTexture0 : register(t0);\n"
+                           "SamplerState PointSampler : register(s0);\n"
+                           "cbuffer C : register(b0) { float4 k; };\n"
+                           "float4 p(VSOutput i) : SV_TARGET {\n"
+                           "  return float4(InputTexture0.Sample(PointSampler, float2(0.5, 0.5)).r, k.x, 0, 1);\n"
+                           "}\n");
+    ID3D11SamplerState* sampler = Sampler(D3D11_FILTER_MIN_MAG_MIP_POINT);
+    BindQuad();
+    context->OMSetRenderTargets(1, &rtv, nullptr);
+    context->PSSetShader(ps, nullptr, 0);
+    context->PSSetSamplers(0, 1, &sampler);
+    context->PSSetShaderResources(0, 1, &tex);
+    context->PSSetConstantBuffers(0, 1, &cb);
+    // Starts past the last slot, some so far that start + 1 wraps to slot 0: none of them unbinds slot 0.
+    ID3D11ShaderResourceView* noViews[2] = {};
+    ID3D11Buffer* noBuffers[2] = {};
+    ID3D11SamplerState* noSamplers[2] = {};
+    ID3D11UnorderedAccessView* noUavs[2] = {};
+    ID3D11Buffer* noVbs[2] = {};
+    UINT zeros[2] = {};
+    for (UINT start : {UINT(D3D11_COMMONSHADER_INPUT_RESOURCE_SLOT_COUNT), 0xffffffffu}) {
+        context->PSSetShaderResources(start, 2, noViews);
+        context->PSSetConstantBuffers(start, 2, noBuffers);
+        context->PSSetSamplers(start, 2, noSamplers);
+        context->CSSetUnorderedAccessViews(start, 2, noUavs, nullptr);
+        context->IASetVertexBuffers(start, 2, noVbs, zeros, zeros);
+    }
+    context->DrawIndexed(6, 0, 0);
+    auto f = Floats(Read(target));
+    EXPECT_EQ(f[0], 1.0f);  // t0 still bound
+    EXPECT_EQ(f[1], 1.0f);  // b0 still bound
+}
+
+TEST_F(Gfx, UpdatesAndCopiesOutsideTheTextureAreIgnored)
+{
+    // D24S8 goes through a converted copy of the caller's rows: an inverted box must not size it.
+    auto* depth = Texture(4, 4, DXGI_FORMAT_D24_UNORM_S8_UINT, D3D11_BIND_DEPTH_STENCIL);
+    const std::vector<std::uint8_t> zeros(64, 0);
+    auto* colour = Texture(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM, D3D11_BIND_SHADER_RESOURCE, zeros.data(), 16);
+    ASSERT_TRUE(depth && colour);
+    std::vector<std::uint8_t> texels(64, 0xff);
+    const D3D11_BOX boxes[] = {
+        {5, 0, 0, 4, 1, 1},             // right before left
+        {0, 2, 0, 4, 1, 1},             // bottom before top
+        {0xfffffff0u, 0, 0, 0x10, 1, 1},  // left + width wraps
+        {0, 0, 0, 5, 1, 1},             // past the right edge
+    };
+    for (const D3D11_BOX& box : boxes) {
+        context->UpdateSubresource(depth, 0, &box, texels.data(), 16, 0);
+        context->UpdateSubresource(colour, 0, &box, texels.data(), 16, 0);
+    }
+    EXPECT_EQ(Read(colour)[0], 0);  // nothing was written
+    // A staging copy with other levels or slices than the source is refused, not run past its end.
+    D3D11_TEXTURE2D_DESC d{4, 4, 1, 2, DXGI_FORMAT_R8G8B8A8_UNORM, {1, 0}, D3D11_USAGE_STAGING, 0,
+                           D3D11_CPU_ACCESS_READ | D3D11_CPU_ACCESS_WRITE, 0};
+    ID3D11Texture2D* twoSlices = nullptr;
+    ASSERT_EQ(device->CreateTexture2D(&d, nullptr, &twoSlices), S_OK);
+    Keep(twoSlices);
+    d.MipLevels = 2;
+    d.ArraySize = 1;
+    ID3D11Texture2D* twoLevels = nullptr;
+    ASSERT_EQ(device->CreateTexture2D(&d, nullptr, &twoLevels), S_OK);
+    Keep(twoLevels);
+    auto* target = Texture(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM, D3D11_BIND_SHADER_RESOURCE, nullptr, 0, 2);
+    context->CopyResource(target, twoLevels);
+    context->CopyResource(twoLevels, twoSlices);
+    context->CopyResource(twoSlices, twoLevels);
+}
+
+TEST_F(Gfx, IndexCountsPastTheIndexBufferDrawOnlyWhatItHolds)
+{
+    targetWidth = targetHeight = 4;
+    auto* target = Texture(4, 4, DXGI_FORMAT_R32G32B32A32_FLOAT);
+    auto* rtv = Rtv(target);
+    auto* ps = PixelShader(std::string(kVsOut) + "float4 p(VSOutput i) : SV_TARGET { return float4(0, 1, 0, 1); }\n");
+    BindQuad();
+    context->OMSetRenderTargets(1, &rtv, nullptr);
+    context->PSSetShader(ps, nullptr, 0);
+    const float blue[4] = {0, 0, 1, 1};
+    struct Case {
+        UINT count, start;
+        float green;  // of every texel
+    } cases[] = {
+        {1000000, 0, 1},  // the six indices there are
+        {6, 6, 0},        // starts at the end
+        {6, 0xfffffff0u, 0},  // start * 2 bytes wraps in 32 bits
+        {0xffffffffu, 3, 0},  // one triangle, half the target: not all green
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "count " << c.count << " start " << c.start);
+        context->ClearRenderTargetView(rtv, blue);
+        context->DrawIndexed(c.count, c.start, 0);
+        context->DrawIndexedInstanced(c.count, 1, c.start, 0, 0);
+        auto f = Floats(Read(target));
+        float all = 1;
+        for (std::size_t i = 1; i < f.size(); i += 4) all = std::min(all, f[i]);
+        EXPECT_EQ(all, c.green);
+    }
 }
