@@ -63,28 +63,47 @@ TEST_F(Gfx, TexcoordAndPositionOriginAreTopLeft)
     EXPECT_FLOAT_EQ(f[(7 * 8) * 4 + 2], 1.0f);   // bottom row blue
 }
 
-TEST(GfxWindow, SwapChainShowsTheImageUpright)
+namespace {
+
+// A hidden SDL window with a device and a swap chain of width by height on it.
+struct WindowDevice {
+    SDL_Window* window = nullptr;
+    HWND__ hwnd;
+    IDXGISwapChain* swapChain = nullptr;
+    ID3D11Device* device = nullptr;
+    ID3D11DeviceContext* context = nullptr;
+};
+
+void CreateWindowDevice(UINT width, UINT height, BOOL windowed, WindowDevice& out)
 {
     ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
     platform::ConfigureGlAttributes();
-    SDL_Window* window = SDL_CreateWindow("gfx", 0, 0, 64, 32, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    ASSERT_NE(window, nullptr) << SDL_GetError();
-    HWND__ hwnd;
-    hwnd.sdl = window;
+    out.window = SDL_CreateWindow("gfx", 0, 0, int(width), int(height), SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    ASSERT_NE(out.window, nullptr) << SDL_GetError();
+    out.hwnd.sdl = out.window;
     DXGI_SWAP_CHAIN_DESC desc{};
-    desc.BufferDesc = {64, 32, {0, 0}, DXGI_FORMAT_R8G8B8A8_UNORM_SRGB, DXGI_MODE_SCANLINE_ORDER_UNSPECIFIED,
+    desc.BufferDesc = {width, height, {0, 0}, DXGI_FORMAT_R8G8B8A8_UNORM_SRGB, DXGI_MODE_SCANLINE_ORDER_UNSPECIFIED,
                        DXGI_MODE_SCALING_UNSPECIFIED};
     desc.SampleDesc = {1, 0};
     desc.BufferUsage = DXGI_USAGE_RENDER_TARGET_OUTPUT;
     desc.BufferCount = 1;
-    desc.OutputWindow = &hwnd;
-    desc.Windowed = TRUE;
-    IDXGISwapChain* swapChain = nullptr;
-    ID3D11Device* device = nullptr;
-    ID3D11DeviceContext* context = nullptr;
+    desc.OutputWindow = &out.hwnd;
+    desc.Windowed = windowed;
     ASSERT_EQ(D3D11CreateDeviceAndSwapChain(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0, D3D11_SDK_VERSION,
-                                            &desc, &swapChain, &device, nullptr, &context),
+                                            &desc, &out.swapChain, &out.device, nullptr, &out.context),
               S_OK);
+}
+
+}  // namespace
+
+TEST(GfxWindow, SwapChainShowsTheImageUpright)
+{
+    WindowDevice made;
+    ASSERT_NO_FATAL_FAILURE(CreateWindowDevice(64, 32, TRUE, made));
+    SDL_Window* window = made.window;
+    IDXGISwapChain* swapChain = made.swapChain;
+    ID3D11Device* device = made.device;
+    ID3D11DeviceContext* context = made.context;
     EXPECT_EQ(device->GetFeatureLevel(), D3D_FEATURE_LEVEL_11_0);
     ID3D11Texture2D* backBuffer = nullptr;
     ASSERT_EQ(swapChain->GetBuffer(0, IID_ID3D11Texture2D, reinterpret_cast<void**>(&backBuffer)), S_OK);
@@ -841,26 +860,12 @@ TEST_F(Gfx, AResourceBoundAsTargetLeavesTheShaderSlots)
 
 TEST(GfxWindow, FullScreenKeepsTheConfiguredBufferSize)
 {
-    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
-    platform::ConfigureGlAttributes();
-    SDL_Window* window = SDL_CreateWindow("gfx", 0, 0, 320, 200, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    ASSERT_NE(window, nullptr) << SDL_GetError();
-    HWND__ hwnd;
-    hwnd.sdl = window;
-    DXGI_SWAP_CHAIN_DESC desc{};
-    desc.BufferDesc = {320, 200, {0, 0}, DXGI_FORMAT_R8G8B8A8_UNORM_SRGB, DXGI_MODE_SCANLINE_ORDER_UNSPECIFIED,
-                       DXGI_MODE_SCALING_UNSPECIFIED};
-    desc.SampleDesc = {1, 0};
-    desc.BufferUsage = DXGI_USAGE_RENDER_TARGET_OUTPUT;
-    desc.BufferCount = 1;
-    desc.OutputWindow = &hwnd;
-    desc.Windowed = FALSE;
-    IDXGISwapChain* swapChain = nullptr;
-    ID3D11Device* device = nullptr;
-    ID3D11DeviceContext* context = nullptr;
-    ASSERT_EQ(D3D11CreateDeviceAndSwapChain(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0, D3D11_SDK_VERSION,
-                                            &desc, &swapChain, &device, nullptr, &context),
-              S_OK);
+    WindowDevice made;
+    ASSERT_NO_FATAL_FAILURE(CreateWindowDevice(320, 200, FALSE, made));
+    SDL_Window* window = made.window;
+    IDXGISwapChain* swapChain = made.swapChain;
+    ID3D11Device* device = made.device;
+    ID3D11DeviceContext* context = made.context;
     EXPECT_NE(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN, 0u);
     ID3D11Texture2D* backBuffer = nullptr;
     ASSERT_EQ(swapChain->GetBuffer(0, IID_ID3D11Texture2D, reinterpret_cast<void**>(&backBuffer)), S_OK);
