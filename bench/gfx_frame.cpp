@@ -9,9 +9,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <vector>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/gfx/d3dcompiler.h"
 #include "platform/gfx/gfx_stats.h"
@@ -161,7 +161,8 @@ struct QuadVertex {
     float position[4];
     float texcoord[2];
 };
-const QuadVertex kQuad[4] = {{{1, 1, 1, 1}, {1, 0}}, {{1, -1, 1, 1}, {1, 1}}, {{-1, -1, 1, 1}, {0, 1}}, {{-1, 1, 1, 1}, {0, 0}}};
+const QuadVertex kQuad[4] = {
+    {{1, 1, 1, 1}, {1, 0}}, {{1, -1, 1, 1}, {1, 1}}, {{-1, -1, 1, 1}, {0, 1}}, {{-1, 1, 1, 1}, {0, 0}}};
 const std::uint16_t kIndices[6] = {0, 1, 2, 2, 3, 0};
 const float kBlur[4] = {4, 4, 1, 1};
 const float kVars[8] = {0.7f, 1.5f, 0, 0, 1.0f, 0.6f, 0.3f, 1};
@@ -213,13 +214,14 @@ struct LayerFrame {
 
     bool Create()
     {
-        if (FAILED(D3D11CreateDevice(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0, D3D11_SDK_VERSION, &device,
-                                     nullptr, &ctx)))
+        if (FAILED(D3D11CreateDevice(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0, D3D11_SDK_VERSION,
+                                     &device, nullptr, &ctx)))
             return false;
         ID3DBlob* code = Compile(kQuadVs, "v", "vs_5_0");
         device->CreateVertexShader(code->GetBufferPointer(), code->GetBufferSize(), nullptr, &vs);
         D3D11_INPUT_ELEMENT_DESC el[2] = {
-            {"POSITION", 0, DXGI_FORMAT_R32G32B32A32_FLOAT, 0, D3D11_APPEND_ALIGNED_ELEMENT, D3D11_INPUT_PER_VERTEX_DATA, 0},
+            {"POSITION", 0, DXGI_FORMAT_R32G32B32A32_FLOAT, 0, D3D11_APPEND_ALIGNED_ELEMENT,
+             D3D11_INPUT_PER_VERTEX_DATA, 0},
             {"texcoord", 0, DXGI_FORMAT_R32G32_FLOAT, 0, D3D11_APPEND_ALIGNED_ELEMENT, D3D11_INPUT_PER_VERTEX_DATA, 0}};
         device->CreateInputLayout(el, 2, code->GetBufferPointer(), code->GetBufferSize(), &layout);
         code->Release();
@@ -232,14 +234,31 @@ struct LayerFrame {
         pass = Buffer(48, D3D11_USAGE_DYNAMIC, D3D11_BIND_CONSTANT_BUFFER, nullptr);
         params = Buffer(96, D3D11_USAGE_DYNAMIC, D3D11_BIND_CONSTANT_BUFFER, nullptr);
         for (int i = 0; i < 4; ++i) {
-            D3D11_TEXTURE2D_DESC d{kWidth, kHeight, 1, 1, i < 3 ? DXGI_FORMAT_R16G16B16A16_FLOAT : DXGI_FORMAT_R8G8B8A8_UNORM_SRGB,
-                                   {1, 0}, D3D11_USAGE_DEFAULT, D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE, 0, 0};
+            D3D11_TEXTURE2D_DESC d{kWidth,
+                                   kHeight,
+                                   1,
+                                   1,
+                                   i < 3 ? DXGI_FORMAT_R16G16B16A16_FLOAT : DXGI_FORMAT_R8G8B8A8_UNORM_SRGB,
+                                   {1, 0},
+                                   D3D11_USAGE_DEFAULT,
+                                   D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE,
+                                   0,
+                                   0};
             device->CreateTexture2D(&d, nullptr, &tex[i]);
             device->CreateRenderTargetView(tex[i], nullptr, &rtv[i]);
-            if (i < 3) device->CreateShaderResourceView(tex[i], nullptr, &srv[i]);
+            if (i < 3)
+                device->CreateShaderResourceView(tex[i], nullptr, &srv[i]);
         }
-        D3D11_SAMPLER_DESC sd{D3D11_FILTER_MIN_MAG_MIP_POINT, D3D11_TEXTURE_ADDRESS_CLAMP, D3D11_TEXTURE_ADDRESS_CLAMP,
-                              D3D11_TEXTURE_ADDRESS_WRAP, 0, 1, D3D11_COMPARISON_ALWAYS, {0, 0, 0, 0}, 0, D3D11_FLOAT32_MAX};
+        D3D11_SAMPLER_DESC sd{D3D11_FILTER_MIN_MAG_MIP_POINT,
+                              D3D11_TEXTURE_ADDRESS_CLAMP,
+                              D3D11_TEXTURE_ADDRESS_CLAMP,
+                              D3D11_TEXTURE_ADDRESS_WRAP,
+                              0,
+                              1,
+                              D3D11_COMPARISON_ALWAYS,
+                              {0, 0, 0, 0},
+                              0,
+                              D3D11_FLOAT32_MAX};
         device->CreateSamplerState(&sd, &point);
         sd.Filter = D3D11_FILTER_MIN_MAG_MIP_LINEAR;
         device->CreateSamplerState(&sd, &linear);
@@ -247,12 +266,14 @@ struct LayerFrame {
         device->CreateRasterizerState(&rd, &rs);
         D3D11_BLEND_DESC bd{};
         for (auto& rt : bd.RenderTarget)
-            rt = {FALSE, D3D11_BLEND_ONE, D3D11_BLEND_ONE, D3D11_BLEND_OP_ADD, D3D11_BLEND_ONE, D3D11_BLEND_ONE, D3D11_BLEND_OP_ADD, 0xF};
+            rt = {FALSE,           D3D11_BLEND_ONE, D3D11_BLEND_ONE,    D3D11_BLEND_OP_ADD,
+                  D3D11_BLEND_ONE, D3D11_BLEND_ONE, D3D11_BLEND_OP_ADD, 0xF};
         device->CreateBlendState(&bd, &bs);
         D3D11_DEPTH_STENCIL_DESC dd{};
         dd.DepthFunc = D3D11_COMPARISON_LESS_EQUAL;
         dd.StencilReadMask = dd.StencilWriteMask = 0xff;
-        dd.FrontFace = dd.BackFace = {D3D11_STENCIL_OP_KEEP, D3D11_STENCIL_OP_KEEP, D3D11_STENCIL_OP_REPLACE, D3D11_COMPARISON_ALWAYS};
+        dd.FrontFace = dd.BackFace = {D3D11_STENCIL_OP_KEEP, D3D11_STENCIL_OP_KEEP, D3D11_STENCIL_OP_REPLACE,
+                                      D3D11_COMPARISON_ALWAYS};
         device->CreateDepthStencilState(&dd, &ds);
         return scene && blurH && blurV && add;
     }
@@ -266,7 +287,8 @@ struct LayerFrame {
     }
 
     // One pass as the full-screen pass base draws it: every state again, b0 mapped.
-    void Pass(ID3D11PixelShader* ps, ID3D11ShaderResourceView* in0, ID3D11ShaderResourceView* in1, ID3D11RenderTargetView* out)
+    void Pass(ID3D11PixelShader* ps, ID3D11ShaderResourceView* in0, ID3D11ShaderResourceView* in1,
+              ID3D11RenderTargetView* out)
     {
         const float factor[4] = {1, 1, 1, 1};
         ctx->RSSetState(rs);
@@ -287,7 +309,8 @@ struct LayerFrame {
         ctx->PSSetConstantBuffers(1, 1, &params);
         ctx->OMSetRenderTargets(1, &out, nullptr);
         ID3D11ShaderResourceView* inputs[2] = {in0, in1};
-        if (in0) ctx->PSSetShaderResources(0, in1 ? 2 : 1, inputs);
+        if (in0)
+            ctx->PSSetShaderResources(0, in1 ? 2 : 1, inputs);
         float sizes[12] = {};
         sizes[0] = sizes[2] = kWidth;
         sizes[1] = sizes[3] = kHeight;
@@ -325,13 +348,17 @@ struct LayerFrame {
 
     void Release()
     {
-        for (IUnknown* o : std::initializer_list<IUnknown*>{vs, layout, scene, blurH, blurV, add, vb, ib, pass, params, point,
-                                                            linear, rs, bs, ds})
-            if (o) o->Release();
+        for (IUnknown* o : std::initializer_list<IUnknown*>{vs, layout, scene, blurH, blurV, add, vb, ib, pass, params,
+                                                            point, linear, rs, bs, ds})
+            if (o)
+                o->Release();
         for (int i = 0; i < 4; ++i) {
-            if (rtv[i]) rtv[i]->Release();
-            if (i < 3 && srv[i]) srv[i]->Release();
-            if (tex[i]) tex[i]->Release();
+            if (rtv[i])
+                rtv[i]->Release();
+            if (i < 3 && srv[i])
+                srv[i]->Release();
+            if (tex[i])
+                tex[i]->Release();
         }
         ctx->Release();
         device->Release();
@@ -345,9 +372,11 @@ void BM_FrameThroughLayer(benchmark::State& state)
         state.SkipWithError("no device");
         return;
     }
-    for (int i = 0; i < 5; ++i) f.Frame();  // first draws compile the shaders for real
+    for (int i = 0; i < 5; ++i)
+        f.Frame();  // first draws compile the shaders for real
     auto before = gfx::CurrentGlCallCounts();
-    for (auto _ : state) f.Frame();
+    for (auto _ : state)
+        f.Frame();
     auto after = gfx::CurrentGlCallCounts();
     double frames = double(state.iterations());
     state.counters["gl_state_changes_per_frame"] = double(after.stateChanges - before.stateChanges) / frames;
@@ -380,12 +409,15 @@ struct DirectFrame {
 
     bool Create()
     {
-        if (!SDL_WasInit(SDL_INIT_VIDEO)) SDL_InitSubSystem(SDL_INIT_VIDEO);
+        if (!SDL_WasInit(SDL_INIT_VIDEO))
+            SDL_InitSubSystem(SDL_INIT_VIDEO);
         platform::ConfigureGlAttributes();
         window = SDL_CreateWindow("", 0, 0, 16, 16, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        if (!window) return false;
+        if (!window)
+            return false;
         gl = SDL_GL_CreateContext(window);
-        if (!gl) return false;
+        if (!gl)
+            return false;
         glCreateVertexArrays(1, &vao);
         glCreateBuffers(1, &vb);
         glNamedBufferStorage(vb, sizeof kQuad, kQuad, 0);
@@ -480,8 +512,10 @@ void BM_FrameDirectGl(benchmark::State& state)
         state.SkipWithError("no GL context");
         return;
     }
-    for (int i = 0; i < 5; ++i) f.Frame();
-    for (auto _ : state) f.Frame();
+    for (int i = 0; i < 5; ++i)
+        f.Frame();
+    for (auto _ : state)
+        f.Frame();
     f.Release();
 }
 
@@ -505,9 +539,11 @@ void BM_FrameInterleaved(benchmark::State& state)
     SDL_GLContext layerContext = SDL_GL_GetCurrentContext();
     auto now = [] { return std::chrono::steady_clock::now(); };
     auto ms = [](auto a, auto b) { return std::chrono::duration<double, std::milli>(b - a).count(); };
-    for (int i = 0; i < 5; ++i) layer.Frame();
+    for (int i = 0; i < 5; ++i)
+        layer.Frame();
     SDL_GL_MakeCurrent(directWindow, directContext);
-    for (int i = 0; i < 5; ++i) direct.Frame();
+    for (int i = 0; i < 5; ++i)
+        direct.Frame();
     std::vector<double> directTimes, layerTimes;
     for (auto _ : state) {
         SDL_GL_MakeCurrent(directWindow, directContext);

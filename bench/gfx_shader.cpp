@@ -37,7 +37,8 @@ float4 p(VSOutput input) : SV_TARGET
 }
 )HLSL";
 
-const char* kScene = R"HLSL(cbuffer vars : register(b3) { float camDist; float camHeight; float lightAngle; float glow; float4 baseColor; float4 fogColor; };
+const char* kScene =
+    R"HLSL(cbuffer vars : register(b3) { float camDist; float camHeight; float lightAngle; float glow; float4 baseColor; float4 fogColor; };
 cbuffer PostProcessorParams : register(b1) { float4 values; float4x4 m; float frameTime; };
 cbuffer PSConstants : register(b0) { float2 Resolution : packoffset(c2.x); };
 struct VSOutput { float4 PositionCS : SV_POSITION; float2 TexCoord : texcoord0; };
@@ -249,7 +250,8 @@ float4 p(VSOutput input) : SV_TARGET
 
 const char* kQuadVs = "struct VSInput { float4 PositionCS : POSITION; float2 TexCoord : texcoord0; };\n"
                       "struct VSOutput { float4 PositionCS : SV_POSITION; float2 TexCoord : texcoord0; };\n"
-                      "VSOutput v(VSInput input) { VSOutput o; o.PositionCS = input.PositionCS; o.TexCoord = input.TexCoord; return o; }\n";
+                      "VSOutput v(VSInput input) { VSOutput o; o.PositionCS = input.PositionCS; o.TexCoord = "
+                      "input.TexCoord; return o; }\n";
 
 double Ms(std::chrono::steady_clock::time_point a, std::chrono::steady_clock::time_point b)
 {
@@ -268,8 +270,16 @@ void Measure(benchmark::State& state, const char* text)
         return;
     }
     // A small target and the quad, to take the first draw's cost.
-    D3D11_TEXTURE2D_DESC td{64, 64, 1, 1, DXGI_FORMAT_R16G16B16A16_FLOAT, {1, 0}, D3D11_USAGE_DEFAULT,
-                            D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE, 0, 0};
+    D3D11_TEXTURE2D_DESC td{64,
+                            64,
+                            1,
+                            1,
+                            DXGI_FORMAT_R16G16B16A16_FLOAT,
+                            {1, 0},
+                            D3D11_USAGE_DEFAULT,
+                            D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE,
+                            0,
+                            0};
     ID3D11Texture2D* tex = nullptr;
     ID3D11RenderTargetView* rtv = nullptr;
     device->CreateTexture2D(&td, nullptr, &tex);
@@ -284,7 +294,8 @@ void Measure(benchmark::State& state, const char* text)
         ID3DBlob* code = nullptr;
         ID3DBlob* errors = nullptr;
         D3DCompile(text, std::strlen(text), nullptr, nullptr, nullptr, "p", "ps_5_0", 0, 0, &code, &errors);
-        if (errors) errors->Release();
+        if (errors)
+            errors->Release();
         if (!code) {
             state.SkipWithError("compile failed");
             break;
@@ -323,8 +334,14 @@ void Measure(benchmark::State& state, const char* text)
     device->Release();
 }
 
-void BM_BlurHlslToGl(benchmark::State& state) { Measure(state, kBlur); }
-void BM_SceneHlslToGl(benchmark::State& state) { Measure(state, kScene); }
+void BM_BlurHlslToGl(benchmark::State& state)
+{
+    Measure(state, kBlur);
+}
+void BM_SceneHlslToGl(benchmark::State& state)
+{
+    Measure(state, kScene);
+}
 
 }  // namespace
 

@@ -18,8 +18,7 @@ namespace {
 
 constexpr int kScenes = 50;
 
-struct Gfx
-{
+struct Gfx {
     ID3D11Device* device = nullptr;
     ID3D11DeviceContext* context = nullptr;
 };
@@ -38,8 +37,7 @@ Gfx& Device()
 }
 
 // The frame's target, the size of the Solution's images, and its read-back copy.
-class Target
-{
+class Target {
 public:
     Target(std::uint32_t width, std::uint32_t height)
     {
@@ -89,8 +87,7 @@ private:
 };
 
 // Standard output goes to /dev/null while it lives (reload logs).
-class QuietStdout
-{
+class QuietStdout {
 public:
     QuietStdout()
     {
@@ -113,8 +110,7 @@ private:
 
 // A folder of an intro with kScenes scene files, each with its own shader
 // and post file.
-class IntroOnDisk
-{
+class IntroOnDisk {
 public:
     IntroOnDisk()
     {
@@ -141,11 +137,13 @@ public:
     void WriteScene(int i, float gain)
     {
         const std::string n = std::to_string(i);
-        Write("scene" + n + ".quoscene",
-              "[scene]\nstring shaderFile = \"" + Path("scene" + n + ".hlsl") + "\";\nstring postFile = \"" +
-                  Path("post" + n + ".hlsl") + "\";\nfloat2 blurSamples = 4 4;\nfloat2 blurSize = 1 1;\n"
-                  "[shader]\nfloat gain = " + std::to_string(gain) + " 1 0.5;\nfloat3 tint = 1 0.5 0.25  0.25 0.5 1;\n"
-                  "[post]\nfloat amount = 0.5 1;\n");
+        Write("scene" + n + ".quoscene", "[scene]\nstring shaderFile = \"" + Path("scene" + n + ".hlsl") +
+                                             "\";\nstring postFile = \"" + Path("post" + n + ".hlsl") +
+                                             "\";\nfloat2 blurSamples = 4 4;\nfloat2 blurSize = 1 1;\n"
+                                             "[shader]\nfloat gain = " +
+                                             std::to_string(gain) +
+                                             " 1 0.5;\nfloat3 tint = 1 0.5 0.25  0.25 0.5 1;\n"
+                                             "[post]\nfloat amount = 0.5 1;\n");
     }
 
 private:
@@ -196,7 +194,7 @@ void BM_ValueChangeUntilNextFrame(benchmark::State& state)
     solution.Load();
     const int scene = kScenes / 2;
     const std::uint32_t position = solution.scenes[scene].start + 1000;
-    target.Draw(solution, position); // the first draw of a new program is the driver's compile
+    target.Draw(solution, position);  // the first draw of a new program is the driver's compile
     float gain = 0.25f;
     for (auto _ : state) {
         state.PauseTiming();
@@ -253,6 +251,6 @@ void BM_FrameOnly(benchmark::State& state)
 // The frame alone, for comparison with the reload above.
 BENCHMARK(BM_FrameOnly)->Args({320, 180})->Args({1280, 720})->Unit(benchmark::kMillisecond);
 
-} // namespace
+}  // namespace
 
 BENCHMARK_MAIN();

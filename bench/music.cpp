@@ -15,15 +15,18 @@
 
 namespace {
 
-std::uint64_t Fnv1a(const std::int16_t* s, std::uint32_t n) {
+std::uint64_t Fnv1a(const std::int16_t* s, std::uint32_t n)
+{
     std::uint64_t h = 14695981039346656037ull;
     const auto* b = reinterpret_cast<const unsigned char*>(s);
-    for (std::size_t i = 0; i < std::size_t(n) * 2; ++i) h = (h ^ b[i]) * 1099511628211ull;
+    for (std::size_t i = 0; i < std::size_t(n) * 2; ++i)
+        h = (h ^ b[i]) * 1099511628211ull;
     return h;
 }
 
 template <class Render>
-void RenderAndConvert(benchmark::State& state, Render render) {
+void RenderAndConvert(benchmark::State& state, Render render)
+{
     std::uint64_t hash = 0;
     for (auto _ : state) {
         SampleBuffer song = render(unsigned(state.range(0)));
@@ -38,18 +41,22 @@ void RenderAndConvert(benchmark::State& state, Render render) {
     state.counters["process_peak_rss_MB"] = double(usage.ru_maxrss) / 1024.0;
 }
 
-void BM_RenderSong(benchmark::State& state) {
+void BM_RenderSong(benchmark::State& state)
+{
     RenderAndConvert(state, [](unsigned workers) { return RenderSong(workers); });
 }
 
-void BM_ComposeSong2(benchmark::State& state) {
+void BM_ComposeSong2(benchmark::State& state)
+{
     RenderAndConvert(state, [](unsigned workers) { return ComposeSong2(workers); });
 }
 
-void Cores(benchmark::internal::Benchmark* b) {
+void Cores(benchmark::internal::Benchmark* b)
+{
     b->Arg(1);
     const unsigned n = std::thread::hardware_concurrency();
-    if (n > 1) b->Arg(n);
+    if (n > 1)
+        b->Arg(n);
     b->Unit(benchmark::kMillisecond)->UseRealTime();
 }
 

@@ -50,7 +50,8 @@ void BM_FrameOfTheIntrosShape(benchmark::State& state)
     }
     const u32 width = 1600, height = 900;
     RenderTarget sceneTarget, blurX, blurY, back, probe;
-    sceneTarget.Create(d.device, width, height, DXGI_FORMAT_R16G16B16A16_FLOAT, 1, 1, 0, false, false, 1, false, kNoData);
+    sceneTarget.Create(d.device, width, height, DXGI_FORMAT_R16G16B16A16_FLOAT, 1, 1, 0, false, false, 1, false,
+                       kNoData);
     blurX.Create(d.device, width, height, DXGI_FORMAT_R16G16B16A16_FLOAT, 1, 1, 0, false, false, 1, false, kNoData);
     blurY.Create(d.device, width, height, DXGI_FORMAT_R16G16B16A16_FLOAT, 1, 1, 0, false, false, 1, false, kNoData);
     back.Create(d.device, width, height, DXGI_FORMAT_R8G8B8A8_UNORM_SRGB, 1, 1, 0, false, false, 1, false, kNoData);
@@ -69,8 +70,8 @@ void BM_FrameOfTheIntrosShape(benchmark::State& state)
     combine.Initialize(d.device);
 
     // A 1 x 1 copy of the frame, read back, waits for the frame to finish.
-    D3D11_TEXTURE2D_DESC stagingDesc{1, 1, 1, 1, DXGI_FORMAT_R8G8B8A8_UNORM, {1, 0}, D3D11_USAGE_STAGING, 0,
-                                     D3D11_CPU_ACCESS_READ, 0};
+    D3D11_TEXTURE2D_DESC stagingDesc{
+        1, 1, 1, 1, DXGI_FORMAT_R8G8B8A8_UNORM, {1, 0}, D3D11_USAGE_STAGING, 0, D3D11_CPU_ACCESS_READ, 0};
     ID3D11Texture2D* staging = nullptr;
     d.device->CreateTexture2D(&stagingDesc, nullptr, &staging);
 

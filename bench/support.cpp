@@ -18,8 +18,7 @@ std::string SceneText(int parameters)
 {
     std::string text = "// generated scene\n[scene]\nstring shaderFile = \"scene.hlsl\";\n[shader]\n";
     for (int i = 0; i < parameters; ++i) {
-        text += "float4 colour" + std::to_string(i) +
-                " = 0.5 1.0 0.25 1   0 0 0 1; /* key */ // comment\n";
+        text += "float4 colour" + std::to_string(i) + " = 0.5 1.0 0.25 1   0 0 0 1; /* key */ // comment\n";
     }
     return text;
 }
@@ -30,8 +29,7 @@ void BM_MinifyText(benchmark::State& state)
     for (auto _ : state) {
         benchmark::DoNotOptimize(MinifyText(text));
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
-                            static_cast<std::int64_t>(text.size()));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(text.size()));
 }
 BENCHMARK(BM_MinifyText)->Arg(16)->Arg(1024);
 
@@ -50,8 +48,7 @@ void BM_ConfigReadAll(benchmark::State& state)
         }
         benchmark::DoNotOptimize(sum);
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
-                            static_cast<std::int64_t>(text.size()));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(text.size()));
 }
 BENCHMARK(BM_ConfigReadAll)->Arg(16)->Arg(1024);
 

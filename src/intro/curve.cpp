@@ -37,13 +37,12 @@ float Curve::Evaluate(float t) const
     return SampleCatmullRom(x, keys.data(), static_cast<int>(keys.size()));
 }
 
-} // namespace IntroModel
+}  // namespace IntroModel
 
 namespace {
 
 // The segment of a spline sample: four points and the local fraction.
-struct Segment
-{
+struct Segment {
     float p0, p1, p2, p3;
 };
 
@@ -74,7 +73,7 @@ bool OutsideSpline(float x, int n)
     return n <= 2 || !(x >= 0.0f) || x > static_cast<float>(n - 1);
 }
 
-} // namespace
+}  // namespace
 
 float SampleCatmullRom(float x, const float* keys, int n)
 {
@@ -111,8 +110,7 @@ float SampleLinear(float x, const float* keys, int n)
 float CatmullRom(float u, float p0, float p1, float p2, float p3)
 {
     const double U = u, u2 = U * U, u3 = u2 * U;
-    const double sum = 2.0 * p1 + (double(p2) - p0) * U +
-                       (2.0 * p0 - 5.0 * p1 + 4.0 * p2 - double(p3)) * u2 +
+    const double sum = 2.0 * p1 + (double(p2) - p0) * U + (2.0 * p0 - 5.0 * p1 + 4.0 * p2 - double(p3)) * u2 +
                        (-double(p0) + 3.0 * p1 - 3.0 * p2 + p3) * u3;
     return static_cast<float>(0.5 * sum);
 }
@@ -172,7 +170,7 @@ int FindRisingSegment(float y, const float* keys, int n)
     return i;
 }
 
-} // namespace
+}  // namespace
 
 float InvertLinear(float y, const float* keys, int n)
 {

@@ -6,11 +6,10 @@
 
 namespace IntroModel {
 
-class Curve
-{
+class Curve {
 public:
-    float scale = 0.0f;      // key index space that scene time 0..1 spans
-    std::vector<float> keys; // key values in file order
+    float scale = 0.0f;       // key index space that scene time 0..1 spans
+    std::vector<float> keys;  // key values in file order
 
     Curve() = default;
     explicit Curve(const std::vector<float>& keys);
@@ -23,7 +22,7 @@ public:
     float Evaluate(float t) const;
 };
 
-} // namespace IntroModel
+}  // namespace IntroModel
 
 // keys points at n keys; x is a position in key index space (key j at x = j).
 // None of these read a key outside keys[0..n-1].

@@ -53,7 +53,7 @@ void IntroScene::EvaluatePostParameters(float t, float* out) const
     postParameters.Evaluate(t, out);
 }
 
-} // namespace IntroModel
+}  // namespace IntroModel
 
 IntroModel::IntroScene BuildIntroScene(config& reader, bool* nextSceneFollows)
 {

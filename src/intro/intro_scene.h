@@ -13,8 +13,7 @@ class config;
 
 namespace IntroModel {
 
-class IntroScene
-{
+class IntroScene {
 public:
     ShaderParameterBlock shaderParameters;
     ShaderParameterBlock postParameters;
@@ -26,7 +25,7 @@ public:
     std::int32_t timeUnit = 7000;
     std::string shaderFile;
     std::string postFile;
-    std::string shaderSource; // the generated source last compiled into sceneShader
+    std::string shaderSource;  // the generated source last compiled into sceneShader
     std::string postSource;
     Shader sceneShader;
     Shader postShader;
@@ -48,7 +47,7 @@ public:
     void EvaluatePostParameters(float t, float* out) const;
 };
 
-} // namespace IntroModel
+}  // namespace IntroModel
 
 // Each reader starts where the caller left the config reader: BuildIntroScene
 // just after a [scene] header, BuildShaderParameterBlock after a [shader] or
@@ -67,8 +66,7 @@ IntroModel::ShaderParameter BuildShaderParameter(config& reader);
 // file cannot be opened.
 std::string introscene(std::string fileName, IntroModel::ShaderParameterBlock block);
 
-class SceneLibrary
-{
+class SceneLibrary {
 public:
     // The entry for the name, created with a new scene's values when absent.
     // Entries never move or go away.

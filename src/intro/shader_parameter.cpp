@@ -164,4 +164,4 @@ std::string ShaderParameterBlock::GenerateHlslCBuffer() const
     return text;
 }
 
-} // namespace IntroModel
+}  // namespace IntroModel

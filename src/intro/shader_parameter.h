@@ -9,12 +9,11 @@
 
 namespace IntroModel {
 
-class ShaderParameter
-{
+class ShaderParameter {
 public:
     std::string name;
-    std::vector<Curve> curves;   // one per component, 1 to 4
-    std::uint32_t slotOffset = 0; // first float slot in the block's buffer
+    std::vector<Curve> curves;     // one per component, 1 to 4
+    std::uint32_t slotOffset = 0;  // first float slot in the block's buffer
 
     ShaderParameter(const std::string& name, int componentCount);
 
@@ -30,10 +29,9 @@ public:
     void UpdateFrom(const ShaderParameter& other);
 };
 
-class ShaderParameterBlock
-{
+class ShaderParameterBlock {
 public:
-    std::vector<bool> allocationMap; // true = free slot; length a multiple of 4
+    std::vector<bool> allocationMap;  // true = free slot; length a multiple of 4
     std::vector<ShaderParameter> parameters;
 
     ShaderParameterBlock() = default;
@@ -50,4 +48,4 @@ public:
     std::string GenerateHlslCBuffer() const;
 };
 
-} // namespace IntroModel
+}  // namespace IntroModel

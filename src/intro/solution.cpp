@@ -39,8 +39,7 @@ bool FileOpens(const std::string& name)
 // Adds the names of the files that the source's #include lines ask for,
 // directly or through a file it includes, and that cannot be opened now (as
 // the include handler opens them: as written). Each file is looked at once.
-void CollectMissingIncludes(const std::string& source, std::set<std::string>& seen,
-                            std::vector<std::string>& missing)
+void CollectMissingIncludes(const std::string& source, std::set<std::string>& seen, std::vector<std::string>& missing)
 {
     std::size_t at = 0;
     while ((at = source.find("#include", at)) != std::string::npos) {
@@ -100,9 +99,8 @@ bool CanPoll(const char* key, const std::string& fileName, const std::string& sc
 
 // One of a scene's two shaders: the file that the scene file names for it,
 // how its source is built, and what was last compiled from it.
-struct SceneShader
-{
-    const char* key; // the scene-file key that names the file
+struct SceneShader {
+    const char* key;  // the scene-file key that names the file
     const std::string& file;
     bool (IntroModel::IntroScene::*fileChanged)() const;
     std::string (IntroModel::IntroScene::*buildSource)() const;
@@ -132,7 +130,7 @@ void CompileWhenChanged(const IntroModel::IntroScene& model, const SceneShader& 
     }
 }
 
-} // namespace
+}  // namespace
 
 SolutionScene::SolutionScene(ID3D11Device* device_) : device(device_) {}
 
@@ -155,10 +153,10 @@ bool SolutionScene::Load()
                 IntroModel::IntroScene& entry = g_sceneLibrary.GetScene(sceneFile);
                 // A switch to another file that is already read shows no change
                 // in that file: it has to be compiled all the same.
-                shaderLayoutChanged = !entry.shaderParameters.SameLayout(fresh.shaderParameters) ||
-                                      entry.shaderFile != fresh.shaderFile;
-                postLayoutChanged = !entry.postParameters.SameLayout(fresh.postParameters) ||
-                                    entry.postFile != fresh.postFile;
+                shaderLayoutChanged =
+                    !entry.shaderParameters.SameLayout(fresh.shaderParameters) || entry.shaderFile != fresh.shaderFile;
+                postLayoutChanged =
+                    !entry.postParameters.SameLayout(fresh.postParameters) || entry.postFile != fresh.postFile;
                 entry.UpdateFrom(fresh);
             }
             read = true;
@@ -190,8 +188,8 @@ void SolutionScene::ResolveModel()
     model = &g_sceneLibrary.GetScene(sceneFile);
 }
 
-Solution::Solution(const char* introFile_, ID3D11Device* device_, ID3D11DeviceContext* context_,
-                   std::uint32_t width, std::uint32_t height)
+Solution::Solution(const char* introFile_, ID3D11Device* device_, ID3D11DeviceContext* context_, std::uint32_t width,
+                   std::uint32_t height)
 {
     device = device_;
     context = context_;

@@ -18,17 +18,16 @@ class ReloadableTextFile;
 }
 
 // One timeline entry.
-class SolutionScene
-{
+class SolutionScene {
 public:
     std::string sceneFile;
-    IntroModel::IntroScene* model = nullptr; // g_sceneLibrary's entry for sceneFile
-    std::uint32_t length = 16;               // in time units
+    IntroModel::IntroScene* model = nullptr;  // g_sceneLibrary's entry for sceneFile
+    std::uint32_t length = 16;                // in time units
     float timeSpeed = 1.0f;
     float timeOffset = 0.0f;
     ID3D11Device* device = nullptr;
-    std::uint32_t start = 0; // first position of the entry
-    std::uint32_t end = 0;   // first position after it
+    std::uint32_t start = 0;  // first position of the entry
+    std::uint32_t end = 0;    // first position after it
 
     explicit SolutionScene(ID3D11Device* device);
     SolutionScene(const SolutionScene& other) = default;
@@ -41,8 +40,7 @@ public:
     void ResolveModel();
 };
 
-class Solution
-{
+class Solution {
 public:
     std::string introFile;
     ID3D11Device* device = nullptr;
@@ -50,8 +48,8 @@ public:
     PostProcessor postProcessor;
     CombineProcessor combineProcessor;
     std::vector<SolutionScene> scenes;
-    std::uint32_t timeUnit = 11025; // samples per time unit
-    std::uint32_t timeDelay = 0;    // position of the first entry
+    std::uint32_t timeUnit = 11025;  // samples per time unit
+    std::uint32_t timeDelay = 0;     // position of the first entry
     Shader horizontalBlurShader;
     Shader verticalBlurShader;
     Shader addShader;

@@ -18,7 +18,7 @@ float BoundedBlurSamples(float n)
     return n;
 }
 
-} // namespace
+}  // namespace
 
 void Solution::Render(std::uint32_t position, ID3D11RenderTargetView* target)
 {

@@ -11,7 +11,8 @@ struct Pole {
 };
 
 template <int N>
-void RunPoles(float* x, std::uint32_t n, const Pole* poles) {
+void RunPoles(float* x, std::uint32_t n, const Pole* poles)
+{
     float state[N];
     // Each filter starts from the first sample it receives.
     {
@@ -37,15 +38,19 @@ void RunPoles(float* x, std::uint32_t n, const Pole* poles) {
 
 }  // namespace
 
-FilterChain& FilterChain::OnePoleFilter(const SampleBuffer& cutoffs, float wet, float dry) {
-    if (count_ == kMaxStages) throw std::logic_error("FilterChain: too many filters");
+FilterChain& FilterChain::OnePoleFilter(const SampleBuffer& cutoffs, float wet, float dry)
+{
+    if (count_ == kMaxStages)
+        throw std::logic_error("FilterChain: too many filters");
     stages_[count_++] = Stage{&cutoffs, wet, dry};
     return *this;
 }
 
-SampleBuffer& FilterChain::Apply() {
+SampleBuffer& FilterChain::Apply()
+{
     bool constant = true;
-    for (int k = 0; k < count_; ++k) constant = constant && stages_[k].cutoffs->size == 1;
+    for (int k = 0; k < count_; ++k)
+        constant = constant && stages_[k].cutoffs->size == 1;
     if (!constant || buffer_.size == 0) {
         // Cutoffs that vary (or are missing): one filter after the other.
         for (int k = 0; k < count_; ++k)
@@ -59,11 +64,11 @@ SampleBuffer& FilterChain::Apply() {
         poles[s] = Pole{double(a), 1.0 - double(a), double(stages_[s].wet), double(stages_[s].dry)};
     }
     switch (count_) {
-        case 1: RunPoles<1>(buffer_.data, buffer_.size, poles); break;
-        case 2: RunPoles<2>(buffer_.data, buffer_.size, poles); break;
-        case 3: RunPoles<3>(buffer_.data, buffer_.size, poles); break;
-        case 4: RunPoles<4>(buffer_.data, buffer_.size, poles); break;
-        default: break;
+    case 1: RunPoles<1>(buffer_.data, buffer_.size, poles); break;
+    case 2: RunPoles<2>(buffer_.data, buffer_.size, poles); break;
+    case 3: RunPoles<3>(buffer_.data, buffer_.size, poles); break;
+    case 4: RunPoles<4>(buffer_.data, buffer_.size, poles); break;
+    default: break;
     }
     return buffer_;
 }

@@ -6,14 +6,15 @@
 
 using sound::TruncU32;
 
-
-SampleBuffer Ramp(std::uint32_t count, float a, float b) {
+SampleBuffer Ramp(std::uint32_t count, float a, float b)
+{
     SampleBuffer r;
     r.AppendRamp(count, a, b);
     return r;
 }
 
-SampleBuffer SweepHit(float p1, float p2, std::uint32_t length, float drive, float noiseGain) {
+SampleBuffer SweepHit(float p1, float p2, std::uint32_t length, float drive, float noiseGain)
+{
     const float ratio = float(double(p1) / double(p2));
     SampleBuffer table = SineWave(TruncU32(double(float(length)) * double(ratio)), p2);
     SampleBuffer envelope = Ramp(length, 1.0f, 0.0f);
@@ -27,19 +28,21 @@ SampleBuffer SweepHit(float p1, float p2, std::uint32_t length, float drive, flo
     body.Saturate(drive);
     body *= envelope;
     body.Mix(Tick(4.5f, 0.2f));
-    SampleBuffer noise = BandNoise(length, float(double(p1) * 100.0), 0.0f, 0.0f) * envelope *
-                         envelope * SampleBuffer(noiseGain);
+    SampleBuffer noise =
+        BandNoise(length, float(double(p1) * 100.0), 0.0f, 0.0f) * envelope * envelope * SampleBuffer(noiseGain);
     return body + noise;
 }
 
-SampleBuffer Tick(float a, float b) {
+SampleBuffer Tick(float a, float b)
+{
     SampleBuffer c = CombSquare(float(double(a) * 200.0), TruncU32(double(b) * 400.0), 0.332f);
     c.AppendConstant(100, 0.0f);
     c.LowPass(SampleBuffer(8000.0f));
     return c;
 }
 
-SampleBuffer CombSquare(float f, std::uint32_t length, float feedback) {
+SampleBuffer CombSquare(float f, std::uint32_t length, float feedback)
+{
     SampleBuffer s = SquareWave(length, f);
     s.AppendConstant(2000, 0.0f);
     s.MixAt(s, 20, feedback);
@@ -47,7 +50,8 @@ SampleBuffer CombSquare(float f, std::uint32_t length, float feedback) {
     return s;
 }
 
-SampleBuffer Snare(float f1, float f2, std::uint32_t length, float noiseFrequency) {
+SampleBuffer Snare(float f1, float f2, std::uint32_t length, float noiseFrequency)
+{
     SampleBuffer body = SweepHit(f1, f2, length / 2, 0.0f, 0.3f);
     SampleBuffer noise = BandNoise(length, noiseFrequency, 0.1f, 0.1f) +
                          BandNoise(length, float(double(noiseFrequency) * 2.0), 0.1f, 0.1f);
@@ -60,7 +64,8 @@ SampleBuffer Snare(float f1, float f2, std::uint32_t length, float noiseFrequenc
     return body + noise;
 }
 
-SampleBuffer DetunedSaws(std::uint32_t length, float f) {
+SampleBuffer DetunedSaws(std::uint32_t length, float f)
+{
     static const double kFactors[7] = {0.99, 0.987, 1.0231, 1.0317, 2.0231, 4.0417, 8.0417};
     static const float kGains[7] = {1, 1, 1, 1, 1, 1, 1};
     // Mixed in this order (the order sets the rounding of the sums).
@@ -74,7 +79,8 @@ SampleBuffer DetunedSaws(std::uint32_t length, float f) {
     return out;
 }
 
-SampleBuffer SawPad(std::uint32_t length, float f) {
+SampleBuffer SawPad(std::uint32_t length, float f)
+{
     static const double kFactors[9] = {0.99, 0.989, 1.0131, 1.0207, 2.017, 2.01, 4.001, 8.0417, 16.0417};
     static const float kGains[9] = {1, 1, 1, 1, 1, 1, 0.5f, 0.5f, 0.25f};
     SampleBuffer out(length);
@@ -85,7 +91,8 @@ SampleBuffer SawPad(std::uint32_t length, float f) {
     return out;
 }
 
-SampleBuffer SawPad4(std::uint32_t length, float f) {
+SampleBuffer SawPad4(std::uint32_t length, float f)
+{
     static const double kFactors[4] = {0.99, 0.999, 1.0131, 1.0117};
     static const float kGains[4] = {1, 1, 1, 1};
     SampleBuffer out(length);
@@ -96,28 +103,33 @@ SampleBuffer SawPad4(std::uint32_t length, float f) {
     return out;
 }
 
-SampleBuffer SinePluck(std::uint32_t length, float f) {
+SampleBuffer SinePluck(std::uint32_t length, float f)
+{
     SampleBuffer s = SineWave(length, f);
     const SampleBuffer low(4000.0f), high(1000.0f);
     FilterChain(s).LowPass(low).HighPass(high).Apply();
     return s;
 }
 
-SampleBuffer LeadBell(std::uint32_t length, float f) {
+SampleBuffer LeadBell(std::uint32_t length, float f)
+{
     static const double kFactors[4] = {0.999, 1.999, 1.001, 2.00317};
     SampleBuffer out(length);
-    for (double m : kFactors) out.MixAt(SineWave(length, float(double(f) * m)), 0, 0.4f);
+    for (double m : kFactors)
+        out.MixAt(SineWave(length, float(double(f) * m)), 0, 0.4f);
     out.LowPassed(SampleBuffer(1000.0f));
     return out;
 }
 
-SampleBuffer PadNote(std::uint32_t step, std::uint32_t steps, float f) {
+SampleBuffer PadNote(std::uint32_t step, std::uint32_t steps, float f)
+{
     return SawPad((steps + 5) * step, f) *
            Envelope5(4 * step, (steps - 4) * step, 1.0f, step, 2 * step, 0.25f, 2 * step);
 }
 
-SampleBuffer Envelope5(std::uint32_t attack, std::uint32_t hold, float peak, std::uint32_t decay,
-                       std::uint32_t sustain, float level, std::uint32_t release) {
+SampleBuffer Envelope5(std::uint32_t attack, std::uint32_t hold, float peak, std::uint32_t decay, std::uint32_t sustain,
+                       float level, std::uint32_t release)
+{
     SampleBuffer e;
     e.AppendRamp(attack, 0.0f, peak);
     e.AppendConstant(hold, peak);
@@ -127,9 +139,9 @@ SampleBuffer Envelope5(std::uint32_t attack, std::uint32_t hold, float peak, std
     return e;
 }
 
-SampleBuffer DrumPattern(const SampleBuffer& kick, const SampleBuffer& fillHit,
-                         const SampleBuffer& fillSnare, const SampleBuffer& endHit,
-                         const SampleBuffer& snare, std::uint32_t slot) {
+SampleBuffer DrumPattern(const SampleBuffer& kick, const SampleBuffer& fillHit, const SampleBuffer& fillSnare,
+                         const SampleBuffer& endHit, const SampleBuffer& snare, std::uint32_t slot)
+{
     SampleBuffer r(16 * slot);
     r.MixAt(kick, 0 * slot, 1.0f);
     r.MixAt(kick, 3 * slot, 1.0f);
@@ -149,7 +161,8 @@ SampleBuffer DrumPattern(const SampleBuffer& kick, const SampleBuffer& fillHit,
     return r;
 }
 
-SampleBuffer SampleHoldNoise(std::uint32_t length, float f) {
+SampleBuffer SampleHoldNoise(std::uint32_t length, float f)
+{
     SampleBuffer out(length);
     const float hold = float(double(float(g_sampleRate)) / double(f) / 2.0);
     std::uint32_t key = TruncU32(double(float(length)) + double(f));
@@ -167,7 +180,8 @@ SampleBuffer SampleHoldNoise(std::uint32_t length, float f) {
     return out;
 }
 
-SampleBuffer BandNoise(std::uint32_t length, float f, float lowShare, float dryShare) {
+SampleBuffer BandNoise(std::uint32_t length, float f, float lowShare, float dryShare)
+{
     SampleBuffer x = SampleHoldNoise(length, f);
     const SampleBuffer cutoff(f);
     const float lowWet = float(1.0 - double(dryShare));
@@ -181,7 +195,8 @@ SampleBuffer BandNoise(std::uint32_t length, float f, float lowShare, float dryS
     return x;
 }
 
-float HashNoise(float x) {
+float HashNoise(float x)
+{
     const std::uint32_t k = TruncU32(x);
     const std::uint32_t u = (k * k + 74135719u) * k;
     const std::uint64_t w = (std::uint64_t(u) + 7124211423ull) * std::uint64_t(k);
@@ -189,7 +204,8 @@ float HashNoise(float x) {
     return float(double(m) / 32767.0 - 1.0);
 }
 
-SampleBuffer NoiseHit(float f, std::uint32_t length) {
+SampleBuffer NoiseHit(float f, std::uint32_t length)
+{
     SampleBuffer decay = Ramp(length, 1.0f, 0.0f);
     decay *= decay;
     decay *= decay;

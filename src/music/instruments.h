@@ -16,11 +16,10 @@ SampleBuffer SawPad4(std::uint32_t length, float f);
 SampleBuffer SinePluck(std::uint32_t length, float f);
 SampleBuffer LeadBell(std::uint32_t length, float f);
 SampleBuffer PadNote(std::uint32_t step, std::uint32_t steps, float f);
-SampleBuffer Envelope5(std::uint32_t attack, std::uint32_t hold, float peak, std::uint32_t decay,
-                       std::uint32_t sustain, float level, std::uint32_t release);
-SampleBuffer DrumPattern(const SampleBuffer& kick, const SampleBuffer& fillHit,
-                         const SampleBuffer& fillSnare, const SampleBuffer& endHit,
-                         const SampleBuffer& snare, std::uint32_t slot);
+SampleBuffer Envelope5(std::uint32_t attack, std::uint32_t hold, float peak, std::uint32_t decay, std::uint32_t sustain,
+                       float level, std::uint32_t release);
+SampleBuffer DrumPattern(const SampleBuffer& kick, const SampleBuffer& fillHit, const SampleBuffer& fillSnare,
+                         const SampleBuffer& endHit, const SampleBuffer& snare, std::uint32_t slot);
 SampleBuffer SampleHoldNoise(std::uint32_t length, float f);
 SampleBuffer BandNoise(std::uint32_t length, float f, float lowShare, float dryShare);
 float HashNoise(float x);

@@ -21,21 +21,24 @@ WAVEFORMATEX g_waveFormat = {WAVE_FORMAT_PCM, 1, 44100, 88200, 2, 16, 0};
 
 namespace {
 
-inline std::int16_t PcmSample(float x) {
+inline std::int16_t PcmSample(float x)
+{
     float v = float(double(x) * 32000.0);
     if (v > 32000.0f) {
         v = 32000.0f;
     } else if (v < -32000.0f) {
         v = -32000.0f;
     }
-    if (std::isnan(v)) return 0;
+    if (std::isnan(v))
+        return 0;
     // Round to nearest, ties to even (the default rounding mode).
     return static_cast<std::int16_t>(static_cast<std::int32_t>(std::nearbyint(v)));
 }
 
 }  // namespace
 
-void ConvertToPcm(const float* samples, std::uint32_t count, std::int16_t* out) {
+void ConvertToPcm(const float* samples, std::uint32_t count, std::int16_t* out)
+{
     std::uint32_t i = 0;
 #if defined(__SSE2__)
     // The same steps four samples at a time: the product is exact in double,
@@ -58,10 +61,12 @@ void ConvertToPcm(const float* samples, std::uint32_t count, std::int16_t* out) 
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packs_epi32(ia, ib));
     }
 #endif
-    for (; i < count; ++i) out[i] = PcmSample(samples[i]);
+    for (; i < count; ++i)
+        out[i] = PcmSample(samples[i]);
 }
 
-void GenerateSong() {
+void GenerateSong()
+{
     if (!g_musicSamples) {
         std::printf("Audio: generating song\n");
         std::fflush(stdout);
@@ -69,7 +74,8 @@ void GenerateSong() {
             SampleBuffer song = RenderSong();
             const std::uint32_t n = song.size;
             g_musicSamples = static_cast<std::int16_t*>(std::malloc(std::size_t(n) * 2 + 2));
-            if (!g_musicSamples) std::abort();
+            if (!g_musicSamples)
+                std::abort();
             g_musicBytes = 2 * n;
             ConvertToPcm(song.data, n, g_musicSamples);
             std::printf("Audio: finished generating song\n");
@@ -79,14 +85,19 @@ void GenerateSong() {
     g_sampleBuffersDestroyed = 489;
 }
 
-double GetSongProgress() { return double(g_sampleBuffersDestroyed.load()) / 488.0; }
+double GetSongProgress()
+{
+    return double(g_sampleBuffersDestroyed.load()) / 488.0;
+}
 
-void UseMusicSamples(std::int16_t* samples, std::uint32_t count) {
+void UseMusicSamples(std::int16_t* samples, std::uint32_t count)
+{
     g_musicSamples = samples;
     g_musicBytes = 2 * count;
 }
 
-void OpenMusic() {
+void OpenMusic()
+{
     GenerateSong();
     if (!g_musicOpen) {
         // Opening on the whole song: positions count from its first sample
@@ -96,32 +107,41 @@ void OpenMusic() {
     }
 }
 
-void PlayMusic() {
-    if (g_musicOpen) SoundDevicePlay();
+void PlayMusic()
+{
+    if (g_musicOpen)
+        SoundDevicePlay();
 }
 
-void StopMusic() {
+void StopMusic()
+{
     if (g_musicOpen) {
         SoundDeviceClose();
         g_musicOpen = false;
     }
 }
 
-void SeekMusic(std::uint32_t position) {
+void SeekMusic(std::uint32_t position)
+{
     GenerateSong();
-    if (g_musicOpen) StopMusic();
-    if (std::int32_t(position) < 0 || 2ull * position >= g_musicBytes) position = 0;
+    if (g_musicOpen)
+        StopMusic();
+    if (std::int32_t(position) < 0 || 2ull * position >= g_musicBytes)
+        position = 0;
     g_musicStartSample = position;
     g_musicOpen = SoundDeviceOpen(g_musicSamples + position, g_musicBytes - 2 * position);
     PlayMusic();
 }
 
-std::uint32_t GetMusicPosition() {
-    if (!g_musicOpen) return 0;
+std::uint32_t GetMusicPosition()
+{
+    if (!g_musicOpen)
+        return 0;
     return SoundDeviceGetPosition() + g_musicStartSample;
 }
 
-bool SoundDeviceOpen(void* data, std::uint32_t byteLength) {
+bool SoundDeviceOpen(void* data, std::uint32_t byteLength)
+{
     g_waveHeader.lpData = static_cast<char*>(data);
     g_waveHeader.dwBufferLength = byteLength;
     if (waveOutOpen(&g_waveOut, WAVE_MAPPER, &g_waveFormat, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR) {
@@ -131,14 +151,19 @@ bool SoundDeviceOpen(void* data, std::uint32_t byteLength) {
     return true;
 }
 
-void SoundDevicePlay() { waveOutWrite(g_waveOut, &g_waveHeader, sizeof(WAVEHDR)); }
+void SoundDevicePlay()
+{
+    waveOutWrite(g_waveOut, &g_waveHeader, sizeof(WAVEHDR));
+}
 
-void SoundDeviceClose() {
+void SoundDeviceClose()
+{
     waveOutReset(g_waveOut);
     waveOutClose(g_waveOut);
 }
 
-std::uint32_t SoundDeviceGetPosition() {
+std::uint32_t SoundDeviceGetPosition()
+{
     MMTIME time = {};
     time.wType = TIME_SAMPLES;
     waveOutGetPosition(g_waveOut, &time, sizeof(MMTIME));

@@ -55,12 +55,11 @@ struct SampleBuffer {
     SampleBuffer& operator*=(const SampleBuffer& other) { return MultiplyCyclic(other); }
     SampleBuffer& AddCyclic(const SampleBuffer& other);
     SampleBuffer& MixAt(const SampleBuffer& other, std::uint32_t offset, float gain, float ownGain);
-    SampleBuffer& MixAt(const SampleBuffer& other, std::uint32_t offset, float gain) {
+    SampleBuffer& MixAt(const SampleBuffer& other, std::uint32_t offset, float gain)
+    {
         return MixAt(other, offset, gain, 1.0f);
     }
-    SampleBuffer& MixAt(const SampleBuffer& other, std::uint32_t offset) {
-        return MixAt(other, offset, 1.0f, 1.0f);
-    }
+    SampleBuffer& MixAt(const SampleBuffer& other, std::uint32_t offset) { return MixAt(other, offset, 1.0f, 1.0f); }
     SampleBuffer& Mix(const SampleBuffer& other) { return MixAt(other, 0, 1.0f, 1.0f); }
     SampleBuffer& Append(const SampleBuffer& other) { return MixAt(other, size, 1.0f, 1.0f); }
     SampleBuffer& AppendConstant(std::uint32_t count, float value);
@@ -81,8 +80,7 @@ struct SampleBuffer {
     SampleBuffer& AddAwayFromZero(float amount);
     SampleBuffer& Waveshape(const SampleBuffer& table);
     SampleBuffer& ReadWavetable(const SampleBuffer& table, float startPhase = 0.0f);
-    SampleBuffer& ReadByDoubleIntegration(const SampleBuffer& table, float velocity = 0.0f,
-                                          float position = 0.0f);
+    SampleBuffer& ReadByDoubleIntegration(const SampleBuffer& table, float velocity = 0.0f, float position = 0.0f);
 
     // Reads.
     float Integrate(float a, float b) const;

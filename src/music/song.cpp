@@ -16,37 +16,48 @@ namespace SongParts {
 
 namespace {
 
-float F(std::int32_t n) { return NoteFrequency(n); }
-SampleBuffer G(float v) { return SampleBuffer(v); }
+float F(std::int32_t n)
+{
+    return NoteFrequency(n);
+}
+SampleBuffer G(float v)
+{
+    return SampleBuffer(v);
+}
 
 }  // namespace
 
 // ---- 1. Plucks ----
 
-SampleBuffer PluckEnvelope() {
+SampleBuffer PluckEnvelope()
+{
     SampleBuffer e = Envelope5(200, 50, 1.0f, 1000, 100, 0.4f, S - 1350);
     e.LowPass(G(1000.0f));
     return e;
 }
 
-SampleBuffer Pluck(std::int32_t n, const SampleBuffer& pluckEnvelope) {
+SampleBuffer Pluck(std::int32_t n, const SampleBuffer& pluckEnvelope)
+{
     return SinePluck(S, F(n)) * pluckEnvelope;
 }
 
-Plucks MakePlucks(const SampleBuffer& env) {
+Plucks MakePlucks(const SampleBuffer& env)
+{
     return Plucks{Pluck(-12, env), Pluck(-9, env), Pluck(-5, env), Pluck(-17, env)};
 }
 
 // ---- 2. Figures ----
 
-SampleBuffer Figure1(const Plucks& p) {
+SampleBuffer Figure1(const Plucks& p)
+{
     SampleBuffer r(4 * S);
     r.MixAt(p.c4, 0 * S);
     r.MixAt(p.g3, 2 * S);
     return r;
 }
 
-SampleBuffer Figure2(const Plucks& p) {
+SampleBuffer Figure2(const Plucks& p)
+{
     SampleBuffer r(4 * S);
     r.MixAt(p.c4, 0 * S);
     r.MixAt(p.ds4, 1 * S);
@@ -54,7 +65,8 @@ SampleBuffer Figure2(const Plucks& p) {
     return r;
 }
 
-SampleBuffer Figure3(const Plucks& p) {
+SampleBuffer Figure3(const Plucks& p)
+{
     SampleBuffer r(4 * S);
     r.MixAt(p.c4, 0 * S);
     r.MixAt(p.ds4, 1 * S);
@@ -63,7 +75,8 @@ SampleBuffer Figure3(const Plucks& p) {
     return r;
 }
 
-SampleBuffer Figure4(const Plucks& p) {
+SampleBuffer Figure4(const Plucks& p)
+{
     SampleBuffer r(4 * S);
     r.MixAt(p.c4, 0 * S);
     r.MixAt(p.g4, 1 * S);
@@ -74,59 +87,100 @@ SampleBuffer Figure4(const Plucks& p) {
 
 // ---- 3. Phrases ----
 
-SampleBuffer PhraseOf(const SampleBuffer* const figures[8]) {
+SampleBuffer PhraseOf(const SampleBuffer* const figures[8])
+{
     SampleBuffer r(32 * S);
-    for (std::uint32_t k = 0; k < 8; ++k) r.MixAt(*figures[k], 4 * k * S);
+    for (std::uint32_t k = 0; k < 8; ++k)
+        r.MixAt(*figures[k], 4 * k * S);
     return r;
 }
 
 namespace {
-SampleBuffer PhraseFromNumbers(const Figures& f, const int (&numbers)[8]) {
+SampleBuffer PhraseFromNumbers(const Figures& f, const int (&numbers)[8])
+{
     const SampleBuffer* const byNumber[5] = {nullptr, &f.f1, &f.f2, &f.f3, &f.f4};
     const SampleBuffer* figures[8];
-    for (int k = 0; k < 8; ++k) figures[k] = byNumber[numbers[k]];
+    for (int k = 0; k < 8; ++k)
+        figures[k] = byNumber[numbers[k]];
     return PhraseOf(figures);
 }
 }  // namespace
 
-SampleBuffer Phrase1(const Figures& f) { return PhraseFromNumbers(f, {1, 1, 1, 1, 2, 1, 1, 1}); }
-SampleBuffer Phrase2(const Figures& f) { return PhraseFromNumbers(f, {2, 1, 1, 1, 2, 1, 2, 1}); }
-SampleBuffer Phrase3(const Figures& f) { return PhraseFromNumbers(f, {2, 1, 2, 1, 3, 2, 3, 2}); }
-SampleBuffer Phrase4(const Figures& f) { return PhraseFromNumbers(f, {3, 3, 3, 3, 3, 3, 3, 3}); }
-SampleBuffer Phrase5(const Figures& f) { return PhraseFromNumbers(f, {4, 4, 4, 4, 4, 4, 4, 4}); }
+SampleBuffer Phrase1(const Figures& f)
+{
+    return PhraseFromNumbers(f, {1, 1, 1, 1, 2, 1, 1, 1});
+}
+SampleBuffer Phrase2(const Figures& f)
+{
+    return PhraseFromNumbers(f, {2, 1, 1, 1, 2, 1, 2, 1});
+}
+SampleBuffer Phrase3(const Figures& f)
+{
+    return PhraseFromNumbers(f, {2, 1, 2, 1, 3, 2, 3, 2});
+}
+SampleBuffer Phrase4(const Figures& f)
+{
+    return PhraseFromNumbers(f, {3, 3, 3, 3, 3, 3, 3, 3});
+}
+SampleBuffer Phrase5(const Figures& f)
+{
+    return PhraseFromNumbers(f, {4, 4, 4, 4, 4, 4, 4, 4});
+}
 
 // ---- 4. Drums ----
 
-SampleBuffer Kick() { return SweepHit(60.0f, 30.0f, 16000, 0.8f, 0.05f); }
-SampleBuffer FillHit() { return SweepHit(80.0f, 70.0f, 16000, 0.4f, 0.15f); }
-SampleBuffer EndHit() { return SweepHit(120.0f, 100.0f, 11000, 0.2f, 0.95f); }
-SampleBuffer LongSnare() { return Snare(110.0f, 105.0f, 41000, 10000.0f); }
-SampleBuffer ShortSnare() { return Snare(110.0f, 105.0f, 11000, 10000.0f); }
+SampleBuffer Kick()
+{
+    return SweepHit(60.0f, 30.0f, 16000, 0.8f, 0.05f);
+}
+SampleBuffer FillHit()
+{
+    return SweepHit(80.0f, 70.0f, 16000, 0.4f, 0.15f);
+}
+SampleBuffer EndHit()
+{
+    return SweepHit(120.0f, 100.0f, 11000, 0.2f, 0.95f);
+}
+SampleBuffer LongSnare()
+{
+    return Snare(110.0f, 105.0f, 41000, 10000.0f);
+}
+SampleBuffer ShortSnare()
+{
+    return Snare(110.0f, 105.0f, 11000, 10000.0f);
+}
 
 SampleBuffer Beat(const SampleBuffer& kick, const SampleBuffer& fillHit, const SampleBuffer& shortSnare,
-                  const SampleBuffer& endHit, const SampleBuffer& longSnare) {
+                  const SampleBuffer& endHit, const SampleBuffer& longSnare)
+{
     return DrumPattern(kick, fillHit, shortSnare, endHit, longSnare, 2 * S);
 }
 
 // ---- 5. Gate, pads and chords ----
 
-SampleBuffer Gate() {
+SampleBuffer Gate()
+{
     SampleBuffer g = Ramp(16000, 1.0f, 0.0f) * Ramp(8000, 1.0f, 0.0f) * Ramp(4000, 1.0f, 0.0f);
     g.Saturate(0.3f);
     return g;
 }
 
-SampleBuffer Pad(std::int32_t n, const SampleBuffer& gate) { return SawPad(32 * S, F(n)) * gate; }
+SampleBuffer Pad(std::int32_t n, const SampleBuffer& gate)
+{
+    return SawPad(32 * S, F(n)) * gate;
+}
 
-SampleBuffer Chord(const SampleBuffer& padP, const SampleBuffer& padQ) {
+SampleBuffer Chord(const SampleBuffer& padP, const SampleBuffer& padQ)
+{
     SampleBuffer c;
     c.Mix(padP);
     c.MixAt(padQ, 2 * S);
     return c;
 }
 
-SampleBuffer PadSequence(const SampleBuffer& chord1, const SampleBuffer& chord2,
-                         const SampleBuffer& chord3, const SampleBuffer& chord4) {
+SampleBuffer PadSequence(const SampleBuffer& chord1, const SampleBuffer& chord2, const SampleBuffer& chord3,
+                         const SampleBuffer& chord4)
+{
     SampleBuffer s;
     s.MixAt(chord1, 0 * S);
     s.MixAt(chord2, 32 * S);
@@ -138,31 +192,37 @@ SampleBuffer PadSequence(const SampleBuffer& chord1, const SampleBuffer& chord2,
     return s;
 }
 
-SampleBuffer Beat4(const SampleBuffer& beat) {
+SampleBuffer Beat4(const SampleBuffer& beat)
+{
     SampleBuffer b;
-    for (std::uint32_t at : {0u, 32u, 64u, 96u}) b.MixAt(beat, at * S);
+    for (std::uint32_t at : {0u, 32u, 64u, 96u})
+        b.MixAt(beat, at * S);
     b *= G(0.5f);
     return b;
 }
 
 // ---- 6. Melody ----
 
-SampleBuffer LeadEnvelope() {
+SampleBuffer LeadEnvelope()
+{
     SampleBuffer e = Envelope5(12 * S, S, 1.0f, S, S, 0.0f, S);
     e.LowPass(G(100.0f));
     return e;
 }
 
-SampleBuffer Lead(std::int32_t n, const SampleBuffer& leadEnvelope) {
+SampleBuffer Lead(std::int32_t n, const SampleBuffer& leadEnvelope)
+{
     return LeadBell(16 * S, F(n)) * leadEnvelope;
 }
 
 const std::int32_t kMelodyNotes[8] = {31, 26, 27, 22, 19, 14, 15, 10};
 
-SampleBuffer Melody(const SampleBuffer* const leads[8]) {
+SampleBuffer Melody(const SampleBuffer* const leads[8])
+{
     static const std::uint32_t kAt[8] = {0, 4, 16, 20, 32, 36, 48, 52};
     SampleBuffer m;
-    for (int k = 0; k < 8; ++k) m.MixAt(*leads[k], kAt[k] * S, 1.0f);
+    for (int k = 0; k < 8; ++k)
+        m.MixAt(*leads[k], kAt[k] * S, 1.0f);
     const SampleBuffer edge(20000.0f);
     FilterChain(m).HighPass(edge).LowPass(edge).Apply();
     m.AppendConstant(2 * S, 0.0f);
@@ -172,16 +232,19 @@ SampleBuffer Melody(const SampleBuffer* const leads[8]) {
 
 // ---- 7. Bass line ----
 
-SampleBuffer BassNote(int index) {
+SampleBuffer BassNote(int index)
+{
     static const std::int32_t kNotes[4] = {-36, -19, -38, -21};
     static const std::uint32_t kSteps[4] = {64, 64, 64, 32};
     return PadNote(S, kSteps[index], F(kNotes[index]));
 }
 
-SampleBuffer BassLine(const SampleBuffer* const notes[4]) {
+SampleBuffer BassLine(const SampleBuffer* const notes[4])
+{
     static const std::uint32_t kAt[4] = {0, 32, 64, 96};
     SampleBuffer b;
-    for (int k = 0; k < 4; ++k) b.MixAt(*notes[k], kAt[k] * S, 0.5f);
+    for (int k = 0; k < 4; ++k)
+        b.MixAt(*notes[k], kAt[k] * S, 0.5f);
     b.AddAwayFromZero(0.02f);
     const SampleBuffer low(15000.0f), high(900.0f);
     FilterChain(b).LowPass(low).HighPass(high).Apply();
@@ -191,9 +254,13 @@ SampleBuffer BassLine(const SampleBuffer* const notes[4]) {
 
 // ---- 8, 9. Fade-in and section A ----
 
-SampleBuffer FadeIn() { return Ramp(32 * S, 0.0f, 1.0f); }
+SampleBuffer FadeIn()
+{
+    return Ramp(32 * S, 0.0f, 1.0f);
+}
 
-SampleBuffer SectionA(const SectionAParts& p) {
+SampleBuffer SectionA(const SectionAParts& p)
+{
     SampleBuffer a;
     a.MixAt(*p.bassLine, 0 * S, 0.8f);
     a.MixAt(*p.bassLine, 128 * S, 0.8f);
@@ -216,24 +283,31 @@ SampleBuffer SectionA(const SectionAParts& p) {
 
 // ---- 10. Themes ----
 
-SampleBuffer ThemeNote(std::int32_t n, std::uint32_t steps) { return PadNote(S, steps, F(n)); }
+SampleBuffer ThemeNote(std::int32_t n, std::uint32_t steps)
+{
+    return PadNote(S, steps, F(n));
+}
 
-SampleBuffer ThemeBase(const SampleBuffer* const notes[5]) {
+SampleBuffer ThemeBase(const SampleBuffer* const notes[5])
+{
     // N(-12, 16) at 0, N(-17, 16) at 16, N(-12, 8) at 28, N(-24, 32) at 0, N(-29, 32) at 32.
     static const std::uint32_t kAt[5] = {0, 16, 28, 0, 32};
     SampleBuffer t;
-    for (int k = 0; k < 5; ++k) t.MixAt(*notes[k], kAt[k] * S);
+    for (int k = 0; k < 5; ++k)
+        t.MixAt(*notes[k], kAt[k] * S);
     return t;
 }
 
-SampleBuffer Theme(const SampleBuffer& base, const SampleBuffer& noteAt32, const SampleBuffer& noteAt48) {
+SampleBuffer Theme(const SampleBuffer& base, const SampleBuffer& noteAt32, const SampleBuffer& noteAt48)
+{
     SampleBuffer t(base);
     t.MixAt(noteAt32, 32 * S);
     t.MixAt(noteAt48, 48 * S);
     return t;
 }
 
-SampleBuffer HoldFade() {
+SampleBuffer HoldFade()
+{
     SampleBuffer h;
     h.AppendRamp(16 * S, 1.0f, 1.0f);
     h.AppendRamp(14 * S, 1.0f, 0.0f);
@@ -241,14 +315,14 @@ SampleBuffer HoldFade() {
 }
 
 const ThemeDNote kThemeDNotes[14] = {
-    {-5, 9, 0, 1.0f, false},   {-10, 9, 8, 1.0f, false},  {-9, 9, 16, 1.0f, false},
-    {-10, 9, 24, 1.0f, false}, {-12, 25, 32, 1.0f, false}, {-7, 9, 30, 0.5f, false},
-    {-10, 9, 56, 1.0f, false}, {-12, 24, 64, 1.0f, true},  {-24, 17, 0, 1.0f, false},
-    {-26, 16, 16, 1.0f, false}, {-28, 9, 32, 1.0f, false}, {-31, 9, 40, 1.0f, false},
+    {-5, 9, 0, 1.0f, false},    {-10, 9, 8, 1.0f, false},   {-9, 9, 16, 1.0f, false},  {-10, 9, 24, 1.0f, false},
+    {-12, 25, 32, 1.0f, false}, {-7, 9, 30, 0.5f, false},   {-10, 9, 56, 1.0f, false}, {-12, 24, 64, 1.0f, true},
+    {-24, 17, 0, 1.0f, false},  {-26, 16, 16, 1.0f, false}, {-28, 9, 32, 1.0f, false}, {-31, 9, 40, 1.0f, false},
     {-29, 17, 48, 1.0f, false}, {-31, 24, 65, 1.0f, true},
 };
 
-SampleBuffer ThemeD(const SampleBuffer* const notes[14], const SampleBuffer& holdFade) {
+SampleBuffer ThemeD(const SampleBuffer* const notes[14], const SampleBuffer& holdFade)
+{
     SampleBuffer d;
     for (int k = 0; k < 14; ++k) {
         const ThemeDNote& n = kThemeDNotes[k];
@@ -263,27 +337,42 @@ SampleBuffer ThemeD(const SampleBuffer* const notes[14], const SampleBuffer& hol
 
 // ---- 11. Sweep ----
 
-SampleBuffer Trapezoid() {
+SampleBuffer Trapezoid()
+{
     SampleBuffer t = Ramp(32 * S, 0.0f, 1.0f);
     t.AppendConstant(64 * S, 1.0f);
     t.AppendRamp(32 * S, 1.0f, 0.0f);
     return t;
 }
 
-SampleBuffer SweepNoise() { return BandNoise(128 * S, 7000.0f, 0.0f, 0.0f); }
-SampleBuffer SweepModulation() { return BandNoise(128 * S, 0.5f, 0.0f, 0.0f); }
+SampleBuffer SweepNoise()
+{
+    return BandNoise(128 * S, 7000.0f, 0.0f, 0.0f);
+}
+SampleBuffer SweepModulation()
+{
+    return BandNoise(128 * S, 0.5f, 0.0f, 0.0f);
+}
 
-SampleBuffer Sweep(const SampleBuffer& noise, const SampleBuffer& modulation, const SampleBuffer& trapezoid) {
+SampleBuffer Sweep(const SampleBuffer& noise, const SampleBuffer& modulation, const SampleBuffer& trapezoid)
+{
     return noise * (modulation + G(0.12f)) * trapezoid;
 }
 
-SampleBuffer Sweep() { return Sweep(SweepNoise(), SweepModulation(), Trapezoid()); }
+SampleBuffer Sweep()
+{
+    return Sweep(SweepNoise(), SweepModulation(), Trapezoid());
+}
 
 // ---- 12. Drops ----
 
-SampleBuffer Boom() { return SweepHit(120.0f, 30.0f, 4 * S, 0.2f, 0.05f) * G(0.4f); }
+SampleBuffer Boom()
+{
+    return SweepHit(120.0f, 30.0f, 4 * S, 0.2f, 0.05f) * G(0.4f);
+}
 
-SampleBuffer Drop1(const SampleBuffer& boom) {
+SampleBuffer Drop1(const SampleBuffer& boom)
+{
     SampleBuffer d = DetunedSaws(9 * S, F(-36)) * Envelope5(4000, 8 * S + 1000, 0.5f, 1000, 1000, 0.2f, 1000);
     d.Mix(boom);
     d.AppendConstant(8 * S, 0.0f);
@@ -292,9 +381,9 @@ SampleBuffer Drop1(const SampleBuffer& boom) {
     return d;
 }
 
-SampleBuffer Drop2(const SampleBuffer& boom) {
-    SampleBuffer d =
-        DetunedSaws(16 * S, F(-36)) * Envelope5(4000, 15 * S + 1000, 0.5f, 1000, 1000, 0.2f, 1000);
+SampleBuffer Drop2(const SampleBuffer& boom)
+{
+    SampleBuffer d = DetunedSaws(16 * S, F(-36)) * Envelope5(4000, 15 * S + 1000, 0.5f, 1000, 1000, 0.2f, 1000);
     d.Mix(boom);
     d.AppendConstant(8 * S, 0.0f);
     d.MixAt(d, 24000, 0.2f);
@@ -305,7 +394,8 @@ SampleBuffer Drop2(const SampleBuffer& boom) {
 // ---- 13. Section B ----
 
 SampleBuffer SectionB(const SampleBuffer& themeA, const SampleBuffer& themeB, const SampleBuffer& themeC,
-                      const SampleBuffer& themeD, const SampleBuffer& drop1) {
+                      const SampleBuffer& themeD, const SampleBuffer& drop1)
+{
     SampleBuffer b;
     b.MixAt(themeA, 0 * S);
     b.MixAt(themeB, 64 * S);
@@ -320,7 +410,8 @@ SampleBuffer SectionB(const SampleBuffer& themeA, const SampleBuffer& themeB, co
 
 // ---- 14. Intro ----
 
-SampleBuffer IntroPhrases(const SampleBuffer& phrase1, const SampleBuffer& phrase2, const SampleBuffer& phrase3) {
+SampleBuffer IntroPhrases(const SampleBuffer& phrase1, const SampleBuffer& phrase2, const SampleBuffer& phrase3)
+{
     SampleBuffer p(128 * S);
     p.MixAt(phrase1, 0 * S);
     p.MixAt(phrase1, 32 * S);
@@ -329,7 +420,8 @@ SampleBuffer IntroPhrases(const SampleBuffer& phrase1, const SampleBuffer& phras
     return p;
 }
 
-SampleBuffer LatePhrases(const SampleBuffer& phrase4, const SampleBuffer& phrase5) {
+SampleBuffer LatePhrases(const SampleBuffer& phrase4, const SampleBuffer& phrase5)
+{
     SampleBuffer p(128 * S);
     p.MixAt(phrase4, 0 * S);
     p.MixAt(phrase5, 32 * S);
@@ -338,10 +430,14 @@ SampleBuffer LatePhrases(const SampleBuffer& phrase4, const SampleBuffer& phrase
     return p;
 }
 
-SampleBuffer IntroRise(const SampleBuffer& introPhrases) { return introPhrases * Ramp(128 * S, 0.0f, 1.0f); }
+SampleBuffer IntroRise(const SampleBuffer& introPhrases)
+{
+    return introPhrases * Ramp(128 * S, 0.0f, 1.0f);
+}
 
-SampleBuffer IntroBody(const SampleBuffer& introRise, const SampleBuffer& latePhrases,
-                       const SampleBuffer& drop1, const SampleBuffer& drop2) {
+SampleBuffer IntroBody(const SampleBuffer& introRise, const SampleBuffer& latePhrases, const SampleBuffer& drop1,
+                       const SampleBuffer& drop2)
+{
     SampleBuffer b(256 * S);
     b.MixAt(introRise, 0 * S, 0.7f);
     b.MixAt(latePhrases, 128 * S, 0.7f);
@@ -354,7 +450,8 @@ SampleBuffer IntroBody(const SampleBuffer& introRise, const SampleBuffer& latePh
     return b;
 }
 
-SampleBuffer Intro(const SampleBuffer& introBody, const SampleBuffer& sweep) {
+SampleBuffer Intro(const SampleBuffer& introBody, const SampleBuffer& sweep)
+{
     SampleBuffer i(introBody);
     i.MixAt(sweep, 0 * S);
     i.MixAt(sweep, 144 * S);
@@ -367,23 +464,26 @@ SampleBuffer Intro(const SampleBuffer& introBody, const SampleBuffer& sweep) {
 // ---- 15, 16. Song and master gain ----
 
 SampleBuffer SongMix(const SampleBuffer& intro, const SampleBuffer& sectionA, const SampleBuffer& sectionB,
-                     const SampleBuffer& sweep, SongWorkers* workers) {
+                     const SampleBuffer& sweep, SongWorkers* workers)
+{
     struct Entry {
         const SampleBuffer* sound;
         std::uint32_t at;
         float gain;
     };
-    const Entry mixes[6] = {{&intro, 0 * S, 1.0f},    {&sectionA, 256 * S, 0.8f}, {&sectionB, 544 * S, 1.0f},
-                            {&sweep, 720 * S, 1.0f},  {&sweep, 480 * S, 1.0f},    {&sweep, 224 * S, 1.0f}};
+    const Entry mixes[6] = {{&intro, 0 * S, 1.0f},   {&sectionA, 256 * S, 0.8f}, {&sectionB, 544 * S, 1.0f},
+                            {&sweep, 720 * S, 1.0f}, {&sweep, 480 * S, 1.0f},    {&sweep, 224 * S, 1.0f}};
     if (!workers) {
         SampleBuffer song;
-        for (const Entry& e : mixes) song.MixAt(*e.sound, e.at, e.gain);
+        for (const Entry& e : mixes)
+            song.MixAt(*e.sound, e.at, e.gain);
         return song;
     }
     // The same mixes into the grown song (mixing into the zeros that growth
     // adds is mixing into nothing), a stretch of samples per job.
     std::uint32_t length = 0;
-    for (const Entry& e : mixes) length = std::max(length, e.at + e.sound->size);
+    for (const Entry& e : mixes)
+        length = std::max(length, e.at + e.sound->size);
     auto song = std::make_shared<SampleBuffer>(length);
     constexpr std::uint32_t kStretches = 16;
     const std::uint32_t stretch = (length + kStretches - 1) / kStretches;
@@ -400,7 +500,8 @@ SampleBuffer SongMix(const SampleBuffer& intro, const SampleBuffer& sectionA, co
             return SampleBuffer();
         });
     }
-    for (const auto& job : jobs) workers->Get(job);
+    for (const auto& job : jobs)
+        workers->Get(job);
     return std::move(*song);
 }
 
@@ -408,13 +509,15 @@ namespace {
 
 // The master gain, and when highPassCutoff is set the high-pass after it, in
 // one pass (the high-pass takes each gained sample as it comes).
-void MasterGainPass(SampleBuffer& song, const float* highPassCutoff) {
+void MasterGainPass(SampleBuffer& song, const float* highPassCutoff)
+{
     // Sample by sample, without the song-long temporaries:
     //   Power = Song x Song, then LowPass({0.5});
     //   Gain = {0.3 repeated} - Power = {0.3} + Power x {-1}, then x {3};
     //   Song x Gain;
     //   then HighPass({cutoff}), its state started at the first gained sample.
-    if (song.size == 0) return;
+    if (song.size == 0)
+        return;
     const float k = float(1.0 / double(float(g_sampleRate)));
     const float a = 0.5f * k;
     const double ad = a, oneMinusA = 1.0 - double(a);
@@ -434,7 +537,8 @@ void MasterGainPass(SampleBuffer& song, const float* highPassCutoff) {
             song[i] = gained;
             continue;
         }
-        if (i == 0) highState = gained;
+        if (i == 0)
+            highState = gained;
         highState = float(double(gained) * hd + oneMinusH * double(highState));
         song[i] = float(double(gained) * 1.0 + double(highState) * -1.0);
     }
@@ -442,9 +546,15 @@ void MasterGainPass(SampleBuffer& song, const float* highPassCutoff) {
 
 }  // namespace
 
-void MasterGain(SampleBuffer& song) { MasterGainPass(song, nullptr); }
+void MasterGain(SampleBuffer& song)
+{
+    MasterGainPass(song, nullptr);
+}
 
-void MasterGainAndHighPass(SampleBuffer& song, float cutoff) { MasterGainPass(song, &cutoff); }
+void MasterGainAndHighPass(SampleBuffer& song, float cutoff)
+{
+    MasterGainPass(song, &cutoff);
+}
 
 }  // namespace SongParts
 
@@ -453,7 +563,8 @@ void MasterGainAndHighPass(SampleBuffer& song, float cutoff) { MasterGainPass(so
 namespace {
 
 // Steps 1 to 15 of the recipe: the song before its master gain.
-SampleBuffer ComposeSongMix(unsigned workerCount) {
+SampleBuffer ComposeSongMix(unsigned workerCount)
+{
     using namespace SongParts;
     using Sound = SongWorkers::Sound;
     SongWorkers w(workerCount);
@@ -505,9 +616,7 @@ SampleBuffer ComposeSongMix(unsigned workerCount) {
     Sound endHit = w.Spawn([] { return EndHit(); });
     Sound longSnare = w.Spawn([] { return LongSnare(); });
     Sound shortSnare = w.Spawn([] { return ShortSnare(); });
-    Sound beat = w.Spawn([&] {
-        return Beat(get(kick), get(fillHit), get(shortSnare), get(endHit), get(longSnare));
-    });
+    Sound beat = w.Spawn([&] { return Beat(get(kick), get(fillHit), get(shortSnare), get(endHit), get(longSnare)); });
 
     // 5. Gate, pads, chords. Pad(-19) sounds in two chords; its samples are
     // the same each time, so it is made once.
@@ -534,25 +643,28 @@ SampleBuffer ComposeSongMix(unsigned workerCount) {
     }
     Sound melody = w.Spawn([&] {
         const SampleBuffer* l[8];
-        for (int k = 0; k < 8; ++k) l[k] = &get(leads[k]);
+        for (int k = 0; k < 8; ++k)
+            l[k] = &get(leads[k]);
         return Melody(l);
     });
 
     // 7. Bass line.
     Sound bassNotes[4];
-    for (int k = 0; k < 4; ++k) bassNotes[k] = w.Spawn([k] { return BassNote(k); });
+    for (int k = 0; k < 4; ++k)
+        bassNotes[k] = w.Spawn([k] { return BassNote(k); });
     Sound bassLine = w.Spawn([&] {
         const SampleBuffer* n[4];
-        for (int k = 0; k < 4; ++k) n[k] = &get(bassNotes[k]);
+        for (int k = 0; k < 4; ++k)
+            n[k] = &get(bassNotes[k]);
         return BassLine(n);
     });
 
     // 8, 9. Fade-in and section A.
     Sound fadeIn = w.Spawn([] { return FadeIn(); });
     Sound sectionA = w.Spawn([&] {
-        SectionAParts p{&get(bassLine), &get(chord2),    &get(chord3), &get(chord4),
+        SectionAParts p{&get(bassLine),   &get(chord2),     &get(chord3),     &get(chord4),
                         &get(phrases[0]), &get(phrases[3]), &get(phrases[4]), &get(padSequence),
-                        &get(beat4),    &get(melody),    &get(fadeIn)};
+                        &get(beat4),      &get(melody),     &get(fadeIn)};
         return SectionA(p);
     });
 
@@ -566,7 +678,8 @@ SampleBuffer ComposeSongMix(unsigned workerCount) {
     }
     Sound themeBase = w.Spawn([&] {
         const SampleBuffer* n[5];
-        for (int k = 0; k < 5; ++k) n[k] = &get(base[k]);
+        for (int k = 0; k < 5; ++k)
+            n[k] = &get(base[k]);
         return ThemeBase(n);
     });
     // ThemeB, ThemeC, ThemeA: notes at 32 and 48.
@@ -586,22 +699,20 @@ SampleBuffer ComposeSongMix(unsigned workerCount) {
     }
     Sound themeD = w.Spawn([&] {
         const SampleBuffer* n[14];
-        for (int k = 0; k < 14; ++k) n[k] = &get(themeDNotes[k]);
+        for (int k = 0; k < 14; ++k)
+            n[k] = &get(themeDNotes[k]);
         return ThemeD(n, get(holdFade));
     });
 
     // 13. Section B.
-    Sound sectionB = w.Spawn([&] {
-        return SectionB(get(themes[2]), get(themes[0]), get(themes[1]), get(themeD), get(drop1));
-    });
+    Sound sectionB =
+        w.Spawn([&] { return SectionB(get(themes[2]), get(themes[0]), get(themes[1]), get(themeD), get(drop1)); });
 
     // 14. Intro.
     Sound introPhrases = w.Spawn([&] { return IntroPhrases(get(phrases[0]), get(phrases[1]), get(phrases[2])); });
     Sound latePhrases = w.Spawn([&] { return LatePhrases(get(phrases[3]), get(phrases[4])); });
     Sound introRise = w.Spawn([&] { return IntroRise(get(introPhrases)); });
-    Sound introBody = w.Spawn([&] {
-        return IntroBody(get(introRise), get(latePhrases), get(drop1), get(drop2));
-    });
+    Sound introBody = w.Spawn([&] { return IntroBody(get(introRise), get(latePhrases), get(drop1), get(drop2)); });
     Sound intro = w.Spawn([&] { return Intro(get(introBody), get(sweep)); });
 
     // 15. Song (the master gain follows in the caller).
@@ -610,7 +721,8 @@ SampleBuffer ComposeSongMix(unsigned workerCount) {
 
 }  // namespace
 
-SampleBuffer ComposeSong(unsigned workerCount) {
+SampleBuffer ComposeSong(unsigned workerCount)
+{
     SampleBuffer song = ComposeSongMix(workerCount);
     SongParts::MasterGain(song);
     return SampleBuffer(song);
@@ -618,18 +730,26 @@ SampleBuffer ComposeSong(unsigned workerCount) {
 
 // ComposeSong, then HighPass({20}) over the whole song: the high-pass runs in
 // the master gain's pass, and the song is not copied on the way.
-SampleBuffer RenderSong(unsigned workerCount) {
+SampleBuffer RenderSong(unsigned workerCount)
+{
     SampleBuffer song = ComposeSongMix(workerCount);
     SongParts::MasterGainAndHighPass(song, 20.0f);
     return song;
 }
 
 namespace {
-unsigned AllCores() {
+unsigned AllCores()
+{
     const unsigned n = std::thread::hardware_concurrency();
     return n ? n : 1;
 }
 }  // namespace
 
-SampleBuffer ComposeSong() { return ComposeSong(AllCores()); }
-SampleBuffer RenderSong() { return RenderSong(AllCores()); }
+SampleBuffer ComposeSong()
+{
+    return ComposeSong(AllCores());
+}
+SampleBuffer RenderSong()
+{
+    return RenderSong(AllCores());
+}

@@ -57,8 +57,8 @@ SampleBuffer Gate();
 SampleBuffer Pad(std::int32_t n, const SampleBuffer& gate);
 // Pad(p) at 0, Pad(q) at step 2.
 SampleBuffer Chord(const SampleBuffer& padP, const SampleBuffer& padQ);
-SampleBuffer PadSequence(const SampleBuffer& chord1, const SampleBuffer& chord2,
-                         const SampleBuffer& chord3, const SampleBuffer& chord4);
+SampleBuffer PadSequence(const SampleBuffer& chord1, const SampleBuffer& chord2, const SampleBuffer& chord3,
+                         const SampleBuffer& chord4);
 SampleBuffer Beat4(const SampleBuffer& beat);
 
 SampleBuffer LeadEnvelope();
@@ -75,8 +75,8 @@ SampleBuffer BassLine(const SampleBuffer* const notes[4]);
 
 SampleBuffer FadeIn();
 struct SectionAParts {
-    const SampleBuffer *bassLine, *chord2, *chord3, *chord4, *phrase1, *phrase4, *phrase5,
-        *padSequence, *beat4, *melody, *fadeIn;
+    const SampleBuffer *bassLine, *chord2, *chord3, *chord4, *phrase1, *phrase4, *phrase5, *padSequence, *beat4,
+        *melody, *fadeIn;
 };
 SampleBuffer SectionA(const SectionAParts& p);
 
@@ -113,8 +113,8 @@ SampleBuffer SectionB(const SampleBuffer& themeA, const SampleBuffer& themeB, co
 SampleBuffer IntroPhrases(const SampleBuffer& phrase1, const SampleBuffer& phrase2, const SampleBuffer& phrase3);
 SampleBuffer LatePhrases(const SampleBuffer& phrase4, const SampleBuffer& phrase5);
 SampleBuffer IntroRise(const SampleBuffer& introPhrases);
-SampleBuffer IntroBody(const SampleBuffer& introRise, const SampleBuffer& latePhrases,
-                       const SampleBuffer& drop1, const SampleBuffer& drop2);
+SampleBuffer IntroBody(const SampleBuffer& introRise, const SampleBuffer& latePhrases, const SampleBuffer& drop1,
+                       const SampleBuffer& drop2);
 SampleBuffer Intro(const SampleBuffer& introBody, const SampleBuffer& sweep);
 
 // With workers, stretches of the song are mixed side by side (each sample

@@ -13,10 +13,14 @@ using Sound = SongWorkers::Sound;
 
 namespace {
 
-float NF(std::int32_t n) { return NoteFrequency(n); }
+float NF(std::int32_t n)
+{
+    return NoteFrequency(n);
+}
 
 // A worker pool for the song's parts, or none (everything inline).
-SongWorkers*& CurrentWorkers() {
+SongWorkers*& CurrentWorkers()
+{
     thread_local SongWorkers* workers = nullptr;
     return workers;
 }
@@ -24,13 +28,16 @@ SongWorkers*& CurrentWorkers() {
 // The arpeggio notes, in the order the recipe makes them.
 const std::int32_t kArpNotes[11] = {-4, -2, 0, 3, 5, 7, 10, 12, 14, 15, 19};
 
-int ArpIndex(std::int32_t n) {
+int ArpIndex(std::int32_t n)
+{
     for (int k = 0; k < 11; ++k)
-        if (kArpNotes[k] == n) return k;
+        if (kArpNotes[k] == n)
+            return k;
     return 0;
 }
 
-SampleBuffer ArpeggiosFrom(std::uint32_t beat, const SampleBuffer* const notes[11]) {
+SampleBuffer ArpeggiosFrom(std::uint32_t beat, const SampleBuffer* const notes[11])
+{
     auto N = [&](std::int32_t n) -> const SampleBuffer& { return *notes[ArpIndex(n)]; };
     SampleBuffer arps;
     arps.MixAt(Arpeggio3(beat, N(3), N(10), N(19), 5), 0);
@@ -40,11 +47,13 @@ SampleBuffer ArpeggiosFrom(std::uint32_t beat, const SampleBuffer* const notes[1
     return arps;
 }
 
-SampleBuffer ArpEnvelope(std::uint32_t beat) {
+SampleBuffer ArpEnvelope(std::uint32_t beat)
+{
     return Envelope5(32, 32, 0.5f, beat - 64, beat, 0.1f, beat);
 }
 
-SampleBuffer ChordEnvelope(std::uint32_t beat) {
+SampleBuffer ChordEnvelope(std::uint32_t beat)
+{
     const std::uint32_t U = 2 * beat;
     SampleBuffer envelope = Envelope5(4 * U, 4 * U, 1.0f, 2 * U, 2 * U, 0.8f, 10 * U);
     envelope *= envelope;
@@ -60,14 +69,17 @@ struct ChordRow {
 const ChordRow kChordRows[4] = {{0, 3, -2}, {16, 2, -5}, {32, -2, -9}, {48, -5, -10}};
 
 SampleBuffer Layer(const SampleBuffer& speed1, const SampleBuffer& first, const SampleBuffer& speed2,
-                   const SampleBuffer& second, const SampleBuffer& envelope) {
+                   const SampleBuffer& second, const SampleBuffer& envelope)
+{
     return (ReadWavetable(speed1, first) + ReadWavetable(speed2, second)) * envelope;
 }
 
-SampleBuffer ChordsFrom(std::uint32_t beat, const SampleBuffer* const layers[4]) {
+SampleBuffer ChordsFrom(std::uint32_t beat, const SampleBuffer* const layers[4])
+{
     const std::uint32_t U = 2 * beat;
     SampleBuffer out(*layers[0]);
-    for (int r = 1; r < 4; ++r) out.MixAt(*layers[r], kChordRows[r].at * U);
+    for (int r = 1; r < 4; ++r)
+        out.MixAt(*layers[r], kChordRows[r].at * U);
     out.MixAt(out, 10000, 0.1f, 0.9f);
     const SampleBuffer cutoff(8000.0f);
     FilterChain(out).LowPass(cutoff).HighPass(cutoff).Apply();  // LowPassed, then HighPassed
@@ -76,16 +88,19 @@ SampleBuffer ChordsFrom(std::uint32_t beat, const SampleBuffer* const layers[4])
 
 }  // namespace
 
-SampleBuffer SineOrgan8(std::uint32_t count, float f) {
+SampleBuffer SineOrgan8(std::uint32_t count, float f)
+{
     static const double kFactors[8] = {0.999, 1.999, 1.001, 1.002, 2.00317, 0.50117, 0.50107, 4.0007};
     static const float kGains[8] = {0.4f, 0.4f, 0.4f, 0.4f, 0.4f, 0.2f, 0.2f, 0.1f};
     SampleBuffer out(count);
-    for (int k = 0; k < 8; ++k) out.MixAt(SineWave(count, float(double(f) * kFactors[k])), 0, kGains[k]);
+    for (int k = 0; k < 8; ++k)
+        out.MixAt(SineWave(count, float(double(f) * kFactors[k])), 0, kGains[k]);
     out.LowPassed(SampleBuffer(1000.0f));
     return out;
 }
 
-SampleBuffer SawChord7(std::uint32_t count, float f) {
+SampleBuffer SawChord7(std::uint32_t count, float f)
+{
     // sum = s(1) + s(1.0173), then + s(0.98), + s(2.01), + s(2) (f + f),
     // + s(1.998) and + s(0.997), each sum a new buffer: the same samples as
     // mixing the saws into zeros in this order (x + y = x * 1 + y * 1, and
@@ -97,8 +112,8 @@ SampleBuffer SawChord7(std::uint32_t count, float f) {
     return sum * SampleBuffer(0.1f);
 }
 
-SampleBuffer Arpeggio3(std::uint32_t step, SampleBuffer a, SampleBuffer b, SampleBuffer c,
-                       std::uint32_t repeats) {
+SampleBuffer Arpeggio3(std::uint32_t step, SampleBuffer a, SampleBuffer b, SampleBuffer c, std::uint32_t repeats)
+{
     SampleBuffer r;
     for (std::uint32_t k = 0; k < repeats; ++k) {
         r.MixAt(a, 3 * k * step);
@@ -108,11 +123,13 @@ SampleBuffer Arpeggio3(std::uint32_t step, SampleBuffer a, SampleBuffer b, Sampl
     return r;
 }
 
-SampleBuffer Song2Riff(float beat) {
+SampleBuffer Song2Riff(float beat)
+{
     static const std::int32_t kNotes[4] = {3, -2, 0, -4};
     const std::uint32_t noteLength = TruncU32(double(beat) * 16.0);
     SampleBuffer increments;
-    for (std::int32_t n : kNotes) increments.AppendConstant(noteLength, float(double(NF(n)) / 440.0));
+    for (std::int32_t n : kNotes)
+        increments.AppendConstant(noteLength, float(double(NF(n)) / 440.0));
     increments.LowPassed(SampleBuffer(10.0f));
     const SampleBuffer table = SineWave(44100, 55.0f) + SineWave(44100, 110.0f);
     increments.ReadWavetable(table, 0.0f);
@@ -120,7 +137,8 @@ SampleBuffer Song2Riff(float beat) {
     return increments;
 }
 
-SampleBuffer Song2Arpeggios(std::uint32_t beat) {
+SampleBuffer Song2Arpeggios(std::uint32_t beat)
+{
     const SampleBuffer envelope = ArpEnvelope(beat);
     SongWorkers* w = CurrentWorkers();
     Sound notes[11];
@@ -134,24 +152,26 @@ SampleBuffer Song2Arpeggios(std::uint32_t beat) {
             inlineNotes[k] = SineOrgan8(envelope.size, f) * envelope;
         }
     }
-    for (int k = 0; k < 11; ++k) n[k] = w ? &w->Get(notes[k]) : &inlineNotes[k];
+    for (int k = 0; k < 11; ++k)
+        n[k] = w ? &w->Get(notes[k]) : &inlineNotes[k];
     return ArpeggiosFrom(beat, n);
 }
 
-SampleBuffer Song2Chords(std::uint32_t beat) {
+SampleBuffer Song2Chords(std::uint32_t beat)
+{
     const SampleBuffer envelope = ChordEnvelope(beat);
     const std::uint32_t L = envelope.size;
     SongWorkers* w = CurrentWorkers();
     // Inline, every part is made at once, in the recipe's order.
     SampleBuffer chords[6], speeds[2], layers[4];
     Sound chordJobs[6], speedJobs[2], layerJobs[4];
-    auto spawn = [w](std::function<SampleBuffer()> f) {
-        return w ? w->Spawn(std::move(f)) : SongWorkers::Sound();
-    };
+    auto spawn = [w](std::function<SampleBuffer()> f) { return w ? w->Spawn(std::move(f)) : SongWorkers::Sound(); };
     for (int k = 0; k < 6; ++k) {
         const float f = NF(kChordNotes[k]);
-        if (w) chordJobs[k] = spawn([L, f] { return SawChord7(L, f); });
-        else chords[k] = SawChord7(L, f);
+        if (w)
+            chordJobs[k] = spawn([L, f] { return SawChord7(L, f); });
+        else
+            chords[k] = SawChord7(L, f);
     }
     auto speed1 = [L] { return SineWave(L, 1.0f) * SampleBuffer(0.005f) + SampleBuffer(1.0f); };
     auto speed2 = [L] { return SineWave(L, 0.6f) * SampleBuffer(0.01f) + SampleBuffer(1.0f); };
@@ -164,7 +184,8 @@ SampleBuffer Song2Chords(std::uint32_t beat) {
     }
     auto chordOf = [&](std::int32_t n) -> const SampleBuffer& {
         int k = 0;
-        while (kChordNotes[k] != n) ++k;
+        while (kChordNotes[k] != n)
+            ++k;
         return w ? w->Get(chordJobs[k]) : chords[k];
     };
     auto speedOf = [&](int k) -> const SampleBuffer& { return w ? w->Get(speedJobs[k]) : speeds[k]; };
@@ -173,15 +194,19 @@ SampleBuffer Song2Chords(std::uint32_t beat) {
         auto layer = [&, row] {
             return Layer(speedOf(0), chordOf(row.first), speedOf(1), chordOf(row.second), envelope);
         };
-        if (w) layerJobs[r] = spawn(layer);
-        else layers[r] = layer();
+        if (w)
+            layerJobs[r] = spawn(layer);
+        else
+            layers[r] = layer();
     }
     const SampleBuffer* l[4];
-    for (int r = 0; r < 4; ++r) l[r] = w ? &w->Get(layerJobs[r]) : &layers[r];
+    for (int r = 0; r < 4; ++r)
+        l[r] = w ? &w->Get(layerJobs[r]) : &layers[r];
     return ChordsFrom(beat, l);
 }
 
-SampleBuffer ComposeSong2(unsigned workerCount) {
+SampleBuffer ComposeSong2(unsigned workerCount)
+{
     SongWorkers workers(workerCount);
     SongWorkers* w = workerCount > 1 ? &workers : nullptr;
     SongWorkers*& current = CurrentWorkers();
@@ -235,7 +260,8 @@ SampleBuffer ComposeSong2(unsigned workerCount) {
     return song;
 }
 
-SampleBuffer ComposeSong2() {
+SampleBuffer ComposeSong2()
+{
     const unsigned n = std::thread::hardware_concurrency();
     return ComposeSong2(n ? n : 1);
 }

@@ -14,7 +14,6 @@ SampleBuffer ComposeSong2(unsigned workerCount);
 SampleBuffer Song2Riff(float beat);
 SampleBuffer Song2Arpeggios(std::uint32_t beat);
 SampleBuffer Song2Chords(std::uint32_t beat);
-SampleBuffer Arpeggio3(std::uint32_t step, SampleBuffer a, SampleBuffer b, SampleBuffer c,
-                       std::uint32_t repeats);
+SampleBuffer Arpeggio3(std::uint32_t step, SampleBuffer a, SampleBuffer b, SampleBuffer c, std::uint32_t repeats);
 SampleBuffer SineOrgan8(std::uint32_t count, float f);
 SampleBuffer SawChord7(std::uint32_t count, float f);

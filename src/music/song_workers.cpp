@@ -5,21 +5,26 @@
 #include <cstdlib>
 #include <exception>
 
-SongWorkers::SongWorkers(unsigned workerCount) : inline_(workerCount <= 1) {
-    for (unsigned i = 1; i < workerCount; ++i) threads_.emplace_back([this] { WorkerLoop(); });
+SongWorkers::SongWorkers(unsigned workerCount) : inline_(workerCount <= 1)
+{
+    for (unsigned i = 1; i < workerCount; ++i)
+        threads_.emplace_back([this] { WorkerLoop(); });
 }
 
-SongWorkers::~SongWorkers() {
+SongWorkers::~SongWorkers()
+{
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
         queue_.clear();
     }
     changed_.notify_all();
-    for (auto& t : threads_) t.join();
+    for (auto& t : threads_)
+        t.join();
 }
 
-SongWorkers::Sound SongWorkers::Spawn(std::function<SampleBuffer()> work) {
+SongWorkers::Sound SongWorkers::Spawn(std::function<SampleBuffer()> work)
+{
     auto job = std::make_shared<Job>();
     job->work = std::move(work);
     if (inline_) {
@@ -37,7 +42,8 @@ SongWorkers::Sound SongWorkers::Spawn(std::function<SampleBuffer()> work) {
     return job;
 }
 
-void SongWorkers::Run(const Sound& job, std::unique_lock<std::mutex>& lock) {
+void SongWorkers::Run(const Sound& job, std::unique_lock<std::mutex>& lock)
+{
     job->started = true;
     lock.unlock();
     SampleBuffer result;
@@ -57,13 +63,15 @@ void SongWorkers::Run(const Sound& job, std::unique_lock<std::mutex>& lock) {
     changed_.notify_all();
 }
 
-const SampleBuffer& SongWorkers::Get(const Sound& sound) {
+const SampleBuffer& SongWorkers::Get(const Sound& sound)
+{
     if (!inline_) {
         std::unique_lock<std::mutex> lock(mutex_);
         if (!sound->started) {
             // Nobody has taken it: run it here rather than wait for a worker.
             auto it = std::find(queue_.begin(), queue_.end(), sound);
-            if (it != queue_.end()) queue_.erase(it);
+            if (it != queue_.end())
+                queue_.erase(it);
             Run(sound, lock);
         }
         // Started elsewhere: its own needs are met or being met, so it ends.
@@ -72,11 +80,13 @@ const SampleBuffer& SongWorkers::Get(const Sound& sound) {
     return sound->result;
 }
 
-void SongWorkers::WorkerLoop() {
+void SongWorkers::WorkerLoop()
+{
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         changed_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
-        if (stopping_) return;
+        if (stopping_)
+            return;
         Sound job = queue_.front();
         queue_.pop_front();
         Run(job, lock);

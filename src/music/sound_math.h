@@ -9,12 +9,16 @@ namespace sound {
 
 // e truncated toward zero, the low 32 bits of the integer taken unsigned.
 // Non-finite values give 0.
-inline std::uint32_t TruncU32(double e) {
-    if (!std::isfinite(e)) return 0;
-    if (std::fabs(e) < 9.2e18) return static_cast<std::uint32_t>(static_cast<std::int64_t>(e));
+inline std::uint32_t TruncU32(double e)
+{
+    if (!std::isfinite(e))
+        return 0;
+    if (std::fabs(e) < 9.2e18)
+        return static_cast<std::uint32_t>(static_cast<std::int64_t>(e));
     // Past the 64-bit range every double is a whole number: take it mod 2^32.
     double r = std::fmod(e, 4294967296.0);
-    if (r < 0) r += 4294967296.0;
+    if (r < 0)
+        r += 4294967296.0;
     return static_cast<std::uint32_t>(r);
 }
 
@@ -27,8 +31,7 @@ void MultiplyInPlace(float* x, const float* y, std::uint32_t n);
 // x[i] = x[i] + y[i] (y may be x)
 void AddInPlace(float* x, const float* y, std::uint32_t n);
 // dst[i] = float(src[i] * gain + dst[i] * ownGain) in double; no overlap.
-void MixKernel(float* __restrict dst, const float* __restrict src, std::uint32_t n, float gain,
-               float ownGain);
+void MixKernel(float* __restrict dst, const float* __restrict src, std::uint32_t n, float gain, float ownGain);
 // The same with src == dst.
 void MixKernelAliased(float* x, std::uint32_t n, float gain, float ownGain);
 

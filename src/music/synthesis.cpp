@@ -8,17 +8,21 @@
 using sound::TruncU32;
 
 std::uint32_t g_sampleRate = 44100;
-const std::uint16_t g_noteFrequencies[12] = {4186, 4435, 4699, 4978, 5274, 5588,
-                                             5920, 6272, 6645, 7040, 7459, 7902};
+const std::uint16_t g_noteFrequencies[12] = {4186, 4435, 4699, 4978, 5274, 5588, 5920, 6272, 6645, 7040, 7459, 7902};
 
 namespace {
 
-float SampleRate() { return float(g_sampleRate); }
+float SampleRate()
+{
+    return float(g_sampleRate);
+}
 
 // Positive remainder of a signed cell index.
-std::uint32_t CellIndex(std::int64_t k, std::uint32_t size) {
+std::uint32_t CellIndex(std::int64_t k, std::uint32_t size)
+{
     std::int64_t r = k % std::int64_t(size);
-    if (r < 0) r += size;
+    if (r < 0)
+        r += size;
     return std::uint32_t(r);
 }
 
@@ -27,11 +31,15 @@ std::uint32_t CellIndex(std::int64_t k, std::uint32_t size) {
 // cells of the cyclically extended signal. Below -2^32 the floor keeps only
 // its remainder by 2^32, as positive positions keep their low 32 bits: the
 // conversion stays in range and a read loop spans at most 2^33 cells.
-std::int64_t CellOf(float p) {
-    if (p >= 0.0f) return std::int64_t(TruncU32(p));
-    if (!std::isfinite(p)) return 0;
+std::int64_t CellOf(float p)
+{
+    if (p >= 0.0f)
+        return std::int64_t(TruncU32(p));
+    if (!std::isfinite(p))
+        return 0;
     double cell = std::floor(double(p));
-    if (cell < -4294967296.0) cell = std::fmod(cell, 4294967296.0);
+    if (cell < -4294967296.0)
+        cell = std::fmod(cell, 4294967296.0);
     return std::int64_t(cell);
 }
 
@@ -41,14 +49,16 @@ std::int64_t CellOf(float p) {
 // no longer moves is reduced directly, so a huge step cannot loop for ever.
 // (A sum or difference of two floats evaluated in double and rounded to float
 // is the float sum, so the float operators give the recipe's bits.)
-inline float WrapPhase(float phase) {
+inline float WrapPhase(float phase)
+{
     while (phase > 1.0f) {
         if (phase > 3.0f && phase < 33554432.0f) {
             const double n = std::ceil((double(phase) - 1.0) / 2.0);
             return float(double(phase) - 2.0 * n);
         }
         const float next = phase - 2.0f;
-        if (next == phase) return float(std::fmod(double(phase) + 1.0, 2.0) - 1.0);
+        if (next == phase)
+            return float(std::fmod(double(phase) + 1.0, 2.0) - 1.0);
         phase = next;
     }
     return phase;
@@ -56,7 +66,8 @@ inline float WrapPhase(float phase) {
 
 }  // namespace
 
-float NoteFrequency(std::int32_t n) {
+float NoteFrequency(std::int32_t n)
+{
     float scale = 0.125f;
     while (n < 0) {
         n += 12;
@@ -69,12 +80,17 @@ float NoteFrequency(std::int32_t n) {
     return float(double(float(g_noteFrequencies[n])) * double(scale));
 }
 
-double Sine(float x) { return std::sin(double(x)); }
+double Sine(float x)
+{
+    return std::sin(double(x));
+}
 
-SampleBuffer SawWave(std::uint32_t count, float f) {
+SampleBuffer SawWave(std::uint32_t count, float f)
+{
     SampleBuffer r(count);
     const float step = float(double(f) * 2.0 / double(SampleRate()));
-    if (!std::isfinite(step)) return r;  // silent rather than an endless wrap
+    if (!std::isfinite(step))
+        return r;  // silent rather than an endless wrap
     float phase = -1.0f;
     for (std::uint32_t k = 0; k < count; ++k) {
         phase = WrapPhase(phase + step);
@@ -83,7 +99,8 @@ SampleBuffer SawWave(std::uint32_t count, float f) {
     return r;
 }
 
-void MixSawWaves(SampleBuffer& target, float f, const double* factors, const float* gains, int count) {
+void MixSawWaves(SampleBuffer& target, float f, const double* factors, const float* gains, int count)
+{
     if (count > kMaxMixedSaws) {
         for (int m = 0; m < count; ++m)
             target.MixAt(SawWave(target.size, float(double(f) * factors[m])), 0, gains[m]);
@@ -108,7 +125,8 @@ void MixSawWaves(SampleBuffer& target, float f, const double* factors, const flo
     // Block by block: the saws' phases for a block, one chain per saw, then
     // each saw mixed into the block, sample chains side by side.
     bool singleWrap = true;
-    for (int m = 0; m < live; ++m) singleWrap = singleWrap && step[m] < 2.0f;
+    for (int m = 0; m < live; ++m)
+        singleWrap = singleWrap && step[m] < 2.0f;
     constexpr std::uint32_t kBlock = 256;
     float saw[kMaxMixedSaws][kBlock];
     float* x = target.data;
@@ -132,14 +150,17 @@ void MixSawWaves(SampleBuffer& target, float f, const double* factors, const flo
             }
         }
         float* out = x + start;
-        for (int m = 0; m < live; ++m) sound::MixKernel(out, saw[m], n, gain[m], 1.0f);
+        for (int m = 0; m < live; ++m)
+            sound::MixKernel(out, saw[m], n, gain[m], 1.0f);
     }
 }
 
-SampleBuffer SquareWave(std::uint32_t count, float f) {
+SampleBuffer SquareWave(std::uint32_t count, float f)
+{
     SampleBuffer r(count);
     const float step = float(double(f) * 2.0 / double(SampleRate()));
-    if (!std::isfinite(step)) return r;
+    if (!std::isfinite(step))
+        return r;
     float phase = 0.0f;
     for (std::uint32_t k = 0; k < count; ++k) {
         phase = WrapPhase(phase + step);
@@ -148,7 +169,8 @@ SampleBuffer SquareWave(std::uint32_t count, float f) {
     return r;
 }
 
-SampleBuffer SineWave(std::uint32_t count, float f) {
+SampleBuffer SineWave(std::uint32_t count, float f)
+{
     SampleBuffer r(count);
     const double fd = f;
     const double rate = double(SampleRate());
@@ -159,47 +181,62 @@ SampleBuffer SineWave(std::uint32_t count, float f) {
     return r;
 }
 
-SampleBuffer Waveshape(const SampleBuffer& a, const SampleBuffer& table) {
+SampleBuffer Waveshape(const SampleBuffer& a, const SampleBuffer& table)
+{
     SampleBuffer r(a);
     r.Waveshape(table);
     return r;
 }
 
-SampleBuffer ReadWavetable(const SampleBuffer& increments, const SampleBuffer& table) {
+SampleBuffer ReadWavetable(const SampleBuffer& increments, const SampleBuffer& table)
+{
     return ReadWavetable(increments, table, 0.0f);
 }
 
-SampleBuffer ReadWavetable(const SampleBuffer& increments, const SampleBuffer& table,
-                           float startPhase) {
+SampleBuffer ReadWavetable(const SampleBuffer& increments, const SampleBuffer& table, float startPhase)
+{
     SampleBuffer r(increments);
     r.ReadWavetable(table, startPhase);
     return r;
 }
 
-SampleBuffer ReadByDoubleIntegration(const SampleBuffer& increments, const SampleBuffer& table) {
+SampleBuffer ReadByDoubleIntegration(const SampleBuffer& increments, const SampleBuffer& table)
+{
     return ReadByDoubleIntegration(increments, table, 0.0f, 0.0f);
 }
 
-SampleBuffer ReadByDoubleIntegration(const SampleBuffer& increments, const SampleBuffer& table,
-                                     float velocity) {
+SampleBuffer ReadByDoubleIntegration(const SampleBuffer& increments, const SampleBuffer& table, float velocity)
+{
     return ReadByDoubleIntegration(increments, table, velocity, 0.0f);
 }
 
-SampleBuffer ReadByDoubleIntegration(const SampleBuffer& increments, const SampleBuffer& table,
-                                     float velocity, float position) {
+SampleBuffer ReadByDoubleIntegration(const SampleBuffer& increments, const SampleBuffer& table, float velocity,
+                                     float position)
+{
     SampleBuffer r(increments);
     r.ReadByDoubleIntegration(table, velocity, position);
     return r;
 }
 
-SampleBuffer SilenceEffect(SampleBuffer, SampleBuffer) { return SampleBuffer(0.0f); }
-SampleBuffer SilenceEffect(SampleBuffer, SampleBuffer, float) { return SampleBuffer(0.0f); }
-SampleBuffer SilenceEffect(SampleBuffer, SampleBuffer, float, float) { return SampleBuffer(0.0f); }
+SampleBuffer SilenceEffect(SampleBuffer, SampleBuffer)
+{
+    return SampleBuffer(0.0f);
+}
+SampleBuffer SilenceEffect(SampleBuffer, SampleBuffer, float)
+{
+    return SampleBuffer(0.0f);
+}
+SampleBuffer SilenceEffect(SampleBuffer, SampleBuffer, float, float)
+{
+    return SampleBuffer(0.0f);
+}
 
 // ---- SampleBuffer members of the building blocks ----
 
-SampleBuffer& SampleBuffer::OnePoleFilter(const SampleBuffer& cutoffs, float wet, float dry) {
-    if (size == 0 || cutoffs.size == 0) return *this;
+SampleBuffer& SampleBuffer::OnePoleFilter(const SampleBuffer& cutoffs, float wet, float dry)
+{
+    if (size == 0 || cutoffs.size == 0)
+        return *this;
     float state = data[0];
     const float k = float(1.0 / double(SampleRate()));
     const double w = wet, d = dry;
@@ -222,8 +259,10 @@ SampleBuffer& SampleBuffer::OnePoleFilter(const SampleBuffer& cutoffs, float wet
     return *this;
 }
 
-SampleBuffer& SampleBuffer::BoxFilter(const SampleBuffer& cutoffs, float wet, float dry) {
-    if (cutoffs.size == 0) return *this;
+SampleBuffer& SampleBuffer::BoxFilter(const SampleBuffer& cutoffs, float wet, float dry)
+{
+    if (cutoffs.size == 0)
+        return *this;
     const double rate = SampleRate();
     for (std::uint32_t i = 0; i < size; ++i) {
         const float width = float(rate / double(cutoffs.data[i % cutoffs.size]));
@@ -233,7 +272,8 @@ SampleBuffer& SampleBuffer::BoxFilter(const SampleBuffer& cutoffs, float wet, fl
     return *this;
 }
 
-SampleBuffer& SampleBuffer::Saturate(float amount) {
+SampleBuffer& SampleBuffer::Saturate(float amount)
+{
     const double am = amount;
     for (std::uint32_t i = 0; i < size; ++i) {
         const float x = data[i];
@@ -248,15 +288,18 @@ SampleBuffer& SampleBuffer::Saturate(float amount) {
     return *this;
 }
 
-SampleBuffer& SampleBuffer::ClipTop(float amount) {
+SampleBuffer& SampleBuffer::ClipTop(float amount)
+{
     const float limit = float(1.0 - 2.0 * double(amount));
     for (std::uint32_t i = 0; i < size; ++i) {
-        if (data[i] > limit) data[i] = limit;
+        if (data[i] > limit)
+            data[i] = limit;
     }
     return *this;
 }
 
-SampleBuffer& SampleBuffer::AddAwayFromZero(float amount) {
+SampleBuffer& SampleBuffer::AddAwayFromZero(float amount)
+{
     for (std::uint32_t i = 0; i < size; ++i) {
         const float x = data[i];
         data[i] = x < 0.0f ? x - amount : x + amount;
@@ -264,12 +307,15 @@ SampleBuffer& SampleBuffer::AddAwayFromZero(float amount) {
     return *this;
 }
 
-SampleBuffer& SampleBuffer::Waveshape(const SampleBuffer& table) {
-    for (std::uint32_t i = 0; i < size; ++i) data[i] = table.InterpolateCyclic(data[i]);
+SampleBuffer& SampleBuffer::Waveshape(const SampleBuffer& table)
+{
+    for (std::uint32_t i = 0; i < size; ++i)
+        data[i] = table.InterpolateCyclic(data[i]);
     return *this;
 }
 
-SampleBuffer& SampleBuffer::ReadWavetable(const SampleBuffer& table, float startPhase) {
+SampleBuffer& SampleBuffer::ReadWavetable(const SampleBuffer& table, float startPhase)
+{
     double phase = startPhase;
     for (std::uint32_t i = 0; i < size; ++i) {
         const double next = phase + double(data[i]);
@@ -279,8 +325,8 @@ SampleBuffer& SampleBuffer::ReadWavetable(const SampleBuffer& table, float start
     return *this;
 }
 
-SampleBuffer& SampleBuffer::ReadByDoubleIntegration(const SampleBuffer& table, float velocity,
-                                                    float position) {
+SampleBuffer& SampleBuffer::ReadByDoubleIntegration(const SampleBuffer& table, float velocity, float position)
+{
     double v = velocity, p = position;
     for (std::uint32_t i = 0; i < size; ++i) {
         v = v + double(data[i]);
@@ -290,41 +336,53 @@ SampleBuffer& SampleBuffer::ReadByDoubleIntegration(const SampleBuffer& table, f
     return *this;
 }
 
-float SampleBuffer::Integrate(float a, float b) const {
-    if (size == 0) return 0.0f;
+float SampleBuffer::Integrate(float a, float b) const
+{
+    if (size == 0)
+        return 0.0f;
     const std::int64_t ia = CellOf(a), ib = CellOf(b);
     const float fs = float(size);
     const bool direct = a >= 0.0f && b >= 0.0f && a < fs && b < fs;
     auto x = [&](std::int64_t k) { return direct ? data[k] : data[CellIndex(k, size)]; };
-    if (ia == ib) return float(double(x(ia)) * (double(b) - double(a)));
+    if (ia == ib)
+        return float(double(x(ia)) * (double(b) - double(a)));
     float acc = float(double(x(ia)) * (double(float(ia + 1)) - double(a)));
-    for (std::int64_t k = ia + 1; k < ib; ++k) acc = acc + x(k);
+    for (std::int64_t k = ia + 1; k < ib; ++k)
+        acc = acc + x(k);
     return float(double(acc) + double(x(ib)) * (double(b) - double(float(ib))));
 }
 
-float SampleBuffer::AverageOver(float a, float b) const {
+float SampleBuffer::AverageOver(float a, float b) const
+{
     if (a == b) {
         // An empty interval: the value of the cell it sits in.
-        if (size == 0) return 0.0f;
+        if (size == 0)
+            return 0.0f;
         return data[CellIndex(CellOf(a), size)];
     }
     return float(double(Integrate(a, b)) / (double(b) - double(a)));
 }
 
-float SampleBuffer::Sum(std::uint32_t from, std::uint32_t to) const {
-    if (size == 0) return 0.0f;
+float SampleBuffer::Sum(std::uint32_t from, std::uint32_t to) const
+{
+    if (size == 0)
+        return 0.0f;
     const bool direct = from < size && to < size;
     float acc = 0.0f;
-    for (std::uint32_t i = from; i < to; ++i) acc = (direct ? data[i] : data[i % size]) + acc;
+    for (std::uint32_t i = from; i < to; ++i)
+        acc = (direct ? data[i] : data[i % size]) + acc;
     return acc;
 }
 
-float SampleBuffer::Average(std::uint32_t from, std::uint32_t to) const {
+float SampleBuffer::Average(std::uint32_t from, std::uint32_t to) const
+{
     return float(double(Sum(from, to)) / double(float(std::uint32_t(to - from))));
 }
 
-float SampleBuffer::InterpolateCyclic(float p) const {
-    if (size == 0) return 0.0f;
+float SampleBuffer::InterpolateCyclic(float p) const
+{
+    if (size == 0)
+        return 0.0f;
     const std::int64_t cell = CellOf(p);
     const float w = float(double(p) - double(float(cell)));
     std::uint32_t i, j;
@@ -339,13 +397,18 @@ float SampleBuffer::InterpolateCyclic(float p) const {
     return float(double(data[i]) + (double(data[j]) - double(data[i])) * double(w));
 }
 
-float SampleBuffer::InterpolateClamped(float p) const {
-    if (size == 0) return 0.0f;
-    if (!(p >= 0.0f)) return data[0];  // below the buffer (or NaN): the first sample
+float SampleBuffer::InterpolateClamped(float p) const
+{
+    if (size == 0)
+        return 0.0f;
+    if (!(p >= 0.0f))
+        return data[0];  // below the buffer (or NaN): the first sample
     const std::uint32_t i = TruncU32(p);
-    if (i >= size || p >= float(size)) return data[size - 1];
+    if (i >= size || p >= float(size))
+        return data[size - 1];
     std::uint32_t j = i + 1;
-    if (j >= size) j = size - 1;
+    if (j >= size)
+        j = size - 1;
     const float w = float(double(p) - double(float(i)));
     return float(double(data[i]) + (double(data[j]) - double(data[i])) * double(w));
 }

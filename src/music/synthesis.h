@@ -27,13 +27,11 @@ void MixSawWaves(SampleBuffer& target, float f, const double* factors, const flo
 
 SampleBuffer Waveshape(const SampleBuffer& a, const SampleBuffer& table);
 SampleBuffer ReadWavetable(const SampleBuffer& increments, const SampleBuffer& table);
-SampleBuffer ReadWavetable(const SampleBuffer& increments, const SampleBuffer& table,
-                           float startPhase);
+SampleBuffer ReadWavetable(const SampleBuffer& increments, const SampleBuffer& table, float startPhase);
 SampleBuffer ReadByDoubleIntegration(const SampleBuffer& increments, const SampleBuffer& table);
-SampleBuffer ReadByDoubleIntegration(const SampleBuffer& increments, const SampleBuffer& table,
-                                     float velocity);
-SampleBuffer ReadByDoubleIntegration(const SampleBuffer& increments, const SampleBuffer& table,
-                                     float velocity, float position);
+SampleBuffer ReadByDoubleIntegration(const SampleBuffer& increments, const SampleBuffer& table, float velocity);
+SampleBuffer ReadByDoubleIntegration(const SampleBuffer& increments, const SampleBuffer& table, float velocity,
+                                     float position);
 
 SampleBuffer SilenceEffect(SampleBuffer a, SampleBuffer b);
 SampleBuffer SilenceEffect(SampleBuffer a, SampleBuffer b, float p);

@@ -71,16 +71,8 @@ Float3* Subtract(Float3* result, const Float3& a, const Float3& b)
 }
 
 Camera::Camera()
-    : position(0.0f, 0.0f, 0.0f),
-      right(1.0f, 0.0f, 0.0f),
-      up(0.0f, 1.0f, 0.0f),
-      look(0.0f, 0.0f, 1.0f),
-      nearZ(0.1f),
-      farZ(1000.0f),
-      aspect(1.5f),
-      fovY(1.0995574f),
-      nearPlaneHeight(0.0f),
-      farPlaneHeight(0.0f)
+    : position(0.0f, 0.0f, 0.0f), right(1.0f, 0.0f, 0.0f), up(0.0f, 1.0f, 0.0f), look(0.0f, 0.0f, 1.0f), nearZ(0.1f),
+      farZ(1000.0f), aspect(1.5f), fovY(1.0995574f), nearPlaneHeight(0.0f), farPlaneHeight(0.0f)
 {
     SetProjection(1.0995574f, 1.5f, 0.1f, 1000.0f);
 }
@@ -174,10 +166,22 @@ void Camera::RebuildView()
     up = U;
     look = L;
 
-    view(0, 0) = R.x; view(0, 1) = U.x; view(0, 2) = L.x; view(0, 3) = 0.0f;
-    view(1, 0) = R.y; view(1, 1) = U.y; view(1, 2) = L.y; view(1, 3) = 0.0f;
-    view(2, 0) = R.z; view(2, 1) = U.z; view(2, 2) = L.z; view(2, 3) = 0.0f;
-    view(3, 0) = x;   view(3, 1) = y;   view(3, 2) = z;   view(3, 3) = 1.0f;
+    view(0, 0) = R.x;
+    view(0, 1) = U.x;
+    view(0, 2) = L.x;
+    view(0, 3) = 0.0f;
+    view(1, 0) = R.y;
+    view(1, 1) = U.y;
+    view(1, 2) = L.y;
+    view(1, 3) = 0.0f;
+    view(2, 0) = R.z;
+    view(2, 1) = U.z;
+    view(2, 2) = L.z;
+    view(2, 3) = 0.0f;
+    view(3, 0) = x;
+    view(3, 1) = y;
+    view(3, 2) = z;
+    view(3, 3) = 1.0f;
 }
 
 float Camera::GetNearPlaneWidth() const

@@ -54,17 +54,9 @@ bool TextureSize(ID3D11View* view, UINT level, float* width, float* height)
 }  // namespace
 
 PostProcessorBase::PostProcessorBase()
-    : device(nullptr),
-      context(nullptr),
-      vertexBuffer(nullptr),
-      indexBuffer(nullptr),
-      quadShader(nullptr),
-      pointSampler(nullptr),
-      linearSampler(nullptr),
-      depthStencilState(nullptr),
-      blendState(nullptr),
-      rasterizerState(nullptr),
-      passConstants(nullptr)
+    : device(nullptr), context(nullptr), vertexBuffer(nullptr), indexBuffer(nullptr), quadShader(nullptr),
+      pointSampler(nullptr), linearSampler(nullptr), depthStencilState(nullptr), blendState(nullptr),
+      rasterizerState(nullptr), passConstants(nullptr)
 {
 }
 
@@ -122,14 +114,8 @@ void PostProcessorBase::Initialize(ID3D11Device* device_)
     blendDesc.AlphaToCoverageEnable = FALSE;
     blendDesc.IndependentBlendEnable = FALSE;
     for (D3D11_RENDER_TARGET_BLEND_DESC& target : blendDesc.RenderTarget)
-        target = {FALSE,
-                  D3D11_BLEND_ONE,
-                  D3D11_BLEND_ONE,
-                  D3D11_BLEND_OP_ADD,
-                  D3D11_BLEND_ONE,
-                  D3D11_BLEND_ONE,
-                  D3D11_BLEND_OP_ADD,
-                  D3D11_COLOR_WRITE_ENABLE_ALL};
+        target = {FALSE,           D3D11_BLEND_ONE, D3D11_BLEND_ONE,    D3D11_BLEND_OP_ADD,
+                  D3D11_BLEND_ONE, D3D11_BLEND_ONE, D3D11_BLEND_OP_ADD, D3D11_COLOR_WRITE_ENABLE_ALL};
     device->CreateBlendState(&blendDesc, &blendState);
 
     D3D11_RASTERIZER_DESC rasterizerDesc{};
@@ -312,8 +298,8 @@ void PostProcessor::Initialize(ID3D11Device* device_)
     params.Create(device_);
 }
 
-void PostProcessor::Draw(ID3D11DeviceContext* context_, ID3D11ShaderResourceView* input,
-                         ID3D11RenderTargetView* output, const Shader* shader)
+void PostProcessor::Draw(ID3D11DeviceContext* context_, ID3D11ShaderResourceView* input, ID3D11RenderTargetView* output,
+                         const Shader* shader)
 {
     DrawFromOneInput(*this, context_, input, output, shader);
 }

@@ -55,8 +55,7 @@ public:
     virtual void Render(ID3D11PixelShader* pixelShader);
 
     void Draw(ID3D11ShaderResourceView* input, ID3D11RenderTargetView* output, ID3D11PixelShader* pixelShader);
-    RenderTargetPoolEntry* AcquireTarget(u32 width, u32 height, DXGI_FORMAT format, u32 sampleCount,
-                                         u32 sampleQuality);
+    RenderTargetPoolEntry* AcquireTarget(u32 width, u32 height, DXGI_FORMAT format, u32 sampleCount, u32 sampleQuality);
     void ReleaseTargetPool();
 };
 

@@ -65,9 +65,8 @@ ID3D11ShaderResourceView* RenderContext::GenerateNoiseTexture(u32 width, u32 hei
     return HandOver(&target);
 }
 
-ID3D11ShaderResourceView* RenderContext::GenerateOctaveTexture(u32 width, u32 height, float octaves,
-                                                               float startOctave, float blend,
-                                                               ID3D11ShaderResourceView* input)
+ID3D11ShaderResourceView* RenderContext::GenerateOctaveTexture(u32 width, u32 height, float octaves, float startOctave,
+                                                               float blend, ID3D11ShaderResourceView* input)
 {
     RenderTarget target;
     if (!CreateDrawTarget(&target, device, width, height))
@@ -113,8 +112,8 @@ ID3D11ShaderResourceView* RenderContext::CreateTextTexture(const char* face, con
     HDC screen = GetDC(nullptr);
     HDC dc = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, static_cast<int>(width), static_cast<int>(height));
-    HFONT font = CreateFontA(TextFontHeight(size, width), 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, ANTIALIASED_QUALITY,
-                             0, face);
+    HFONT font =
+        CreateFontA(TextFontHeight(size, width), 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, ANTIALIASED_QUALITY, 0, face);
 
     HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
     RECT all{0, 0, static_cast<LONG>(width), static_cast<LONG>(height)};

@@ -12,8 +12,8 @@ typedef std::uint8_t u8;
 typedef std::int32_t i32;
 
 struct RenderContext {
-    ID3D11Device* device = nullptr;           // borrowed
-    ID3D11DeviceContext* context = nullptr;   // borrowed
+    ID3D11Device* device = nullptr;          // borrowed
+    ID3D11DeviceContext* context = nullptr;  // borrowed
 
     void Set(ID3D11Device* device, ID3D11DeviceContext* context);
 

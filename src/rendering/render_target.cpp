@@ -11,23 +11,14 @@ void ReleaseOnce(T*& object)
 }  // namespace
 
 RenderTarget::RenderTarget()
-    : texture(nullptr),
-      renderTargetView(nullptr),
-      shaderResourceView(nullptr),
-      unorderedAccessView(nullptr),
-      width(0),
-      height(0),
-      mipLevels(0),
-      sampleCount(0),
-      format(0),
-      generateMips(false),
-      arraySize(1)
+    : texture(nullptr), renderTargetView(nullptr), shaderResourceView(nullptr), unorderedAccessView(nullptr), width(0),
+      height(0), mipLevels(0), sampleCount(0), format(0), generateMips(false), arraySize(1)
 {
 }
 
-void RenderTarget::Create(ID3D11Device* device, u32 width_, u32 height_, u32 format_, u32 mipLevels_,
-                          u32 sampleCount_, u32 sampleQuality, bool generateMips_, bool unorderedAccess,
-                          u32 arraySize_, bool hasInitialData, D3D11_SUBRESOURCE_DATA initialData)
+void RenderTarget::Create(ID3D11Device* device, u32 width_, u32 height_, u32 format_, u32 mipLevels_, u32 sampleCount_,
+                          u32 sampleQuality, bool generateMips_, bool unorderedAccess, u32 arraySize_,
+                          bool hasInitialData, D3D11_SUBRESOURCE_DATA initialData)
 {
     D3D11_TEXTURE2D_DESC desc{};
     desc.Width = width_;
@@ -104,14 +95,8 @@ void RenderTarget::Release()
 }
 
 DepthBuffer::DepthBuffer()
-    : texture(nullptr),
-      depthStencilView(nullptr),
-      shaderResourceView(nullptr),
-      width(0),
-      height(0),
-      sampleCount(0),
-      format(0),
-      arraySize(1)
+    : texture(nullptr), depthStencilView(nullptr), shaderResourceView(nullptr), width(0), height(0), sampleCount(0),
+      format(0), arraySize(1)
 {
 }
 

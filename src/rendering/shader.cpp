@@ -98,12 +98,8 @@ DXGI_FORMAT InputElementFormat(BYTE mask, D3D_REGISTER_COMPONENT_TYPE type)
     };
     int column;
     switch (type) {
-    case D3D_REGISTER_COMPONENT_UINT32:
-        column = 0;
-        break;
-    case D3D_REGISTER_COMPONENT_SINT32:
-        column = 1;
-        break;
+    case D3D_REGISTER_COMPONENT_UINT32: column = 0; break;
+    case D3D_REGISTER_COMPONENT_SINT32: column = 1; break;
     default:
         column = 2;  // float, and any type the table does not name
         break;
@@ -169,13 +165,8 @@ HRESULT ShaderIncludeHandler::Close(LPCVOID data)
 }
 
 Shader::Shader()
-    : vertexShader(nullptr),
-      pixelShader(nullptr),
-      computeShader(nullptr),
-      code(nullptr),
-      device(nullptr),
-      inputLayout(nullptr),
-      errors(nullptr)
+    : vertexShader(nullptr), pixelShader(nullptr), computeShader(nullptr), code(nullptr), device(nullptr),
+      inputLayout(nullptr), errors(nullptr)
 {
 }
 
@@ -185,13 +176,8 @@ Shader::Shader(ID3D11Device* device_) : Shader()
 }
 
 Shader::Shader(const Shader& other)
-    : vertexShader(other.vertexShader),
-      pixelShader(other.pixelShader),
-      computeShader(other.computeShader),
-      code(other.code),
-      device(other.device),
-      inputLayout(other.inputLayout),
-      errors(other.errors)
+    : vertexShader(other.vertexShader), pixelShader(other.pixelShader), computeShader(other.computeShader),
+      code(other.code), device(other.device), inputLayout(other.inputLayout), errors(other.errors)
 {
     Hold(vertexShader);
     Hold(pixelShader);
@@ -246,15 +232,9 @@ void Shader::Compile(const char* text, Stage stage, ID3DInclude* include)
     const char* entry = stage == Stage::Vertex ? "v" : stage == Stage::Pixel ? "p" : "c";
     const char* profile;
     switch (stage) {
-    case Stage::Vertex:
-        profile = level11 ? "vs_5_0" : "vs_4_0";
-        break;
-    case Stage::Pixel:
-        profile = level11 ? "ps_5_0" : "ps_4_0";
-        break;
-    default:
-        profile = level11 ? "cs_5_0" : "cs_4_0";
-        break;
+    case Stage::Vertex: profile = level11 ? "vs_5_0" : "vs_4_0"; break;
+    case Stage::Pixel: profile = level11 ? "ps_5_0" : "ps_4_0"; break;
+    default: profile = level11 ? "cs_5_0" : "cs_4_0"; break;
     }
     ID3DBlob* newCode = nullptr;
     ID3DBlob* newErrors = nullptr;
@@ -296,8 +276,7 @@ bool Shader::CompileVertexShader(const char* text)
     }
 
     ID3D11InputLayout* layout = nullptr;
-    device->CreateInputLayout(&elements[0], elements.Size(), code->GetBufferPointer(), code->GetBufferSize(),
-                              &layout);
+    device->CreateInputLayout(&elements[0], elements.Size(), code->GetBufferPointer(), code->GetBufferSize(), &layout);
     reflection->Release();  // after the layout: the semantic names point into it
 
     ID3D11VertexShader* shader = nullptr;

@@ -8,7 +8,7 @@
 #include <new>
 #include <type_traits>
 
-typedef std::uint32_t u32;
+#include "rendering/math_types.h"
 
 template <typename T>
 class SimpleArray {

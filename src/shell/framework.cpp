@@ -127,17 +127,16 @@ int frameworkmain(HINSTANCE, HINSTANCE, char* commandLine, int)
 
     // 7. The window.
     RenderWindow window;
-    if (!window.Create(g_settings.hInstance, "Quorvelan", g_settings.windowed != 1,
-                       static_cast<UINT>(g_settings.width), static_cast<UINT>(g_settings.height), startup.windowX,
-                       startup.windowY)) {
+    if (!window.Create(g_settings.hInstance, "Quorvelan", g_settings.windowed != 1, static_cast<UINT>(g_settings.width),
+                       static_cast<UINT>(g_settings.height), startup.windowX, startup.windowY)) {
         MessageBoxA(nullptr, "Failed to create window!", "Error", MB_OK);
         return 1;
     }
 
     // 8, 9. The render context and the intro.
     g_renderContext.Set(window.GetDevice(), window.GetContext());
-    Solution solution(introFile.c_str(), window.GetDevice(), window.GetContext(),
-                      static_cast<UINT>(g_settings.width), static_cast<UINT>(g_settings.height));
+    Solution solution(introFile.c_str(), window.GetDevice(), window.GetContext(), static_cast<UINT>(g_settings.width),
+                      static_cast<UINT>(g_settings.height));
     LoadIntro(solution);
 
     // 10. The song.

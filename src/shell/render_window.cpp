@@ -47,17 +47,13 @@ bool CaptionDue(DWORD lastTick, DWORD nowTick)
 }  // namespace shell
 
 RenderWindow::RenderWindow()
-    : swapChain(nullptr),
-      device(nullptr),
-      context(nullptr),
-      renderTargetView(nullptr),
-      backBuffer(nullptr),
+    : swapChain(nullptr), device(nullptr), context(nullptr), renderTargetView(nullptr), backBuffer(nullptr),
       debug(nullptr)
 {
 }
 
-bool RenderWindow::Create(HINSTANCE instance, const char* caption, bool fullscreen_, UINT width_, UINT height_,
-                          int x, int y)
+bool RenderWindow::Create(HINSTANCE instance, const char* caption, bool fullscreen_, UINT width_, UINT height_, int x,
+                          int y)
 {
     std::snprintf(title, sizeof title, "%s", caption ? caption : "");
     fullscreen = fullscreen_;
@@ -161,8 +157,8 @@ void RenderWindow::ShowFps(const char* status)
     ++g_fps.frames;
     g_fps.currentTick = GetTickCount();
     if (shell::CaptionDue(g_fps.lastTick, g_fps.currentTick)) {
-        std::snprintf(g_fps.caption, sizeof g_fps.caption, "%s %s %u %s", title, "FPS:",
-                      static_cast<unsigned>(g_fps.frames), status);
+        std::snprintf(g_fps.caption, sizeof g_fps.caption, "%s %s %u %s", title,
+                      "FPS:", static_cast<unsigned>(g_fps.frames), status);
         SetWindowTextA(hwnd, g_fps.caption);
         g_fps.frames = 0;
         g_fps.lastTick = g_fps.currentTick;

@@ -10,8 +10,7 @@ public:
     ~RenderWindow() {}
 
     // A caption longer than 51 characters is cut to 51.
-    bool Create(HINSTANCE instance, const char* caption, bool fullscreen, UINT width, UINT height, int x,
-                int y);
+    bool Create(HINSTANCE instance, const char* caption, bool fullscreen, UINT width, UINT height, int x, int y);
     void BeginFrame(float red, float green, float blue);
     void Present(bool vsync);
     void ShowFps(const char* status);

@@ -80,8 +80,8 @@ void CheckSide(const char* name, int& side, int fallback)
 {
     if (side >= 1 && side <= kMaxWindowSide)
         return;
-    std::printf("frameworkmain warning: %s %d is out of range (1 to %d), using %d\n", name, side,
-                kMaxWindowSide, fallback);
+    std::printf("frameworkmain warning: %s %d is out of range (1 to %d), using %d\n", name, side, kMaxWindowSide,
+                fallback);
     side = fallback;
 }
 

@@ -134,12 +134,8 @@ INT_PTR SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
     }
     if (message == WM_COMMAND) {
         switch (LOWORD(wParam)) {
-        case IDOK:
-            Run(dialog);
-            break;
-        case IDCANCEL:
-            EndDialog(dialog, 0);
-            break;
+        case IDOK: Run(dialog); break;
+        case IDCANCEL: EndDialog(dialog, 0); break;
         case kFullscreenBox:
             if (Checked(dialog, kFullscreenBox)) {
                 Check(dialog, kAlwaysOnTopBox, false);
@@ -148,8 +144,7 @@ INT_PTR SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
                 EnableWindow(GetDlgItem(dialog, kAlwaysOnTopBox), TRUE);
             }
             break;
-        default:
-            break;
+        default: break;
         }
     }
     return FALSE;

@@ -112,8 +112,7 @@ void AdvanceTimeline(FrameState& s, long clockNow, const BYTE keyDown[256], cons
     }
 }
 
-void WriteStatusText(char* text, std::size_t size, int position,
-                     const std::function<int(DWORD)>& findSceneIndex,
+void WriteStatusText(char* text, std::size_t size, int position, const std::function<int(DWORD)>& findSceneIndex,
                      const std::function<float(DWORD)>& timeInUnits)
 {
     bool negative = position < 0;

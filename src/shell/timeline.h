@@ -35,6 +35,5 @@ void AdvanceTimeline(FrameState& state, long clockNow, const BYTE keyDown[256], 
 
 // " scene: S, time: T seconds U units"; a negative position shows a minus
 // sign and the time of its absolute value.
-void WriteStatusText(char* text, std::size_t size, int position,
-                     const std::function<int(DWORD)>& findSceneIndex,
+void WriteStatusText(char* text, std::size_t size, int position, const std::function<int(DWORD)>& findSceneIndex,
                      const std::function<float(DWORD)>& timeInUnits);

@@ -47,8 +47,8 @@ void TurnCamera(int x, int y)
 float MouseTurnAngle(int pixels)
 {
     // 0.25 degrees a pixel, to radians through the single-precision 3.14.
-    return static_cast<float>(static_cast<double>(static_cast<float>(pixels)) * 0.25 *
-                              static_cast<double>(3.14f) / 180.0);
+    return static_cast<float>(static_cast<double>(static_cast<float>(pixels)) * 0.25 * static_cast<double>(3.14f) /
+                              180.0);
 }
 
 LRESULT WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -62,9 +62,7 @@ LRESULT WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         if (RenderWindow* window = LookUpWindow(hwnd))
             window->Resize(LOWORD(lParam), HIWORD(lParam));
         break;
-    case WM_DESTROY:
-        ReleaseAndQuit(hwnd);
-        break;
+    case WM_DESTROY: ReleaseAndQuit(hwnd); break;
     case WM_KEYDOWN:
         if (wParam < 256) {
             g_keyDown[wParam] = 1;
@@ -91,11 +89,8 @@ LRESULT WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         if (g_window)
             SetCapture(g_window->GetHwnd());
         break;
-    case WM_LBUTTONUP:
-        ReleaseCapture();
-        break;
-    default:
-        break;
+    case WM_LBUTTONUP: ReleaseCapture(); break;
+    default: break;
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }

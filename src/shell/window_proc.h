@@ -11,8 +11,8 @@ struct MousePosition {
     int y;
 };
 
-extern BYTE g_keyDown[256];     // held: from a key's WM_KEYDOWN to its WM_KEYUP
-extern BYTE g_keyPressed[256];  // went down since the last frame
+extern BYTE g_keyDown[256];        // held: from a key's WM_KEYDOWN to its WM_KEYUP
+extern BYTE g_keyPressed[256];     // went down since the last frame
 extern MousePosition g_lastMouse;  // a coordinate of 0 counts as none
 extern RenderWindow* g_window;
 extern Camera* g_camera;

@@ -50,7 +50,10 @@ bool IsIdentifierChar(char c)
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
 }
 
-bool IsSpace(char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r'; }
+bool IsSpace(char c)
+{
+    return c == ' ' || c == '\n' || c == '\t' || c == '\r';
+}
 
 std::string UnquoteString(const std::string& quoted)
 {
@@ -65,8 +68,7 @@ config::config(const std::string& minified) : pos(0), length(0), cur(0)
 {
     text = minified;
     // Longer texts are not read: the cursor is an int.
-    length = text.size() > static_cast<std::size_t>(INT_MAX - 1) ? INT_MAX - 1
-                                                                 : static_cast<int>(text.size());
+    length = text.size() > static_cast<std::size_t>(INT_MAX - 1) ? INT_MAX - 1 : static_cast<int>(text.size());
     Restart();
 }
 
@@ -141,8 +143,7 @@ bool config::NextParameter()
     }
     SkipSpace();
     if (UsedUp()) {
-        std::cout << "config warning: unexpected end of file near " << typeName << " in [" << section
-                  << "]\n";
+        std::cout << "config warning: unexpected end of file near " << typeName << " in [" << section << "]\n";
         return false;
     }
     if (IsIdentifierChar(cur)) {
@@ -152,13 +153,13 @@ bool config::NextParameter()
         }
         SkipSpace();
         if (UsedUp()) {
-            std::cout << "config warning: unexpected end of file near " << typeName << " " << name
-                      << " in [" << section << "]\n";
+            std::cout << "config warning: unexpected end of file near " << typeName << " " << name << " in [" << section
+                      << "]\n";
             return false;
         }
     } else {
-        std::cout << "config warning: you forgot typename or parameter name for " << typeName
-                  << " in [" << section << "]\n";
+        std::cout << "config warning: you forgot typename or parameter name for " << typeName << " in [" << section
+                  << "]\n";
         name = std::move(typeName);
         typeName.clear();
     }
@@ -166,8 +167,8 @@ bool config::NextParameter()
         Advance();
         return true;
     }
-    std::cout << "config warning: unexpected char " << cur << " after " << typeName << " " << name
-              << " in [" << section << "]\n";
+    std::cout << "config warning: unexpected char " << cur << " after " << typeName << " " << name << " in [" << section
+              << "]\n";
     while (!UsedUp() && cur != ';' && cur != '[') {
         Advance();
     }
@@ -177,8 +178,8 @@ bool config::NextParameter()
 // The text ended where a value, or the ";" of the list, was expected.
 void config::WarnEndOfFileAfter() const
 {
-    std::cout << "config warning: unexpected end of file after " << typeName << " " << name << " in ["
-              << section << "]\n";
+    std::cout << "config warning: unexpected end of file after " << typeName << " " << name << " in [" << section
+              << "]\n";
 }
 
 bool config::NextValue()
@@ -220,9 +221,15 @@ bool config::NextValue()
     return true;
 }
 
-int config::GetInt() const { return ParseInt(value); }
+int config::GetInt() const
+{
+    return ParseInt(value);
+}
 
-float config::GetFloat() const { return static_cast<float>(ParseDouble(value)); }
+float config::GetFloat() const
+{
+    return static_cast<float>(ParseDouble(value));
+}
 
 bool config::GetBool() const
 {
@@ -235,4 +242,7 @@ bool config::GetBool() const
     return ParseInt(value) != 0;
 }
 
-std::string config::GetString() const { return UnquoteString(value); }
+std::string config::GetString() const
+{
+    return UnquoteString(value);
+}

@@ -20,7 +20,10 @@ bool ReadOneByte(HANDLE file, char& byte)
 
 }  // namespace
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 char ReadByteFromHandle(HANDLE file)
 {
@@ -29,12 +32,15 @@ char ReadByteFromHandle(HANDLE file)
     return byte;
 }
 
-FileReader::FileReader(const char* fileName) : file(INVALID_HANDLE_VALUE) { Open(fileName); }
+FileReader::FileReader(const char* fileName) : file(INVALID_HANDLE_VALUE)
+{
+    Open(fileName);
+}
 
 void FileReader::Open(const char* fileName)
 {
-    HANDLE opened = CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE opened =
+        CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (opened == INVALID_HANDLE_VALUE) {
         MessageBoxA(nullptr, fileName != nullptr ? fileName : "", "Failed to Open File", MB_OK);
     }
@@ -48,7 +54,10 @@ void FileReader::Close()
     }
 }
 
-char FileReader::ReadByte() { return ReadByteFromHandle(file); }
+char FileReader::ReadByte()
+{
+    return ReadByteFromHandle(file);
+}
 
 int FileReader::ReadInt()
 {

@@ -9,20 +9,14 @@
 float FpuSin(float x)
 {
     float result;
-    asm volatile("flds %1\n\tfsin\n\tfstps %0\n\tfinit"
-                 : "=m"(result)
-                 : "m"(x)
-                 : QUORVELAN_X87_CLOBBERS);
+    asm volatile("flds %1\n\tfsin\n\tfstps %0\n\tfinit" : "=m"(result) : "m"(x) : QUORVELAN_X87_CLOBBERS);
     return result;
 }
 
 float FpuCos(float x)
 {
     float result;
-    asm volatile("flds %1\n\tfcos\n\tfstps %0\n\tfinit"
-                 : "=m"(result)
-                 : "m"(x)
-                 : QUORVELAN_X87_CLOBBERS);
+    asm volatile("flds %1\n\tfcos\n\tfstps %0\n\tfinit" : "=m"(result) : "m"(x) : QUORVELAN_X87_CLOBBERS);
     return result;
 }
 
@@ -41,30 +35,21 @@ float FpuAtan(float x)
 {
     float result;
     // fpatan takes atan(st(1) / st(0)): here atan(x / 1).
-    asm volatile("flds %1\n\tfld1\n\tfpatan\n\tfstps %0\n\tfinit"
-                 : "=m"(result)
-                 : "m"(x)
-                 : QUORVELAN_X87_CLOBBERS);
+    asm volatile("flds %1\n\tfld1\n\tfpatan\n\tfstps %0\n\tfinit" : "=m"(result) : "m"(x) : QUORVELAN_X87_CLOBBERS);
     return result;
 }
 
 float FpuSqrt(float x)
 {
     float result;
-    asm volatile("flds %1\n\tfsqrt\n\tfstps %0\n\tfinit"
-                 : "=m"(result)
-                 : "m"(x)
-                 : QUORVELAN_X87_CLOBBERS);
+    asm volatile("flds %1\n\tfsqrt\n\tfstps %0\n\tfinit" : "=m"(result) : "m"(x) : QUORVELAN_X87_CLOBBERS);
     return result;
 }
 
 float FpuAbs(float x)
 {
     float result;
-    asm volatile("flds %1\n\tfabs\n\tfstps %0\n\tfinit"
-                 : "=m"(result)
-                 : "m"(x)
-                 : QUORVELAN_X87_CLOBBERS);
+    asm volatile("flds %1\n\tfabs\n\tfstps %0\n\tfinit" : "=m"(result) : "m"(x) : QUORVELAN_X87_CLOBBERS);
     return result;
 }
 
@@ -72,10 +57,7 @@ float FpuLog2(float x)
 {
     float result;
     // fyl2x takes st(1) * log2(st(0)): here 1 * log2(x).
-    asm volatile("fld1\n\tflds %1\n\tfyl2x\n\tfstps %0\n\tfinit"
-                 : "=m"(result)
-                 : "m"(x)
-                 : QUORVELAN_X87_CLOBBERS);
+    asm volatile("fld1\n\tflds %1\n\tfyl2x\n\tfstps %0\n\tfinit" : "=m"(result) : "m"(x) : QUORVELAN_X87_CLOBBERS);
     return result;
 }
 

@@ -2,14 +2,17 @@
 
 namespace {
 
-bool IsMinifySpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool IsMinifySpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 }  // namespace
 
 bool IsWordChar(char c)
 {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '_' || c == '.' || c == '-' || c == '+';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '.' ||
+           c == '-' || c == '+';
 }
 
 std::string MinifyText(const std::string& text)

@@ -57,4 +57,7 @@ int RandomRange(int first, int second)
     return static_cast<int>(result);
 }
 
-void RandomSeed(unsigned seed) { g_random.Seed(seed); }
+void RandomSeed(unsigned seed)
+{
+    g_random.Seed(seed);
+}

@@ -13,8 +13,8 @@ namespace WinApi {
 ReloadableFile::ReloadableFile(const std::string& path)
     : file(nullptr), lastWriteTime(0), path(path), hasLastWriteTime(false)
 {
-    file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         file = nullptr;
         // The system's reason alone does not say which of many files failed.
@@ -24,10 +24,7 @@ ReloadableFile::ReloadableFile(const std::string& path)
 }
 
 ReloadableFile::ReloadableFile(ReloadableFile&& other) noexcept
-    : file(other.file),
-      lastWriteTime(other.lastWriteTime),
-      path(other.path),
-      hasLastWriteTime(other.hasLastWriteTime)
+    : file(other.file), lastWriteTime(other.lastWriteTime), path(other.path), hasLastWriteTime(other.hasLastWriteTime)
 {
     other.file = nullptr;
 }

@@ -12,7 +12,10 @@ WinApiException::WinApiException(const WinApiException& other) = default;
 
 WinApiException::~WinApiException() = default;
 
-WinApiException WinApiException::FromLastError() { return WinApiException(GetLastErrorString()); }
+WinApiException WinApiException::FromLastError()
+{
+    return WinApiException(GetLastErrorString());
+}
 
 std::string GetLastErrorString()
 {
@@ -21,9 +24,9 @@ std::string GetLastErrorString()
         return std::string();
     }
     char* buffer = nullptr;
-    DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
-        nullptr, error, 0x400, reinterpret_cast<char*>(&buffer), 0, nullptr);
+    DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
+                       nullptr, error, 0x400, reinterpret_cast<char*>(&buffer), 0, nullptr);
     std::string text = length > 0 && buffer != nullptr ? std::string(buffer, length) : std::string();
     LocalFree(buffer);
     return text;

@@ -4,9 +4,9 @@
 // components of a parameter have equal key counts, and evaluates every curve
 // at ordinary and at non-finite times into buffers of exactly the block's size.
 #include <cmath>
-#include <cstdio>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <iostream>
 #include <limits>
 #include <streambuf>
@@ -34,8 +34,16 @@ void Check(bool condition)
     }
 }
 
-const float kTimes[] = {0.0f, 0.25f, 0.5f, 1.0f, -1.0f, 2.0f, 1e30f, -1e30f,
-                        std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+const float kTimes[] = {0.0f,
+                        0.25f,
+                        0.5f,
+                        1.0f,
+                        -1.0f,
+                        2.0f,
+                        1e30f,
+                        -1e30f,
+                        std::numeric_limits<float>::infinity(),
+                        -std::numeric_limits<float>::infinity(),
                         std::numeric_limits<float>::quiet_NaN()};
 
 void CheckParameter(const IntroModel::ShaderParameter& p)

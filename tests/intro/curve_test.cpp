@@ -21,8 +21,7 @@ Curve MakeCurve(std::initializer_list<float> keys)
     return c;
 }
 
-struct CurveCase
-{
+struct CurveCase {
     std::vector<float> keys;
     float t;
     float expected;
@@ -30,14 +29,12 @@ struct CurveCase
 
 // Keys placed hard against unreadable pages on both sides: a read of any key
 // outside the array ends the test program with a fault.
-class GuardedKeys
-{
+class GuardedKeys {
 public:
     GuardedKeys()
     {
         page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-        base = static_cast<char*>(mmap(nullptr, 3 * page, PROT_READ | PROT_WRITE,
-                                       MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        base = static_cast<char*>(mmap(nullptr, 3 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
         mprotect(base, page, PROT_NONE);
         mprotect(base + 2 * page, page, PROT_NONE);
     }
@@ -61,7 +58,7 @@ private:
     char* base = nullptr;
 };
 
-} // namespace
+}  // namespace
 
 TEST(Curve, EvaluatesTheWorkedExamplesAndKeyCounts)
 {
@@ -161,8 +158,8 @@ TEST(Curve, NonFiniteTimesGiveNaNAndReadNothingOutsideTheKeys)
 TEST(CurveHelpers, FloorFractAbsLerp)
 {
     const std::pair<float, float> floors[] = {
-        {1.5f, 1.0f}, {2.5f, 2.0f}, {-0.5f, -1.0f}, {-1.5f, -2.0f}, {3.0f, 3.0f},
-        {-3.0f, -3.0f}, {0.49999997f, 0.0f}, {-0.0f, 0.0f}, {3e9f, 3e9f}, {-3e9f, -3e9f},
+        {1.5f, 1.0f},   {2.5f, 2.0f},        {-0.5f, -1.0f}, {-1.5f, -2.0f}, {3.0f, 3.0f},
+        {-3.0f, -3.0f}, {0.49999997f, 0.0f}, {-0.0f, 0.0f},  {3e9f, 3e9f},   {-3e9f, -3e9f},
     };
     for (auto [x, expected] : floors)
         EXPECT_EQ(Floor(x), expected) << x;

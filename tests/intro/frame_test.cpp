@@ -20,8 +20,7 @@ constexpr std::uint32_t kWidth = 32, kHeight = 16;
 using Pixel = std::array<float, 4>;
 
 // A float target of the test's size that a frame is drawn into and read from.
-class FrameTarget
-{
+class FrameTarget {
 public:
     FrameTarget()
     {
@@ -104,20 +103,22 @@ bool EmptyDeclarationCompiles()
         Shader probe(Gfx().device);
         bool ok = false;
         Captured([&] {
-            ok = probe.CompilePixelShader(
-                "cbuffer vars : register(b3) {  }\n\nfloat4 p(float4 position : SV_POSITION) : SV_TARGET { return 1; }\n");
+            ok = probe.CompilePixelShader("cbuffer vars : register(b3) {  }\n\nfloat4 p(float4 position : SV_POSITION) "
+                                          ": SV_TARGET { return 1; }\n");
         });
         return ok;
     }();
     return compiles;
 }
 
-class FrameTest : public testing::Test
-{
+class FrameTest : public testing::Test {
 protected:
     void SetUp() override { SKIP_WITHOUT_DEVICE(); }
 
-    Solution Make() { return Solution(folder.Path("intro.quointro").c_str(), Gfx().device, Gfx().context, kWidth, kHeight); }
+    Solution Make()
+    {
+        return Solution(folder.Path("intro.quointro").c_str(), Gfx().device, Gfx().context, kWidth, kHeight);
+    }
 
     // One entry of the given scene file text; shader and post file names in
     // the scene text are given relative to the folder.
@@ -132,28 +133,33 @@ protected:
     ScratchFolder folder;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(FrameTest, ScenePassSeesItsVarsAndFrameTime)
 {
     // timeUnit 4410 and length 10: one second, 44100 samples.
     WriteIntro("[intro] int timeUnit = 4410; int timeDelay = 1000;"
-               "[scene] string sceneFile = " + Quoted("s.quoscene") + "; int length = 10; float timeSpeed = 2; float timeOffset = 0.25;"
-               "[scene] string sceneFile = " + Quoted("s.quoscene") + "; int length = 10; float timeSpeed = 0; float timeOffset = 0.5;");
-    folder.Write("s.quoscene", "[scene] string shaderFile = " + Quoted("scene.hlsl") + "; string postFile = " +
-                                   Quoted("post.hlsl") + "; float2 blurSamples = 1 1; float2 blurSize = 1 1;"
+               "[scene] string sceneFile = " +
+               Quoted("s.quoscene") +
+               "; int length = 10; float timeSpeed = 2; float timeOffset = 0.25;"
+               "[scene] string sceneFile = " +
+               Quoted("s.quoscene") + "; int length = 10; float timeSpeed = 0; float timeOffset = 0.5;");
+    folder.Write("s.quoscene", "[scene] string shaderFile = " + Quoted("scene.hlsl") +
+                                   "; string postFile = " + Quoted("post.hlsl") +
+                                   "; float2 blurSamples = 1 1; float2 blurSize = 1 1;"
                                    "[shader] float sceneTime = 0 1; float2 pair = 0.5 0.75;"
                                    "[post] float unusedByTheShader = 1;");
     // The curve 0 1 is the scene time itself.
-    folder.Write("scene.hlsl", Hlsl("float4 p(VSOutput i) : SV_TARGET { return float4(sceneTime, pair.y, frameTime, pair.x); }"));
-    folder.Write("post.hlsl", Hlsl("float4 p(VSOutput i) : SV_TARGET { return SceneImage.Sample(PointSampler, i.TexCoord); }"));
+    folder.Write("scene.hlsl",
+                 Hlsl("float4 p(VSOutput i) : SV_TARGET { return float4(sceneTime, pair.y, frameTime, pair.x); }"));
+    folder.Write("post.hlsl",
+                 Hlsl("float4 p(VSOutput i) : SV_TARGET { return SceneImage.Sample(PointSampler, i.TexCoord); }"));
     Solution s = Make();
     const std::string log = LoadLog(s);
     EXPECT_EQ(log.find("error"), std::string::npos) << log;
     FrameTarget frame;
 
-    struct Case
-    {
+    struct Case {
         std::uint32_t position;
         Pixel expected;
     } cases[] = {
@@ -175,27 +181,30 @@ TEST_F(FrameTest, ScenePassSeesItsVarsAndFrameTime)
 TEST_F(FrameTest, PostPassSeesItsOwnVarsZerosAtB1AndTheBlurParameters)
 {
     WriteIntro("[scene] string sceneFile = " + Quoted("s.quoscene") + ";");
-    folder.Write("s.quoscene", "[scene] string shaderFile = " + Quoted("scene.hlsl") + "; string postFile = " +
-                                   Quoted("post.hlsl") + "; float2 blurSamples = 3 3; float2 blurSize = 1 2;"
+    folder.Write("s.quoscene", "[scene] string shaderFile = " + Quoted("scene.hlsl") +
+                                   "; string postFile = " + Quoted("post.hlsl") +
+                                   "; float2 blurSamples = 3 3; float2 blurSize = 1 2;"
                                    "[shader] float4 sceneValue = 9 9 9 9;"
                                    "[post] float first = 0.25; float2 second = 0.5 0.75;");
     folder.Write("scene.hlsl", Hlsl("float4 p(VSOutput i) : SV_TARGET { return sceneValue; }"));
-    folder.Write("post.hlsl", Hlsl("float4 p(VSOutput i) : SV_TARGET {"
-                                   " return float4(first + second.x, second.y, frameTime + abs(values.x) + abs(transform[1][2]),"
-                                   " blursamples.x + blursize.y); }"));
+    folder.Write("post.hlsl",
+                 Hlsl("float4 p(VSOutput i) : SV_TARGET {"
+                      " return float4(first + second.x, second.y, frameTime + abs(values.x) + abs(transform[1][2]),"
+                      " blursamples.x + blursize.y); }"));
     Solution s = Make();
     const std::string log = LoadLog(s);
     EXPECT_EQ(log.find("error"), std::string::npos) << log;
     FrameTarget frame;
-    frame.Draw(s, 44100); // one second in: the scene pass's frameTime is 1
+    frame.Draw(s, 44100);  // one second in: the scene pass's frameTime is 1
     ExpectPixel(frame.Centre(), {0.75f, 0.75f, 0.0f, 5.0f}, 1e-4f, "post pass");
 }
 
 TEST_F(FrameTest, EmptyPostSectionShowsSceneAndBlurAddedAndOutsideStaysMagenta)
 {
     WriteIntro("[intro] int timeDelay = 500; [scene] string sceneFile = " + Quoted("s.quoscene") + "; int length = 4;");
-    folder.Write("s.quoscene", "[scene] string shaderFile = " + Quoted("scene.hlsl") + "; string postFile = " +
-                                   Quoted("post.hlsl") + "; float2 blurSamples = 2 2; float2 blurSize = 1 1;"
+    folder.Write("s.quoscene", "[scene] string shaderFile = " + Quoted("scene.hlsl") +
+                                   "; string postFile = " + Quoted("post.hlsl") +
+                                   "; float2 blurSamples = 2 2; float2 blurSize = 1 1;"
                                    "[shader] float level = 0.25;"
                                    "[post]");
     folder.Write("scene.hlsl", Hlsl("float4 p(VSOutput i) : SV_TARGET { return float4(level, level * 2, 0, 1); }"));
@@ -229,12 +238,14 @@ TEST_F(FrameTest, SceneWithoutShaderParametersIsDrawnWithoutVars)
     if (!EmptyDeclarationCompiles())
         GTEST_SKIP() << "the platform's compiler rejects the empty cbuffer of a section without parameters";
     WriteIntro("[scene] string sceneFile = " + Quoted("s.quoscene") + ";");
-    folder.Write("s.quoscene", "[scene] string shaderFile = " + Quoted("scene.hlsl") + "; string postFile = " +
-                                   Quoted("post.hlsl") + "; float2 blurSamples = 1 1; float2 blurSize = 1 1;"
+    folder.Write("s.quoscene", "[scene] string shaderFile = " + Quoted("scene.hlsl") +
+                                   "; string postFile = " + Quoted("post.hlsl") +
+                                   "; float2 blurSamples = 1 1; float2 blurSize = 1 1;"
                                    "[post] float gain = 0.5;");
     folder.Write("scene.hlsl", Hlsl("float4 p(VSOutput i) : SV_TARGET { return float4(0.25, 0.5, frameTime, 1); }"));
     folder.Write("post.hlsl", Hlsl("float4 p(VSOutput i) : SV_TARGET {"
-                                   " return (SceneImage.Sample(PointSampler, i.TexCoord) + BlurredImage.Sample(PointSampler, i.TexCoord)) * gain; }"));
+                                   " return (SceneImage.Sample(PointSampler, i.TexCoord) + "
+                                   "BlurredImage.Sample(PointSampler, i.TexCoord)) * gain; }"));
     Solution s = Make();
     const std::string log = LoadLog(s);
     EXPECT_EQ(log.find("error"), std::string::npos) << log;
@@ -245,14 +256,22 @@ TEST_F(FrameTest, SceneWithoutShaderParametersIsDrawnWithoutVars)
 
 TEST_F(FrameTest, NonFiniteTimeSpeedsDrawNaNParameters)
 {
-    WriteIntro("[scene] string sceneFile = " + Quoted("s.quoscene") + "; float timeSpeed = inf;"
-               "[scene] string sceneFile = " + Quoted("s.quoscene") + "; float timeSpeed = nan;"
-               "[scene] string sceneFile = " + Quoted("s.quoscene") + "; float timeSpeed = -inf;");
-    folder.Write("s.quoscene", "[scene] string shaderFile = " + Quoted("scene.hlsl") + "; string postFile = " +
-                                   Quoted("post.hlsl") + "; float2 blurSamples = 1 1; float2 blurSize = 1 1;"
+    WriteIntro("[scene] string sceneFile = " + Quoted("s.quoscene") +
+               "; float timeSpeed = inf;"
+               "[scene] string sceneFile = " +
+               Quoted("s.quoscene") +
+               "; float timeSpeed = nan;"
+               "[scene] string sceneFile = " +
+               Quoted("s.quoscene") + "; float timeSpeed = -inf;");
+    folder.Write("s.quoscene", "[scene] string shaderFile = " + Quoted("scene.hlsl") +
+                                   "; string postFile = " + Quoted("post.hlsl") +
+                                   "; float2 blurSamples = 1 1; float2 blurSize = 1 1;"
                                    "[shader] float wave = 1 3 2 5 4; float steady = 0.5; [post] float gain = 1;");
-    folder.Write("scene.hlsl", Hlsl("float4 p(VSOutput i) : SV_TARGET { return float4(isnan(wave) ? 1 : 0, steady, 0, 1); }"));
-    folder.Write("post.hlsl", Hlsl("float4 p(VSOutput i) : SV_TARGET { return SceneImage.Sample(PointSampler, i.TexCoord) * gain; }"));
+    folder.Write("scene.hlsl",
+                 Hlsl("float4 p(VSOutput i) : SV_TARGET { return float4(isnan(wave) ? 1 : 0, steady, 0, 1); }"));
+    folder.Write(
+        "post.hlsl",
+        Hlsl("float4 p(VSOutput i) : SV_TARGET { return SceneImage.Sample(PointSampler, i.TexCoord) * gain; }"));
     Solution s = Make();
     LoadLog(s);
     ASSERT_EQ(s.scenes.size(), 3u);
@@ -279,12 +298,15 @@ TEST_F(FrameTest, BlurSampleCountsTooLargeToStepStillEndTheFrame)
         ScratchFolder caseFolder;
         const auto quoted = [&](const std::string& name) { return "\"" + caseFolder.Path(name) + "\""; };
         caseFolder.Write("intro.quointro", "[scene] string sceneFile = " + quoted("s.quoscene") + ";");
-        caseFolder.Write("s.quoscene", "[scene] string shaderFile = " + quoted("scene.hlsl") + "; string postFile = " +
-                                           quoted("post.hlsl") + "; float2 blurSamples = " + samples +
-                                           "; float2 blurSize = 1 1; [shader] float level = 0.25; [post] float gain = 0.5;");
-        caseFolder.Write("scene.hlsl", Hlsl("float4 p(VSOutput i) : SV_TARGET { return float4(level, level, level, 1); }"));
+        caseFolder.Write("s.quoscene",
+                         "[scene] string shaderFile = " + quoted("scene.hlsl") +
+                             "; string postFile = " + quoted("post.hlsl") + "; float2 blurSamples = " + samples +
+                             "; float2 blurSize = 1 1; [shader] float level = 0.25; [post] float gain = 0.5;");
+        caseFolder.Write("scene.hlsl",
+                         Hlsl("float4 p(VSOutput i) : SV_TARGET { return float4(level, level, level, 1); }"));
         caseFolder.Write("post.hlsl", Hlsl("float4 p(VSOutput i) : SV_TARGET {"
-                                           " return (SceneImage.Sample(PointSampler, i.TexCoord) + BlurredImage.Sample(PointSampler, i.TexCoord)) * gain; }"));
+                                           " return (SceneImage.Sample(PointSampler, i.TexCoord) + "
+                                           "BlurredImage.Sample(PointSampler, i.TexCoord)) * gain; }"));
         Solution s(caseFolder.Path("intro.quointro").c_str(), Gfx().device, Gfx().context, kWidth, kHeight);
         LoadLog(s);
         FrameTarget frame;
@@ -300,12 +322,15 @@ TEST_F(FrameTest, BlurSampleCountsTooLargeToStepStillEndTheFrame)
 TEST_F(FrameTest, ValueChangeShowsAtTheNextFrameWithoutCompiling)
 {
     WriteIntro("[scene] string sceneFile = " + Quoted("s.quoscene") + ";");
-    const std::string scene = "[scene] string shaderFile = " + Quoted("scene.hlsl") + "; string postFile = " +
-                              Quoted("post.hlsl") + "; float2 blurSamples = 1 1; float2 blurSize = 1 1;"
+    const std::string scene = "[scene] string shaderFile = " + Quoted("scene.hlsl") +
+                              "; string postFile = " + Quoted("post.hlsl") +
+                              "; float2 blurSamples = 1 1; float2 blurSize = 1 1;"
                               "[shader] float3 colour = %VALUE% 0.5 0.25; [post] float gain = 1;";
     folder.Write("s.quoscene", Replace(scene, "%VALUE%", "0.125"));
     folder.Write("scene.hlsl", Hlsl("float4 p(VSOutput i) : SV_TARGET { return float4(colour, 1); }"));
-    folder.Write("post.hlsl", Hlsl("float4 p(VSOutput i) : SV_TARGET { return SceneImage.Sample(PointSampler, i.TexCoord) * gain; }"));
+    folder.Write(
+        "post.hlsl",
+        Hlsl("float4 p(VSOutput i) : SV_TARGET { return SceneImage.Sample(PointSampler, i.TexCoord) * gain; }"));
     Solution s = Make();
     LoadLog(s);
     FrameTarget frame;
@@ -319,7 +344,8 @@ TEST_F(FrameTest, ValueChangeShowsAtTheNextFrameWithoutCompiling)
     ExpectPixel(frame.Centre(), {0.875f, 0.5f, 0.25f, 1.0f}, 1e-3f, "after");
 
     // A layout change recompiles, and the new layout is what the shader reads.
-    folder.Write("s.quoscene", Replace(Replace(scene, "%VALUE%", "0.375"), "float3 colour", "float first = 0.0625; float3 colour"));
+    folder.Write("s.quoscene",
+                 Replace(Replace(scene, "%VALUE%", "0.375"), "float3 colour", "float first = 0.0625; float3 colour"));
     EXPECT_EQ(LinesStartingWith(LoadLog(s), "compiling "),
               std::vector<std::string>{"compiling " + folder.Path("scene.hlsl")});
     frame.Draw(s, 0);
@@ -330,15 +356,15 @@ TEST_F(FrameTest, AMissingIncludeIsCompiledOnceItExists)
 {
     // The missing file is included by the shader itself, or by a file that
     // the shader includes.
-    struct Case
-    {
+    struct Case {
         const char* what;
         std::vector<std::pair<const char*, std::string>> present;
         std::pair<const char*, std::string> missing;
     } cases[] = {
         {"direct", {}, {"colour.hlsl", "float4 Colour(float v) { return float4(v, 1 - v, v * 0.5, 1); }\n"}},
         {"nested",
-         {{"colour.hlsl", "#include \"%DIR%shade.hlsl\"\nfloat4 Colour(float v) { return float4(v, 1 - v, Shade(v), 1); }\n"}},
+         {{"colour.hlsl",
+           "#include \"%DIR%shade.hlsl\"\nfloat4 Colour(float v) { return float4(v, 1 - v, Shade(v), 1); }\n"}},
          {"shade.hlsl", "float Shade(float v) { return v * 0.5; }\n"}},
     };
     for (const Case& c : cases) {
@@ -346,26 +372,31 @@ TEST_F(FrameTest, AMissingIncludeIsCompiledOnceItExists)
         const auto quoted = [&](const std::string& name) { return "\"" + caseFolder.Path(name) + "\""; };
         const std::string introPath = caseFolder.Path("intro.quointro");
         caseFolder.Write("intro.quointro", "[scene] string sceneFile = " + quoted("s.quoscene") + ";");
-        caseFolder.Write("s.quoscene", "[scene] string shaderFile = " + quoted("scene.hlsl") + "; string postFile = " +
-                                           quoted("post.hlsl") + "; float2 blurSamples = 1 1; float2 blurSize = 1 1;"
+        caseFolder.Write("s.quoscene", "[scene] string shaderFile = " + quoted("scene.hlsl") +
+                                           "; string postFile = " + quoted("post.hlsl") +
+                                           "; float2 blurSamples = 1 1; float2 blurSize = 1 1;"
                                            "[shader] float level = 0.5; [post] float gain = 1;");
         caseFolder.Write("scene.hlsl", Hlsl("#include " + quoted("colour.hlsl") +
                                             "\nfloat4 p(VSOutput i) : SV_TARGET { return Colour(level); }"));
-        caseFolder.Write("post.hlsl",
-                         Hlsl("float4 p(VSOutput i) : SV_TARGET { return SceneImage.Sample(PointSampler, i.TexCoord) * gain; }"));
+        caseFolder.Write(
+            "post.hlsl",
+            Hlsl("float4 p(VSOutput i) : SV_TARGET { return SceneImage.Sample(PointSampler, i.TexCoord) * gain; }"));
         for (const auto& [name, text] : c.present)
             caseFolder.Write(name, Replace(text, "%DIR%", caseFolder.Path("")));
         Solution s(introPath.c_str(), Gfx().device, Gfx().context, kWidth, kHeight);
         std::string log = LoadLog(s);
-        EXPECT_NE(log.find("shader include error: cannot open file " + caseFolder.Path(c.missing.first)), std::string::npos)
-            << c.what << "\n" << log;
+        EXPECT_NE(log.find("shader include error: cannot open file " + caseFolder.Path(c.missing.first)),
+                  std::string::npos)
+            << c.what << "\n"
+            << log;
 
         // Nothing changed and the include is still missing: nothing happens.
         EXPECT_EQ(LoadLog(s), "") << c.what;
 
         caseFolder.Write(c.missing.first, c.missing.second);
         log = LoadLog(s);
-        EXPECT_EQ(LinesStartingWith(log, "compiling "), std::vector<std::string>{"compiling " + caseFolder.Path("scene.hlsl")})
+        EXPECT_EQ(LinesStartingWith(log, "compiling "),
+                  std::vector<std::string>{"compiling " + caseFolder.Path("scene.hlsl")})
             << c.what;
         EXPECT_EQ(log.find("error"), std::string::npos) << c.what << "\n" << log;
         FrameTarget frame;
@@ -390,7 +421,7 @@ TEST_F(FrameTest, TheExampleIntroRenders)
 
     if (EmptyDeclarationCompiles()) {
         EXPECT_EQ(log.find("error"), std::string::npos) << log;
-    } else { // only the plasma's post shader, whose [post] section is empty, may fail
+    } else {  // only the plasma's post shader, whose [post] section is empty, may fail
         EXPECT_EQ(log.find("error"), log.find("error", log.find("compiling plasma_post.hlsl"))) << log;
     }
     EXPECT_EQ(log.find("warning"), std::string::npos) << log;

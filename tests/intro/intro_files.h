@@ -2,8 +2,8 @@
 // Test helpers: a scratch folder whose files get distinct modification times
 // (file times are too coarse to tell two quick saves apart), and capture of
 // what a call prints.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,8 +15,7 @@
 #include <string>
 #include <vector>
 
-class ScratchFolder
-{
+class ScratchFolder {
 public:
     ScratchFolder()
     {
@@ -41,7 +40,7 @@ public:
     // Saves as editors that write a new file and rename it over the old one.
     void WriteByRename(const std::string& name, const std::string& text, bool keepTime)
     {
-        struct stat old{};
+        struct stat old {};
         stat(Path(name).c_str(), &old);
         const std::string temporary = Path(name + ".new");
         {

@@ -33,12 +33,11 @@ std::vector<std::vector<float>> Keys(const IntroModel::ShaderParameter& p)
     return keys;
 }
 
-} // namespace
+}  // namespace
 
 TEST(BuildShaderParameter, DealsValuesToComponentsInTurn)
 {
-    struct Case
-    {
+    struct Case {
         const char* entry;
         std::vector<std::vector<float>> keys;
         const char* log;
@@ -48,8 +47,9 @@ TEST(BuildShaderParameter, DealsValuesToComponentsInTurn)
         {"float3 tint = 1 0 0 0.5 0.5 0.5;", {{1, 0.5f}, {0, 0.5f}, {0, 0.5f}}, ""},
         {"float4 c = 1 2;", {{1}, {2}, {0}, {0}}, ""},
         {"float3 none = ;", {{}, {}, {}}, ""},
-        {"float2 bad = 1 x;", {{1}, {0}}, ""}, // not a number reads as 0
-        {"vec2 v = 1 2 3;", {{1, 2, 3}},
+        {"float2 bad = 1 x;", {{1}, {0}}, ""},  // not a number reads as 0
+        {"vec2 v = 1 2 3;",
+         {{1, 2, 3}},
          "BuildShaderParameter warning: invalid type for cbuffer vec2 at param v, reverting to float\n"},
     };
     for (const Case& c : cases) {
@@ -106,8 +106,7 @@ TEST(BuildIntroScene, DefaultsOfANewScene)
 
 TEST(BuildIntroScene, WarnsAboutUnrecognisedEntriesAndKeepsDefaults)
 {
-    struct Case
-    {
+    struct Case {
         const char* entry;
         const char* log;
     } cases[] = {
@@ -116,7 +115,7 @@ TEST(BuildIntroScene, WarnsAboutUnrecognisedEntriesAndKeepsDefaults)
         {"string shaderFile = ;", "BuildIntroScene warning: unrecognised parameter in [scene] shaderFile\n"},
         {"float colour = 1;", "BuildIntroScene warning: unrecognised parameter in [scene] colour\n"},
         {"float nothing = ;", "BuildIntroScene warning: unrecognised parameter in [scene] nothing\n"},
-        {"float2 blurSamples = ;", ""}, // a float2 blur entry without values: no keys, no warning
+        {"float2 blurSamples = ;", ""},  // a float2 blur entry without values: no keys, no warning
     };
     for (const Case& c : cases) {
         IntroScene s;
@@ -153,7 +152,7 @@ TEST(BuildIntroScene, ReadsShaderAndPostSectionsUntilTheNextScene)
     EXPECT_EQ(log, "BuildIntroScene warning: unrecognised section light\n");
     EXPECT_TRUE(nextScene);
     EXPECT_EQ(s.shaderFile, "a.hlsl");
-    ASSERT_EQ(s.shaderParameters.parameters.size(), 1u); // the later [shader] replaces the earlier
+    ASSERT_EQ(s.shaderParameters.parameters.size(), 1u);  // the later [shader] replaces the earlier
     EXPECT_EQ(s.shaderParameters.parameters[0].GetName(), "second");
     ASSERT_EQ(s.postParameters.parameters.size(), 1u);
     EXPECT_EQ(Keys(s.postParameters.parameters[0]), (std::vector<std::vector<float>>{{1}, {0}, {0}}));
@@ -194,7 +193,7 @@ TEST(SceneLibrary, OneEntryPerNameThatNeverMoves)
         library.GetScene("other" + std::to_string(i));
     EXPECT_EQ(&library.GetScene("a.quoscene"), &a);
     EXPECT_EQ(library.GetScene("a.quoscene").shaderFile, "a.hlsl");
-    EXPECT_EQ(library.GetScene("./a.quoscene").shaderFile, ""); // names are not normalised
+    EXPECT_EQ(library.GetScene("./a.quoscene").shaderFile, "");  // names are not normalised
 }
 
 TEST(IntroScene, UpdateFromKeepsSourcesAndShaders)
@@ -224,13 +223,12 @@ TEST(IntroScene, UpdateFromKeepsSourcesAndShaders)
 
 TEST(BuildSceneFile, BuildsEverySceneSectionInOrderTheLastOneCounts)
 {
-    struct Case
-    {
+    struct Case {
         const char* text;
         bool found;
         const char* shaderFile;
         std::vector<const char*> parameters;
-        const char* log = ""; // sections before the first [scene] pass without a message
+        const char* log = "";  // sections before the first [scene] pass without a message
     } cases[] = {
         {"", false, "", {}},
         {"[shader] float x = 1; [post] float y = 2; [light] float z = 3;", false, "", {}},
@@ -239,9 +237,14 @@ TEST(BuildSceneFile, BuildsEverySceneSectionInOrderTheLastOneCounts)
         {"[scene] string shaderFile = \"one\"; [shader] float a = 1;"
          "[scene] string shaderFile = \"two\"; [shader] float b = 1;"
          "[scene] string shaderFile = \"three\"; [shader] float c = 1; float d = 2;",
-         true, "three", {"c", "d"}},
-        {"[scene] string shaderFile = \"one\"; [shader] float a = 1; [scene] [other] [scene] [shader] float e = 1;", true, "",
-         {"e"}, "BuildIntroScene warning: unrecognised section other\n"},
+         true,
+         "three",
+         {"c", "d"}},
+        {"[scene] string shaderFile = \"one\"; [shader] float a = 1; [scene] [other] [scene] [shader] float e = 1;",
+         true,
+         "",
+         {"e"},
+         "BuildIntroScene warning: unrecognised section other\n"},
     };
     for (const Case& c : cases) {
         config reader(MinifyText(c.text));

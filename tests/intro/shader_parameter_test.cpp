@@ -13,7 +13,7 @@ using IntroModel::ShaderParameterBlock;
 
 namespace {
 
-using Decl = std::pair<const char*, int>; // name, component count
+using Decl = std::pair<const char*, int>;  // name, component count
 
 ShaderParameterBlock MakeBlock(const std::vector<Decl>& decls)
 {
@@ -34,10 +34,9 @@ std::string MapText(const ShaderParameterBlock& b)
 const std::string kOpen = "cbuffer vars : register(b3) { ";
 const std::string kClose = " }\n";
 
-} // namespace
+}  // namespace
 
-struct LayoutCase
-{
+struct LayoutCase {
     const char* what;
     std::vector<Decl> decls;
     std::vector<unsigned> offsets;
@@ -50,20 +49,35 @@ TEST(ShaderParameterBlock, PlacesSlotsAndGeneratesTheDeclaration)
     const LayoutCase cases[] = {
         {"empty", {}, {}, "", ""},
         {"one float", {{"x", 1}}, {0}, "X...", "float x;float unused1;float unused2;float unused3;"},
-        {"four floats", {{"a", 1}, {"b", 1}, {"c", 1}, {"d", 1}}, {0, 1, 2, 3}, "XXXX",
+        {"four floats",
+         {{"a", 1}, {"b", 1}, {"c", 1}, {"d", 1}},
+         {0, 1, 2, 3},
+         "XXXX",
          "float a;float b;float c;float d;"},
-        {"five floats", {{"a", 1}, {"b", 1}, {"c", 1}, {"d", 1}, {"e", 1}}, {0, 1, 2, 3, 4}, "XXXXX...",
+        {"five floats",
+         {{"a", 1}, {"b", 1}, {"c", 1}, {"d", 1}, {"e", 1}},
+         {0, 1, 2, 3, 4},
+         "XXXXX...",
          "float a;float b;float c;float d;float e;float unused5;float unused6;float unused7;"},
         {"float3 then float", {{"v", 3}, {"f", 1}}, {0, 3}, "XXXX", "float3 v;float f;"},
         {"float2 then two floats", {{"v", 2}, {"f", 1}, {"g", 1}}, {0, 2, 3}, "XXXX", "float2 v;float f;float g;"},
-        {"float then float2", {{"f", 1}, {"v", 2}, {"g", 1}}, {0, 4, 1}, "XX..XX..",
+        {"float then float2",
+         {{"f", 1}, {"v", 2}, {"g", 1}},
+         {0, 4, 1},
+         "XX..XX..",
          "float f;float g;float unused2;float unused3;float2 v;float unused6;float unused7;"},
         {"float4", {{"c", 4}}, {0}, "XXXX", "float4 c;"},
-        {"worked example a b c d", {{"a", 1}, {"b", 3}, {"c", 2}, {"d", 1}}, {0, 4, 8, 1}, "XX..XXX.XX..",
+        {"worked example a b c d",
+         {{"a", 1}, {"b", 3}, {"c", 2}, {"d", 1}},
+         {0, 4, 8, 1},
+         "XX..XXX.XX..",
          "float a;float d;float unused2;float unused3;float3 b;float unused7;float2 c;float unused10;float unused11;"},
-        {"worked example p..u", {{"p", 2}, {"q", 1}, {"r", 1}, {"s", 4}, {"t", 1}, {"u", 3}}, {0, 2, 3, 4, 8, 12},
+        {"worked example p..u",
+         {{"p", 2}, {"q", 1}, {"r", 1}, {"s", 4}, {"t", 1}, {"u", 3}},
+         {0, 2, 3, 4, 8, 12},
          "XXXXXXXXX...XXX.",
-         "float2 p;float q;float r;float4 s;float t;float unused9;float unused10;float unused11;float3 u;float unused15;"},
+         "float2 p;float q;float r;float4 s;float t;float unused9;float unused10;float unused11;float3 u;float "
+         "unused15;"},
     };
     for (const LayoutCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -111,12 +125,12 @@ TEST(ShaderParameterBlock, EvaluateWritesParameterSlotsOnly)
     for (int i = 0; i < 3; ++i)
         b.GetCurve(i).AddKey(10.0f + i);
     c.GetCurve(0).AddKey(20.0f);
-    c.GetCurve(0).AddKey(22.0f); // 21 at t = 0.5
+    c.GetCurve(0).AddKey(22.0f);  // 21 at t = 0.5
     c.GetCurve(1).AddKey(30.0f);
     d.GetCurve(0).AddKey(40.0f);
     for (const ShaderParameter* p : {&a, &b, &c, &d})
         block.AddParameter(*p);
-    EXPECT_EQ(a.slotOffset, 0u); // the given parameter is not changed
+    EXPECT_EQ(a.slotOffset, 0u);  // the given parameter is not changed
     EXPECT_EQ(b.slotOffset, 0u);
 
     std::vector<float> out(block.SizeInFloats(), 31337.0f);
@@ -128,8 +142,7 @@ TEST(ShaderParameterBlock, EvaluateWritesParameterSlotsOnly)
 TEST(ShaderParameterBlock, SameLayoutComparesNamesCountsOrderNotValues)
 {
     const std::vector<Decl> base = {{"a", 1}, {"b", 3}, {"c", 2}};
-    struct Case
-    {
+    struct Case {
         const char* what;
         std::vector<Decl> other;
         bool same;

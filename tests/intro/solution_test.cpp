@@ -24,14 +24,12 @@ const char* kScene = R"(
     float amount = 1;
 )";
 
-
 // Neither reads a parameter that the reload steps rename or reshape.
 const char* kShader = "float4 p(float4 position : SV_POSITION) : SV_TARGET { return float4(tint, 1); }\n";
 const char* kPost = "float4 p(float4 position : SV_POSITION) : SV_TARGET { return float4(amount.x, 0, 0, 1); }\n";
 
 // An intro in a scratch folder: every file name written with its full path.
-class IntroFolder : public ScratchFolder
-{
+class IntroFolder : public ScratchFolder {
 public:
     std::string Scene(const std::string& shader = "scene.hlsl", const std::string& post = "post.hlsl",
                       const char* text = kScene)
@@ -43,8 +41,7 @@ public:
     std::string IntroPath() { return Path("intro.quointro"); }
 };
 
-struct LoadResult
-{
+struct LoadResult {
     bool read;
     std::string log;
 };
@@ -66,10 +63,9 @@ std::vector<std::string> Read(const std::string& log)
     return LinesStartingWith(log, "reading file ");
 }
 
-} // namespace
+}  // namespace
 
-class SolutionTest : public testing::Test
-{
+class SolutionTest : public testing::Test {
 protected:
     void SetUp() override { SKIP_WITHOUT_DEVICE(); }
 
@@ -100,7 +96,7 @@ TEST_F(SolutionTest, DefaultsBeforeAndAfterTheFirstLoad)
     EXPECT_TRUE(LoadLogged(s).read);
     ASSERT_EQ(s.scenes.size(), 1u);
     EXPECT_EQ(s.scenes[0].start, 0u);
-    EXPECT_EQ(s.scenes[0].end, 176400u); // 16 units of 11025 samples: 4 seconds
+    EXPECT_EQ(s.scenes[0].end, 176400u);  // 16 units of 11025 samples: 4 seconds
     EXPECT_EQ(s.scenes[0].model, &g_sceneLibrary.GetScene(folder.Path("a.quoscene")));
 }
 
@@ -128,7 +124,7 @@ TEST_F(SolutionTest, RangesAndFindSceneIndexAtBothEnds)
     EXPECT_EQ(s.scenes[2].timeOffset, 0.5f);
 
     const std::pair<std::uint32_t, int> positions[] = {
-        {0, -1}, {999, -1}, {1000, 0}, {1299, 0}, {1300, 2}, // the empty entry is never current
+        {0, -1},   {999, -1},  {1000, 0},         {1299, 0},         {1300, 2},  // the empty entry is never current
         {1499, 2}, {1500, -1}, {0x80000000u, -1}, {0xFFFFFFFFu, -1},
     };
     for (auto [position, index] : positions) {
@@ -168,12 +164,12 @@ TEST_F(SolutionTest, IntroFileRules)
     EXPECT_EQ(s.timeUnit, 10u);
     ASSERT_EQ(s.scenes.size(), 3u);
     EXPECT_EQ(s.scenes[0].length, 4u);
-    EXPECT_EQ(s.scenes[0].timeSpeed, 1.0f); // lost after the second value of length
+    EXPECT_EQ(s.scenes[0].timeSpeed, 1.0f);  // lost after the second value of length
     EXPECT_EQ(s.scenes[1].sceneFile, folder.Path("a.quoscene"));
     EXPECT_EQ(s.scenes[2].length, 0xFFFFFFFFu);
     EXPECT_EQ(s.scenes[0].end, 40u);
     EXPECT_EQ(s.scenes[1].end, 200u);
-    EXPECT_EQ(s.scenes[2].end, 200u + 0xFFFFFFFFu * 10u); // wraps
+    EXPECT_EQ(s.scenes[2].end, 200u + 0xFFFFFFFFu * 10u);  // wraps
     const std::vector<std::string> warnings = LinesStartingWith(r.log, "ParseIntroParameters warning: ");
     EXPECT_EQ(warnings, (std::vector<std::string>{
                             "ParseIntroParameters warning: unrecognised parameter timeDelay",
@@ -233,8 +229,7 @@ TEST_F(SolutionTest, ReloadsReadAndCompileOnlyWhatChanged)
     EXPECT_EQ(s.scenes[0].model, s.scenes[2].model);
     EXPECT_NE(s.scenes[0].model, s.scenes[1].model);
 
-    struct Step
-    {
+    struct Step {
         const char* what;
         std::function<void()> edit;
         std::vector<std::string> read;
@@ -242,26 +237,44 @@ TEST_F(SolutionTest, ReloadsReadAndCompileOnlyWhatChanged)
         std::function<void()> check = [] {};
     } steps[] = {
         {"no change", [] {}, {}, {}},
-        {"values only", [&] { folder.Write("a.quoscene", Replace(folder.Scene("a.hlsl"), "0.5", "0.75")); },
-         {"reading file " + folder.Path("a.quoscene")}, {},
-         [&] { EXPECT_EQ(s.scenes[0].model->shaderParameters.parameters[0].curves[0].keys, std::vector<float>{0.75f}); }},
-        {"renamed parameter", [&] { folder.Write("a.quoscene", Replace(folder.Scene("a.hlsl"), "brightness", "gain")); },
-         {"reading file " + folder.Path("a.quoscene")}, {"compiling " + a}},
-        {"component count", [&] {
-             folder.Write("a.quoscene", Replace(Replace(folder.Scene("a.hlsl"), "brightness", "gain"), "float amount", "float2 amount"));
+        {"values only",
+         [&] { folder.Write("a.quoscene", Replace(folder.Scene("a.hlsl"), "0.5", "0.75")); },
+         {"reading file " + folder.Path("a.quoscene")},
+         {},
+         [&] {
+             EXPECT_EQ(s.scenes[0].model->shaderParameters.parameters[0].curves[0].keys, std::vector<float>{0.75f});
+         }},
+        {"renamed parameter",
+         [&] { folder.Write("a.quoscene", Replace(folder.Scene("a.hlsl"), "brightness", "gain")); },
+         {"reading file " + folder.Path("a.quoscene")},
+         {"compiling " + a}},
+        {"component count",
+         [&] {
+             folder.Write("a.quoscene", Replace(Replace(folder.Scene("a.hlsl"), "brightness", "gain"), "float amount",
+                                                "float2 amount"));
          },
-         {"reading file " + folder.Path("a.quoscene")}, {"compiling " + post}},
+         {"reading file " + folder.Path("a.quoscene")},
+         {"compiling " + post}},
         {"shader file touched", [&] { folder.Write("b.hlsl", kShader); }, {"reading file " + b}, {"compiling " + b}},
-        {"post file saved by rename", [&] { folder.WriteByRename("bpost.hlsl", kPost, true); },
-         {"reading file " + bpost}, {"compiling " + bpost}},
-        {"intro file only", [&] {
-             folder.WriteIntro("[scene] string sceneFile = \"%DIR%b.quoscene\"; [scene] string sceneFile = \"%DIR%a.quoscene\";");
+        {"post file saved by rename",
+         [&] { folder.WriteByRename("bpost.hlsl", kPost, true); },
+         {"reading file " + bpost},
+         {"compiling " + bpost}},
+        {"intro file only",
+         [&] {
+             folder.WriteIntro(
+                 "[scene] string sceneFile = \"%DIR%b.quoscene\"; [scene] string sceneFile = \"%DIR%a.quoscene\";");
          },
-         {"reading file " + folder.IntroPath()}, {}},
-        {"switch to a file already read", [&] { folder.Write("b.quoscene", folder.Scene("a.hlsl", "bpost.hlsl")); },
-         {"reading file " + folder.Path("b.quoscene")}, {"compiling " + a}},
-        {"switch of the post file to one already read", [&] { folder.Write("b.quoscene", folder.Scene("a.hlsl", "post.hlsl")); },
-         {"reading file " + folder.Path("b.quoscene")}, {"compiling " + post}},
+         {"reading file " + folder.IntroPath()},
+         {}},
+        {"switch to a file already read",
+         [&] { folder.Write("b.quoscene", folder.Scene("a.hlsl", "bpost.hlsl")); },
+         {"reading file " + folder.Path("b.quoscene")},
+         {"compiling " + a}},
+        {"switch of the post file to one already read",
+         [&] { folder.Write("b.quoscene", folder.Scene("a.hlsl", "post.hlsl")); },
+         {"reading file " + folder.Path("b.quoscene")},
+         {"compiling " + post}},
     };
     for (const Step& step : steps) {
         step.edit();
@@ -297,9 +310,11 @@ TEST_F(SolutionTest, MissingFilesAreReportedAndPickedUpLater)
     EXPECT_TRUE(r.read);
     ASSERT_EQ(s.scenes.size(), 2u);
     EXPECT_NE(r.log.find("SolutionScene::Load error: cannot read scene file " + folder.Path("b.quoscene")),
-              std::string::npos) << r.log;
+              std::string::npos)
+        << r.log;
     EXPECT_NE(r.log.find("SolutionScene::Load error: cannot read postFile " + folder.Path("post.hlsl")),
-              std::string::npos) << r.log;
+              std::string::npos)
+        << r.log;
     EXPECT_EQ(Compiled(r.log), std::vector<std::string>{"compiling " + folder.Path("a.hlsl")});
     // The timeline stands although files are missing.
     EXPECT_EQ(s.scenes[1].start, 176400u);
@@ -310,9 +325,9 @@ TEST_F(SolutionTest, MissingFilesAreReportedAndPickedUpLater)
     r = LoadLogged(s);
     EXPECT_TRUE(r.read);
     EXPECT_EQ(LinesStartingWith(r.log, "SolutionScene::Load error"), std::vector<std::string>{}) << r.log;
-    EXPECT_EQ(Compiled(r.log), (std::vector<std::string>{"compiling " + folder.Path("post.hlsl"),
-                                                         "compiling " + folder.Path("a.hlsl"),
-                                                         "compiling " + folder.Path("post.hlsl")}));
+    EXPECT_EQ(Compiled(r.log),
+              (std::vector<std::string>{"compiling " + folder.Path("post.hlsl"), "compiling " + folder.Path("a.hlsl"),
+                                        "compiling " + folder.Path("post.hlsl")}));
 
     // A file that goes away keeps what was read from it, and is read again
     // once it is back.
@@ -337,9 +352,10 @@ TEST_F(SolutionTest, EmptyFileNamesAreReportedOnce)
     folder.Write("post.hlsl", kPost);
     Solution s = Make();
     LoadResult r = LoadLogged(s);
-    EXPECT_EQ(LinesStartingWith(r.log, "Solution"),
-              (std::vector<std::string>{"Solution::Load error: [scene] entry 0 of the intro names no sceneFile",
-                                        "SolutionScene::Load error: " + folder.Path("a.quoscene") + " names no shaderFile"}));
+    EXPECT_EQ(
+        LinesStartingWith(r.log, "Solution"),
+        (std::vector<std::string>{"Solution::Load error: [scene] entry 0 of the intro names no sceneFile",
+                                  "SolutionScene::Load error: " + folder.Path("a.quoscene") + " names no shaderFile"}));
     EXPECT_EQ(Compiled(r.log), std::vector<std::string>{"compiling " + folder.Path("post.hlsl")});
     EXPECT_EQ(s.scenes[1].start, 2u * 11025u);
     // Said when the file with the gap is read, not on every reload.
@@ -354,14 +370,16 @@ TEST_F(SolutionTest, EverySceneSectionIsReadTheLastOneCounts)
     folder.Write("three.hlsl", kShader);
     folder.Write("post.hlsl", kPost);
     const std::string p = folder.Path("");
-    folder.Write("a.quoscene", "[scene] string shaderFile = \"" + p + "one.hlsl\"; string postFile = \"" + p + "post.hlsl\";" +
-                                   "[scene] string shaderFile = \"" + p + "two.hlsl\"; string postFile = \"" + p + "post.hlsl\";");
+    folder.Write("a.quoscene", "[scene] string shaderFile = \"" + p + "one.hlsl\"; string postFile = \"" + p +
+                                   "post.hlsl\";" + "[scene] string shaderFile = \"" + p +
+                                   "two.hlsl\"; string postFile = \"" + p + "post.hlsl\";");
     Solution s = Make();
     LoadLogged(s);
     EXPECT_EQ(s.scenes[0].model->shaderFile, p + "two.hlsl");
     folder.Write("a.quoscene", "[shader] float x = 1; [scene] string shaderFile = \"" + p + "one.hlsl\";" +
                                    "[scene] string shaderFile = \"" + p + "two.hlsl\";" +
-                                   "[scene] string shaderFile = \"" + p + "three.hlsl\"; string postFile = \"" + p + "post.hlsl\"; [shader] float y = 2;");
+                                   "[scene] string shaderFile = \"" + p + "three.hlsl\"; string postFile = \"" + p +
+                                   "post.hlsl\"; [shader] float y = 2;");
     LoadLogged(s);
     EXPECT_EQ(s.scenes[0].model->shaderFile, p + "three.hlsl");
     ASSERT_EQ(s.scenes[0].model->shaderParameters.parameters.size(), 1u);
@@ -370,7 +388,8 @@ TEST_F(SolutionTest, EverySceneSectionIsReadTheLastOneCounts)
 
 TEST_F(SolutionTest, ASharedShaderFileRecompilesOnlyTheFirstScenePolled)
 {
-    folder.WriteIntro("[scene] string sceneFile = \"%DIR%a.quoscene\"; [scene] string sceneFile = \"%DIR%b.quoscene\";");
+    folder.WriteIntro(
+        "[scene] string sceneFile = \"%DIR%a.quoscene\"; [scene] string sceneFile = \"%DIR%b.quoscene\";");
     folder.Write("a.quoscene", folder.Scene("shared.hlsl", "post.hlsl"));
     folder.Write("b.quoscene", folder.Scene("shared.hlsl", "bpost.hlsl"));
     folder.Write("shared.hlsl", kShader);

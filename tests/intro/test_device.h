@@ -3,8 +3,7 @@
 // use; both null when no device can be made (the tests that draw then skip).
 #include "platform/gfx/d3d11.h"
 
-struct TestGfx
-{
+struct TestGfx {
     ID3D11Device* device = nullptr;
     ID3D11DeviceContext* context = nullptr;
 };
@@ -22,8 +21,8 @@ inline TestGfx& Gfx()
     return gfx;
 }
 
-#define SKIP_WITHOUT_DEVICE()                                \
-    do {                                                     \
-        if (!Gfx().device)                                   \
-            GTEST_SKIP() << "no Direct3D device available";  \
+#define SKIP_WITHOUT_DEVICE()                                                                                          \
+    do {                                                                                                               \
+        if (!Gfx().device)                                                                                             \
+            GTEST_SKIP() << "no Direct3D device available";                                                            \
     } while (0)

@@ -4,7 +4,8 @@
 #include "music/synthesis.h"
 #include "test_util.h"
 
-TEST(FilterChain, EqualsTheFiltersOneAfterTheOther) {
+TEST(FilterChain, EqualsTheFiltersOneAfterTheOther)
+{
     SampleBuffer input = SawWave(5000, 97.0f);
     input.MixAt(SineWave(5000, 3001.0f), 0, 0.5f);
     const SampleBuffer c1(20000.0f), c2(1000.0f), c3(7000.0f), sweep = Buf({100, 5000, 20000});

@@ -18,32 +18,38 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::vector<std::int16_t> Convert(const std::vector<float>& x) {
+std::vector<std::int16_t> Convert(const std::vector<float>& x)
+{
     std::vector<std::int16_t> out(x.size());
     ConvertToPcm(x.data(), std::uint32_t(x.size()), out.data());
     return out;
 }
 
 // A small song of distinct, non-zero samples 1, 2, ..., n.
-std::vector<std::int16_t>& SmallSong(std::uint32_t n) {
+std::vector<std::int16_t>& SmallSong(std::uint32_t n)
+{
     static std::vector<std::int16_t> samples;
     samples.resize(n);
-    for (std::uint32_t i = 0; i < n; ++i) samples[i] = std::int16_t(i + 1);
+    for (std::uint32_t i = 0; i < n; ++i)
+        samples[i] = std::int16_t(i + 1);
     UseMusicSamples(samples.data(), n);
     return samples;
 }
 
-std::uint32_t PositionAfter(std::chrono::milliseconds wait) {
+std::uint32_t PositionAfter(std::chrono::milliseconds wait)
+{
     std::this_thread::sleep_for(wait);
     return GetMusicPosition();
 }
 
 // Polls until the condition holds or two seconds have passed.
 template <class Condition>
-bool WaitFor(Condition condition) {
+bool WaitFor(Condition condition)
+{
     const auto end = std::chrono::steady_clock::now() + 2s;
     while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
+        if (std::chrono::steady_clock::now() > end)
+            return false;
         std::this_thread::sleep_for(5ms);
     }
     return true;
@@ -51,7 +57,8 @@ bool WaitFor(Condition condition) {
 
 }  // namespace
 
-TEST(Pcm, Rounding) {
+TEST(Pcm, Rounding)
+{
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
     auto at = [](float v) { return v / 32000.0f; };
@@ -59,13 +66,14 @@ TEST(Pcm, Rounding) {
         float x;
         std::int16_t pcm;
     } cases[] = {
-        {1.0f, 32000},     {-1.0f, -32000}, {2.0f, 32000},    {-3.0f, -32000}, {0.0f, 0},
-        {nan, 0},          {-nan, 0},       {inf, 32000},     {-inf, -32000},  {at(0.5f), 0},
-        {at(1.5f), 2},     {at(2.5f), 2},   {at(3.5f), 4},    {at(-2.5f), -2}, {at(-3.5f), -4},
-        {at(2.4f), 2},     {at(2.6f), 3},   {at(-2.6f), -3},  {0.5f, 16000},   {1.0001f, 32000},
+        {1.0f, 32000}, {-1.0f, -32000}, {2.0f, 32000},   {-3.0f, -32000}, {0.0f, 0},
+        {nan, 0},      {-nan, 0},       {inf, 32000},    {-inf, -32000},  {at(0.5f), 0},
+        {at(1.5f), 2}, {at(2.5f), 2},   {at(3.5f), 4},   {at(-2.5f), -2}, {at(-3.5f), -4},
+        {at(2.4f), 2}, {at(2.6f), 3},   {at(-2.6f), -3}, {0.5f, 16000},   {1.0001f, 32000},
     };
     // The ties are ties after the product.
-    for (float tie : {0.5f, 1.5f, 2.5f, 3.5f, -2.5f, -3.5f}) ASSERT_EQ(float(double(at(tie)) * 32000.0), tie);
+    for (float tie : {0.5f, 1.5f, 2.5f, 3.5f, -2.5f, -3.5f})
+        ASSERT_EQ(float(double(at(tie)) * 32000.0), tie);
     // One at a time (the scalar path) and all together (the vector path).
     std::vector<float> all;
     for (const auto& c : cases) {
@@ -73,10 +81,12 @@ TEST(Pcm, Rounding) {
         all.push_back(c.x);
     }
     const std::vector<std::int16_t> pcm = Convert(all);
-    for (std::size_t i = 0; i < all.size(); ++i) EXPECT_EQ(pcm[i], cases[i].pcm) << all[i];
+    for (std::size_t i = 0; i < all.size(); ++i)
+        EXPECT_EQ(pcm[i], cases[i].pcm) << all[i];
 }
 
-TEST(MusicPlayer, GenerateSongWithSamplesInPlaceRendersNothing) {
+TEST(MusicPlayer, GenerateSongWithSamplesInPlaceRendersNothing)
+{
     SmallSong(100);
     g_sampleBuffersDestroyed = 5;
     testing::internal::CaptureStdout();
@@ -86,7 +96,8 @@ TEST(MusicPlayer, GenerateSongWithSamplesInPlaceRendersNothing) {
     EXPECT_DOUBLE_EQ(GetSongProgress(), 489.0 / 488.0);
 }
 
-TEST(MusicPlayer, ClosedDeviceDoesNothing) {
+TEST(MusicPlayer, ClosedDeviceDoesNothing)
+{
     SmallSong(1000);
     StopMusic();
     PlayMusic();
@@ -94,7 +105,8 @@ TEST(MusicPlayer, ClosedDeviceDoesNothing) {
     EXPECT_EQ(GetMusicPosition(), 0u);
 }
 
-TEST(MusicPlayer, OpenDoesNotPlayAndPlayAdvances) {
+TEST(MusicPlayer, OpenDoesNotPlayAndPlayAdvances)
+{
     SmallSong(44100);
     OpenMusic();
     ASSERT_TRUE(g_musicOpen);
@@ -110,7 +122,8 @@ TEST(MusicPlayer, OpenDoesNotPlayAndPlayAdvances) {
     EXPECT_EQ(GetMusicPosition(), 0u);
 }
 
-TEST(MusicPlayer, SeeksOutsideTheSongStartAtZero) {
+TEST(MusicPlayer, SeeksOutsideTheSongStartAtZero)
+{
     const std::uint32_t n = 44100;
     SmallSong(n);
     for (std::uint32_t position : {n, n + 7, 0x80000000u, 0xFFFFFFFFu}) {
@@ -124,7 +137,8 @@ TEST(MusicPlayer, SeeksOutsideTheSongStartAtZero) {
     StopMusic();
 }
 
-TEST(MusicPlayer, SeekPlaysFromThePositionAndKeepsCounting) {
+TEST(MusicPlayer, SeekPlaysFromThePositionAndKeepsCounting)
+{
     const std::uint32_t n = 441;  // 10 ms
     SmallSong(n);
     SeekMusic(n - 1);  // the last sample, looping
@@ -147,15 +161,18 @@ TEST(MusicPlayer, SeekPlaysFromThePositionAndKeepsCounting) {
     StopMusic();
 }
 
-TEST(MusicPlayer, SeeksEveryFrameKeepThePlayerResponsive) {
+TEST(MusicPlayer, SeeksEveryFrameKeepThePlayerResponsive)
+{
     SmallSong(44100);
-    for (std::uint32_t i = 0; i < 200; ++i) SeekMusic(i * 100);
+    for (std::uint32_t i = 0; i < 200; ++i)
+        SeekMusic(i * 100);
     EXPECT_EQ(g_musicStartSample, 19900u);
     EXPECT_GE(GetMusicPosition(), 19900u);
     StopMusic();
 }
 
-TEST(MusicPlayer, DiskDriverPlaysTheSongFromTheSeekPosition) {
+TEST(MusicPlayer, DiskDriverPlaysTheSongFromTheSeekPosition)
+{
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     // The child re-runs this body: it takes the file name from the parent.
     if (!std::getenv("QUORVELAN_TEST_DISK_AUDIO_FILE")) {
@@ -185,17 +202,20 @@ TEST(MusicPlayer, DiskDriverPlaysTheSongFromTheSeekPosition) {
     ASSERT_TRUE(in) << file;
     std::vector<std::int16_t> played;
     std::int16_t s;
-    while (in.read(reinterpret_cast<char*>(&s), 2)) played.push_back(s);
+    while (in.read(reinterpret_cast<char*>(&s), 2))
+        played.push_back(s);
     std::remove(file.c_str());
     // The song's samples are never 0, so the silence before, between the
     // seeks and after can be dropped.
     std::vector<std::int16_t> sound;
     for (std::int16_t v : played)
-        if (v != 0) sound.push_back(v);
+        if (v != 0)
+            sound.push_back(v);
     // Then: samples seek+1, ..., n (the song's values) looping, then the last
     // one, n, over and over.
     std::size_t tail = sound.size();
-    while (tail > 0 && sound[tail - 1] == std::int16_t(n)) --tail;
+    while (tail > 0 && sound[tail - 1] == std::int16_t(n))
+        --tail;
     ASSERT_GT(tail, std::size_t(2 * (n - seek))) << "too little was played from the first seek";
     ASSERT_GT(sound.size() - tail, std::size_t(1000)) << "too little was played from the second seek";
     for (std::size_t i = 0; i < tail; ++i) {

@@ -6,7 +6,8 @@
 #include "music/sample_buffer.h"
 #include "test_util.h"
 
-TEST(SampleBuffer, ConstructionAndStorage) {
+TEST(SampleBuffer, ConstructionAndStorage)
+{
     const std::uint32_t before = g_sampleBuffersDestroyed;
     {
         SampleBuffer empty;
@@ -31,10 +32,12 @@ TEST(SampleBuffer, ConstructionAndStorage) {
     SampleBuffer zeros(std::uint32_t(5));
     EXPECT_EQ(zeros.size, 5u);
     EXPECT_EQ(zeros.capacity, 5u);
-    for (std::uint32_t i = 0; i < 5; ++i) EXPECT_EQ(zeros[i], 0.0f);
+    for (std::uint32_t i = 0; i < 5; ++i)
+        EXPECT_EQ(zeros[i], 0.0f);
 }
 
-TEST(SampleBuffer, CopyHasCapacityEqualToSize) {
+TEST(SampleBuffer, CopyHasCapacityEqualToSize)
+{
     SampleBuffer b = Buf({1, 2});
     b.Reserve(10);
     ASSERT_EQ(b.capacity, 10u);
@@ -44,7 +47,8 @@ TEST(SampleBuffer, CopyHasCapacityEqualToSize) {
     ExpectSamples(c, {1, 2});
 }
 
-TEST(SampleBuffer, SelfAssignmentAndSelfMoveKeepTheBuffer) {
+TEST(SampleBuffer, SelfAssignmentAndSelfMoveKeepTheBuffer)
+{
     SampleBuffer b = Buf({1, 2, 3});
     SampleBuffer& alias = b;
     b = alias;
@@ -58,13 +62,15 @@ TEST(SampleBuffer, SelfAssignmentAndSelfMoveKeepTheBuffer) {
     EXPECT_EQ(one[0], 4.0f);
 }
 
-TEST(SampleBuffer, SubRangeAndConcatenate) {
+TEST(SampleBuffer, SubRangeAndConcatenate)
+{
     ExpectSamples(SampleBuffer(Buf({1, 2, 3}), 2, 3), {3, 0, 0});
     ExpectSamples(SampleBuffer(Buf({1, 2, 3}), 5, 2), {0, 0});
     ExpectSamples(Concatenate(Buf({1}), Buf({2, 3})), {1, 2, 3});
 }
 
-TEST(SampleBuffer, CyclicArithmetic) {
+TEST(SampleBuffer, CyclicArithmetic)
+{
     struct Case {
         const char* name;
         SampleBuffer result;
@@ -85,7 +91,8 @@ TEST(SampleBuffer, CyclicArithmetic) {
     }
 }
 
-TEST(SampleBuffer, CyclicOperationsWithAnEmptyOperandDoNothing) {
+TEST(SampleBuffer, CyclicOperationsWithAnEmptyOperandDoNothing)
+{
     SampleBuffer b = Buf({1, 2});
     b.MultiplyCyclic(SampleBuffer());
     b.AddCyclic(SampleBuffer());
@@ -99,7 +106,8 @@ TEST(SampleBuffer, CyclicOperationsWithAnEmptyOperandDoNothing) {
     EXPECT_EQ(Buf({1, 2, 3}).AtCyclic(7), 2.0f);
 }
 
-TEST(SampleBuffer, MixAtGrowsTheTarget) {
+TEST(SampleBuffer, MixAtGrowsTheTarget)
+{
     SampleBuffer a = Buf({1, 2});
     a.MixAt(Buf({5}), 4);
     ExpectSamples(a, {1, 2, 0, 0, 5});
@@ -115,7 +123,8 @@ TEST(SampleBuffer, MixAtGrowsTheTarget) {
     ExpectSamples(d, {1, 2, 3});
 }
 
-TEST(SampleBuffer, MixAtEvaluatesInDoubleAndRoundsOnce) {
+TEST(SampleBuffer, MixAtEvaluatesInDoubleAndRoundsOnce)
+{
     // Values whose float-by-float evaluation (two rounded products, a rounded
     // sum) gives 0.107179575; the whole expression in double gives 0.107179567.
     SampleBuffer target(0.236088976f);
@@ -124,7 +133,8 @@ TEST(SampleBuffer, MixAtEvaluatesInDoubleAndRoundsOnce) {
     EXPECT_NE(target[0], 0.107179575f);
 }
 
-TEST(SampleBuffer, MixedIntoItselfBecomesARecursiveEcho) {
+TEST(SampleBuffer, MixedIntoItselfBecomesARecursiveEcho)
+{
     SampleBuffer a = Buf({1, 0, 0, 0});
     ASSERT_EQ(a.capacity, a.size);  // growth must move the storage
     a.MixAt(a, 2, 0.5f);
@@ -132,7 +142,8 @@ TEST(SampleBuffer, MixedIntoItselfBecomesARecursiveEcho) {
 
     // An echo with a long buffer and a short delay: y[k] = x[k] + g y[k - d].
     SampleBuffer x(std::uint32_t(100));
-    for (std::uint32_t i = 0; i < 100; ++i) x[i] = float(i % 7) - 3.0f;
+    for (std::uint32_t i = 0; i < 100; ++i)
+        x[i] = float(i % 7) - 3.0f;
     SampleBuffer y(x);
     y.MixAt(y, 5, 0.25f, 0.75f);
     ASSERT_EQ(y.size, 105u);
@@ -144,7 +155,8 @@ TEST(SampleBuffer, MixedIntoItselfBecomesARecursiveEcho) {
     EXPECT_EQ(Samples(y), ref);
 }
 
-TEST(SampleBuffer, Appends) {
+TEST(SampleBuffer, Appends)
+{
     SampleBuffer a = Buf({7});
     a.AppendConstant(0, 1.0f);
     a.AppendRamp(0, 1.0f, 0.0f);
@@ -162,7 +174,8 @@ TEST(SampleBuffer, Appends) {
     ExpectSamples(e, {0, 0.5f});
 }
 
-TEST(SampleBuffer, TruncateZeroesTheTail) {
+TEST(SampleBuffer, TruncateZeroesTheTail)
+{
     SampleBuffer a = Buf({1, 2, 3, 4});
     a.Truncate(2);
     EXPECT_EQ(a.size, 2u);
@@ -171,7 +184,8 @@ TEST(SampleBuffer, TruncateZeroesTheTail) {
     ExpectSamples(a, {1, 2, 0, 0});
 }
 
-TEST(SampleBuffer, SizesPast32BitBytesFailLoudly) {
+TEST(SampleBuffer, SizesPast32BitBytesFailLoudly)
+{
     SampleBuffer a = Buf({1});
     EXPECT_THROW(a.MixAt(Buf({1}), 0x40000000u), std::length_error);
     EXPECT_THROW(a.AppendConstant(0xFFFFFFFFu, 0.0f), std::length_error);

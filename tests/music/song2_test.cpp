@@ -11,12 +11,14 @@
 
 namespace {
 
-std::uint64_t PcmHash(const SampleBuffer& song) {
+std::uint64_t PcmHash(const SampleBuffer& song)
+{
     std::vector<std::int16_t> pcm(song.size);
     ConvertToPcm(song.data, song.size, pcm.data());
     std::uint64_t h = 14695981039346656037ull;
     const auto* b = reinterpret_cast<const unsigned char*>(pcm.data());
-    for (std::size_t i = 0; i < pcm.size() * 2; ++i) h = (h ^ b[i]) * 1099511628211ull;
+    for (std::size_t i = 0; i < pcm.size() * 2; ++i)
+        h = (h ^ b[i]) * 1099511628211ull;
     return h;
 }
 
@@ -25,7 +27,8 @@ constexpr std::uint64_t kSong2PcmHash = 0x37b7ceb182d35e91ull;
 
 }  // namespace
 
-TEST(Song2, PartLengths) {
+TEST(Song2, PartLengths)
+{
     const SampleBuffer riff = Song2Riff(13230.0009765625f);
     ASSERT_EQ(riff.size, 846720u);
     EXPECT_EQ(Song2Chords(13230).size, 1862200u);
@@ -42,19 +45,23 @@ TEST(Song2, PartLengths) {
     EXPECT_EQ(Arpeggio3(100, three, three, three, 5).size, 1700u);  // 17 steps
 }
 
-TEST(Song2, SawChordStaysWithinItsRange) {
+TEST(Song2, SawChordStaysWithinItsRange)
+{
     for (float f : {30.0f, 311.125f, 5000.0f}) {
         const SampleBuffer c = SawChord7(20000, f);
         ASSERT_EQ(c.size, 20000u);
-        for (std::uint32_t i = 0; i < c.size; ++i) ASSERT_LE(std::fabs(c[i]), 0.7f + 1e-6f) << f << " " << i;
+        for (std::uint32_t i = 0; i < c.size; ++i)
+            ASSERT_LE(std::fabs(c[i]), 0.7f + 1e-6f) << f << " " << i;
     }
 }
 
-TEST(Song2, WholeSongRendersBitIdenticallyOnAnyNumberOfThreads) {
+TEST(Song2, WholeSongRendersBitIdenticallyOnAnyNumberOfThreads)
+{
     const SampleBuffer song = ComposeSong2(1);
     ASSERT_EQ(song.size, 4402360u);
     bool finite = true;
-    for (std::uint32_t i = 0; i < song.size && finite; ++i) finite = std::isfinite(song[i]);
+    for (std::uint32_t i = 0; i < song.size && finite; ++i)
+        finite = std::isfinite(song[i]);
     EXPECT_TRUE(finite);
     const std::uint64_t hash = PcmHash(song);
     EXPECT_EQ(hash, kSong2PcmHash) << std::hex << "0x" << hash;

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <unistd.h>
-#include <cstdint>
 #include <vector>
 
 #include "music/instruments.h"
@@ -19,14 +19,17 @@ using namespace SongParts;
 
 namespace {
 
-std::uint64_t Fnv1a(const std::vector<std::int16_t>& pcm) {
+std::uint64_t Fnv1a(const std::vector<std::int16_t>& pcm)
+{
     std::uint64_t h = 14695981039346656037ull;
     const auto* b = reinterpret_cast<const unsigned char*>(pcm.data());
-    for (std::size_t i = 0; i < pcm.size() * 2; ++i) h = (h ^ b[i]) * 1099511628211ull;
+    for (std::size_t i = 0; i < pcm.size() * 2; ++i)
+        h = (h ^ b[i]) * 1099511628211ull;
     return h;
 }
 
-std::vector<std::int16_t> Pcm(const SampleBuffer& song) {
+std::vector<std::int16_t> Pcm(const SampleBuffer& song)
+{
     std::vector<std::int16_t> pcm(song.size);
     ConvertToPcm(song.data, song.size, pcm.data());
     return pcm;
@@ -38,11 +41,13 @@ constexpr std::uint64_t kSongPcmHash = 0x8bd62a385354ad4bull;
 
 }  // namespace
 
-TEST(Song, PartLengths) {
+TEST(Song, PartLengths)
+{
     const Plucks plucks = MakePlucks(PluckEnvelope());
     EXPECT_EQ(plucks.c4.size, S);
     Figures f{Figure1(plucks), Figure2(plucks), Figure3(plucks), Figure4(plucks)};
-    for (const SampleBuffer* fig : {&f.f1, &f.f2, &f.f3, &f.f4}) EXPECT_EQ(fig->size, 32000u);
+    for (const SampleBuffer* fig : {&f.f1, &f.f2, &f.f3, &f.f4})
+        EXPECT_EQ(fig->size, 32000u);
     const SampleBuffer phrase1 = Phrase1(f);
     for (const SampleBuffer& p : {phrase1, Phrase2(f), Phrase3(f), Phrase4(f), Phrase5(f)})
         EXPECT_EQ(p.size, 256000u);
@@ -92,9 +97,10 @@ TEST(Song, PartLengths) {
     EXPECT_EQ(IntroRise(introPhrases).size, 128 * S);
 }
 
-TEST(Song, ThemeLengthsAndHoldFade) {
-    const SampleBuffer base[5] = {ThemeNote(-12, 16), ThemeNote(-17, 16), ThemeNote(-12, 8),
-                                  ThemeNote(-24, 32), ThemeNote(-29, 32)};
+TEST(Song, ThemeLengthsAndHoldFade)
+{
+    const SampleBuffer base[5] = {ThemeNote(-12, 16), ThemeNote(-17, 16), ThemeNote(-12, 8), ThemeNote(-24, 32),
+                                  ThemeNote(-29, 32)};
     const SampleBuffer* b[5] = {&base[0], &base[1], &base[2], &base[3], &base[4]};
     const SampleBuffer themeBase = ThemeBase(b);
     EXPECT_EQ(themeBase.size, 69 * S);
@@ -122,7 +128,8 @@ TEST(Song, ThemeLengthsAndHoldFade) {
     EXPECT_EQ(faded[20 * S], note[20 * S] * holdFade[20 * S]);
 }
 
-TEST(Song, SectionsAndIntro) {
+TEST(Song, SectionsAndIntro)
+{
     const SampleBuffer beat = Beat(Kick(), FillHit(), ShortSnare(), EndHit(), LongSnare());
     const SampleBuffer gate = Gate();
     const SampleBuffer pad = Pad(-24, gate);
@@ -151,9 +158,8 @@ TEST(Song, SectionsAndIntro) {
     // Melody markers: at steps 0, 64, 128 and 196 of the section.
     SampleBuffer silentChord(std::uint32_t(34 * S)), silentPhrase(std::uint32_t(256000)),
         silentSequence(std::uint32_t(1040200)), silentBeat4(std::uint32_t(128 * S));
-    SectionAParts markers{&bass,          &silentChord, &silentChord, &silentChord,
-                          &silentPhrase,  &silentPhrase, &silentPhrase, &silentSequence,
-                          &silentBeat4,   &melody,      &fadeIn};
+    SectionAParts markers{&bass,         &silentChord,    &silentChord, &silentChord, &silentPhrase, &silentPhrase,
+                          &silentPhrase, &silentSequence, &silentBeat4, &melody,      &fadeIn};
     const SampleBuffer marked = SectionA(markers);
     EXPECT_EQ(marked[1568000], 1.8f);
     EXPECT_EQ(marked[1536000], 0.0f);
@@ -174,16 +180,19 @@ TEST(Song, SectionsAndIntro) {
     EXPECT_EQ(SongMix(intro, a, b, sweep).size, 6784000u);
 }
 
-TEST(Song, SweepLength) {
+TEST(Song, SweepLength)
+{
     EXPECT_EQ(Sweep().size, 1024000u);
 }
 
-TEST(Song, WholeSongRendersBitIdenticallyOnAnyNumberOfThreads) {
+TEST(Song, WholeSongRendersBitIdenticallyOnAnyNumberOfThreads)
+{
     // Rendered once on one thread and once on all cores: the same samples.
     const SampleBuffer song = RenderSong(1);
     ASSERT_EQ(song.size, 6784000u);
     bool finite = true;
-    for (std::uint32_t i = 0; i < song.size && finite; ++i) finite = std::isfinite(song[i]);
+    for (std::uint32_t i = 0; i < song.size && finite; ++i)
+        finite = std::isfinite(song[i]);
     EXPECT_TRUE(finite);
     EXPECT_EQ(song[0], 0.0f);
 
@@ -197,7 +206,8 @@ TEST(Song, WholeSongRendersBitIdenticallyOnAnyNumberOfThreads) {
     EXPECT_EQ(std::memcmp(parallel.data, song.data, std::size_t(song.size) * 4), 0);
 }
 
-TEST(Song, MasterGainEqualsItsRecipe) {
+TEST(Song, MasterGainEqualsItsRecipe)
+{
     SampleBuffer song = SawWave(20000, 3.0f);
     song.MixAt(SineWave(20000, 440.0f), 0, 0.7f);
     SampleBuffer expected(song);
@@ -212,7 +222,8 @@ TEST(Song, MasterGainEqualsItsRecipe) {
     EXPECT_EQ(Samples(song), Samples(expected));
 }
 
-TEST(Song, MasterGainAndHighPassEqualsBothInTurn) {
+TEST(Song, MasterGainAndHighPassEqualsBothInTurn)
+{
     SampleBuffer song = SawWave(20000, 3.0f);
     song.MixAt(SineWave(20000, 440.0f), 0, 0.7f);
     song.MixAt(SampleBuffer(0.4f), 0);  // a start away from 0
@@ -223,7 +234,8 @@ TEST(Song, MasterGainAndHighPassEqualsBothInTurn) {
     EXPECT_EQ(Samples(song), Samples(expected));
 }
 
-TEST(Song, GenerateSongRendersOnceAndSaysSo) {
+TEST(Song, GenerateSongRendersOnceAndSaysSo)
+{
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     // In a fresh process, where no song has been generated yet.
     EXPECT_EXIT(
@@ -245,7 +257,8 @@ TEST(Song, GenerateSongRendersOnceAndSaysSo) {
         testing::ExitedWithCode(0), "generated as expected");
 }
 
-TEST(Song, SongMixInStretchesEqualsMixingInTurn) {
+TEST(Song, SongMixInStretchesEqualsMixingInTurn)
+{
     SampleBuffer intro = SawWave(2194000, 3.0f), a = SawWave(2144000, 5.0f), b = SawWave(2288000, 7.0f),
                  sweep = SawWave(1024000, 11.0f);
     const SampleBuffer expected = SongMix(intro, a, b, sweep);

@@ -7,17 +7,19 @@
 #include "music/synthesis.h"
 #include "test_util.h"
 
-TEST(Synthesis, NoteFrequency) {
+TEST(Synthesis, NoteFrequency)
+{
     const struct {
         int n;
         float hz;
-    } cases[] = {{0, 523.25f}, {-3, 440.0f},      {9, 880.0f},   {-12, 261.625f},
-                 {12, 1046.5f}, {31, 3136.0f},   {-36, 65.40625f}, {-38, 58.2734375f},
-                 {-28, 103.828125f}, {27, 2489.0f}};
-    for (auto c : cases) EXPECT_EQ(NoteFrequency(c.n), c.hz) << "note " << c.n;
+    } cases[] = {{0, 523.25f},  {-3, 440.0f},     {9, 880.0f},        {-12, 261.625f},    {12, 1046.5f},
+                 {31, 3136.0f}, {-36, 65.40625f}, {-38, 58.2734375f}, {-28, 103.828125f}, {27, 2489.0f}};
+    for (auto c : cases)
+        EXPECT_EQ(NoteFrequency(c.n), c.hz) << "note " << c.n;
 }
 
-TEST(Synthesis, Oscillators) {
+TEST(Synthesis, Oscillators)
+{
     ExpectSamples(SawWave(6, 11025.0f), {-0.5f, 0, 0.5f, 1, -0.5f, 0});
     ExpectSamples(SquareWave(6, 11025.0f), {1, 1, 0, 0, 1, 1});
     SampleBuffer sine = SineWave(5, 11025.0f);
@@ -31,7 +33,8 @@ TEST(Synthesis, Oscillators) {
     ExpectSamples(SineWave(3, 11025.0f), {0, 1, sine[2]});
 }
 
-TEST(Synthesis, OscillatorsWithNonFiniteOrHugeStepsEnd) {
+TEST(Synthesis, OscillatorsWithNonFiniteOrHugeStepsEnd)
+{
     const float inf = std::numeric_limits<float>::infinity();
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const auto start = std::chrono::steady_clock::now();
@@ -47,7 +50,8 @@ TEST(Synthesis, OscillatorsWithNonFiniteOrHugeStepsEnd) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
-TEST(Synthesis, OscillatorsWithLargeStepsWrapAsTheLoopDoes) {
+TEST(Synthesis, OscillatorsWithLargeStepsWrapAsTheLoopDoes)
+{
     // Steps of thousands to millions of periods a sample: the wrap takes its
     // result at once, and it is the one of subtracting 2 until the phase is
     // at most 1.
@@ -58,16 +62,19 @@ TEST(Synthesis, OscillatorsWithLargeStepsWrapAsTheLoopDoes) {
         const SampleBuffer saws = SawWave(n, f), squares = SquareWave(n, f);
         for (std::uint32_t k = 0; k < n; ++k) {
             saw = saw + step;
-            while (saw > 1.0f) saw = saw - 2.0f;
+            while (saw > 1.0f)
+                saw = saw - 2.0f;
             square = square + step;
-            while (square > 1.0f) square = square - 2.0f;
+            while (square > 1.0f)
+                square = square - 2.0f;
             EXPECT_EQ(saws[k], saw) << f << " sample " << k;
             EXPECT_EQ(squares[k], square > 0.0f ? 1.0f : 0.0f) << f << " sample " << k;
         }
     }
 }
 
-TEST(Synthesis, OnePoleFilters) {
+TEST(Synthesis, OnePoleFilters)
+{
     const SampleBuffer half(22050.0f);
     const SampleBuffer full(44100.0f);
     ExpectSamples(Buf({0, 1, 1, 1}).LowPass(half), {0, 0.5f, 0.75f, 0.875f});
@@ -80,7 +87,8 @@ TEST(Synthesis, OnePoleFilters) {
     ExpectSamples(Buf({0, 1, 1, 1}).LowPass(Buf({44100, 22050})), {0, 0.5f, 1, 0.5f * 1 + 0.5f * 1});
 }
 
-TEST(Synthesis, FiltersIgnoreEmptyBuffersAndEmptyCutoffs) {
+TEST(Synthesis, FiltersIgnoreEmptyBuffersAndEmptyCutoffs)
+{
     SampleBuffer empty;
     empty.LowPass(SampleBuffer(100.0f));
     empty.BoxLowPass(SampleBuffer(100.0f));
@@ -89,12 +97,14 @@ TEST(Synthesis, FiltersIgnoreEmptyBuffersAndEmptyCutoffs) {
     ExpectSamples(Buf({1, 2}).BoxLowPass(SampleBuffer()), {1, 2});
 }
 
-TEST(Synthesis, BoxFilter) {
+TEST(Synthesis, BoxFilter)
+{
     ExpectSamples(Buf({1, 3, 5, 7}).BoxLowPass(SampleBuffer(22050.0f)), {2, 4, 6, 4.5f});
     ExpectSamples(Buf({1, 3, 5, 7}).BoxHighPass(SampleBuffer(22050.0f)), {-1, -1, -1, 4});
 }
 
-TEST(Synthesis, Shapers) {
+TEST(Synthesis, Shapers)
+{
     ExpectSamples(Buf({0.25f, 0.5f, 1, 2, 3, -0.5f}).Saturate(1.0f), {0.4375f, 0.75f, 1, 0, -3, -0.75f});
     ExpectSamples(Buf({0.5f}).Saturate(0.5f), {0.625f});
     ExpectSamples(Buf({0.5f, -2}).Saturate(0.0f), {0.5f, -2});
@@ -104,7 +114,8 @@ TEST(Synthesis, Shapers) {
     ExpectSamples(Waveshape(Buf({1.5f}), Buf({0, 10, 20})), {15});
 }
 
-TEST(Synthesis, IntegralsAndAverages) {
+TEST(Synthesis, IntegralsAndAverages)
+{
     const SampleBuffer b = Buf({1, 2, 3, 4});
     EXPECT_EQ(b.Integrate(0.5f, 2.5f), 4.0f);
     EXPECT_EQ(b.Integrate(1.25f, 1.75f), 1.0f);
@@ -118,7 +129,8 @@ TEST(Synthesis, IntegralsAndAverages) {
     EXPECT_EQ(SampleBuffer().Sum(0, 3), 0.0f);
 }
 
-TEST(Synthesis, EmptyIntervalsAndNegativePositionsStayInside) {
+TEST(Synthesis, EmptyIntervalsAndNegativePositionsStayInside)
+{
     const SampleBuffer b = Buf({1, 2, 3, 4});
     // An empty interval gives the value of its cell, not NaN.
     EXPECT_EQ(b.AverageOver(2.5f, 2.5f), 3.0f);
@@ -142,7 +154,8 @@ TEST(Synthesis, EmptyIntervalsAndNegativePositionsStayInside) {
     EXPECT_EQ(SampleBuffer().InterpolateClamped(1.0f), 0.0f);
 }
 
-TEST(Synthesis, Interpolation) {
+TEST(Synthesis, Interpolation)
+{
     const SampleBuffer b = Buf({0, 10, 20, 30});
     EXPECT_EQ(b.InterpolateCyclic(2.25f), 22.5f);
     EXPECT_EQ(b.InterpolateCyclic(3.5f), 15.0f);
@@ -151,13 +164,16 @@ TEST(Synthesis, Interpolation) {
     EXPECT_EQ(b.InterpolateClamped(1.5f), 15.0f);
 }
 
-TEST(Synthesis, TableReaders) {
+TEST(Synthesis, TableReaders)
+{
     const SampleBuffer table = Buf({5, 6, 7});
     SampleBuffer ones(std::uint32_t(5));
-    for (std::uint32_t i = 0; i < 5; ++i) ones[i] = 1.0f;
+    for (std::uint32_t i = 0; i < 5; ++i)
+        ones[i] = 1.0f;
     ExpectSamples(ReadWavetable(ones, table), {5, 6, 7, 5, 6});
     SampleBuffer halves(std::uint32_t(6));
-    for (std::uint32_t i = 0; i < 6; ++i) halves[i] = 0.5f;
+    for (std::uint32_t i = 0; i < 6; ++i)
+        halves[i] = 0.5f;
     ExpectSamples(ReadWavetable(halves, Buf({0, 1})), {0, 0, 1, 1, 0, 0});
     ExpectSamples(ReadWavetable(halves, Buf({0, 1}), 0.5f), {0, 1, 1, 0, 0, 1});
     // Twice as fast: each output averages two table samples.
@@ -171,18 +187,21 @@ TEST(Synthesis, TableReaders) {
     ExpectSamples(increments, {1, 1});  // the free form leaves its argument alone
 }
 
-TEST(Synthesis, SilenceEffects) {
+TEST(Synthesis, SilenceEffects)
+{
     ExpectSamples(SilenceEffect(Buf({1, 2}), Buf({3})), {0});
     ExpectSamples(SilenceEffect(Buf({1, 2}), Buf({3}), 1.0f), {0});
     ExpectSamples(SilenceEffect(Buf({1, 2}), Buf({3}), 1.0f, 2.0f), {0});
 }
 
-TEST(Synthesis, MixSawWavesEqualsMixingEachSaw) {
+TEST(Synthesis, MixSawWavesEqualsMixingEachSaw)
+{
     const double factors[5] = {0.99, 2.017, 16.0417, 400.0, 1e30};
     const float gains[5] = {1.0f, 0.5f, 0.25f, 0.3f, 0.7f};
     for (float f : {58.27f, 1046.5f, 22050.0f}) {
         SampleBuffer expected(std::uint32_t(3000));
-        for (int m = 0; m < 5; ++m) expected.MixAt(SawWave(3000, float(double(f) * factors[m])), 0, gains[m]);
+        for (int m = 0; m < 5; ++m)
+            expected.MixAt(SawWave(3000, float(double(f) * factors[m])), 0, gains[m]);
         SampleBuffer fused(std::uint32_t(3000));
         MixSawWaves(fused, f, factors, gains, 5);
         EXPECT_EQ(Samples(fused), Samples(expected)) << f;

@@ -6,19 +6,23 @@
 
 #include "music/sample_buffer.h"
 
-inline SampleBuffer Buf(std::initializer_list<float> values) {
+inline SampleBuffer Buf(std::initializer_list<float> values)
+{
     SampleBuffer b(std::uint32_t(values.size()));
     std::uint32_t i = 0;
-    for (float v : values) b[i++] = v;
+    for (float v : values)
+        b[i++] = v;
     return b;
 }
 
-inline std::vector<float> Samples(const SampleBuffer& b) {
+inline std::vector<float> Samples(const SampleBuffer& b)
+{
     return std::vector<float>(b.data, b.data + b.size);
 }
 
 // Exact comparison, or within tol when tol > 0.
-inline void ExpectSamples(const SampleBuffer& b, std::initializer_list<float> expected, float tol = 0.0f) {
+inline void ExpectSamples(const SampleBuffer& b, std::initializer_list<float> expected, float tol = 0.0f)
+{
     ASSERT_EQ(b.size, expected.size());
     std::uint32_t i = 0;
     for (float e : expected) {
@@ -32,8 +36,10 @@ inline void ExpectSamples(const SampleBuffer& b, std::initializer_list<float> ex
 }
 
 // Every sample from size to capacity is 0.0.
-inline bool TailIsZero(const SampleBuffer& b) {
+inline bool TailIsZero(const SampleBuffer& b)
+{
     for (std::uint32_t i = b.size; i < b.capacity; ++i)
-        if (b.data[i] != 0.0f) return false;
+        if (b.data[i] != 0.0f)
+            return false;
     return true;
 }

@@ -31,10 +31,10 @@ inline Gpu& SharedGpu()
     return gpu;
 }
 
-#define REQUIRE_GPU()                                                                  \
-    ID3D11Device* device = ::test::SharedGpu().device;                                 \
-    ID3D11DeviceContext* context = ::test::SharedGpu().context;                        \
-    ASSERT_TRUE(device && context) << "D3D11CreateDevice failed";                      \
+#define REQUIRE_GPU()                                                                                                  \
+    ID3D11Device* device = ::test::SharedGpu().device;                                                                 \
+    ID3D11DeviceContext* context = ::test::SharedGpu().context;                                                        \
+    ASSERT_TRUE(device&& context) << "D3D11CreateDevice failed";                                                       \
     context->ClearState()
 
 inline ULONG RefCount(IUnknown* object)
@@ -46,12 +46,9 @@ inline ULONG RefCount(IUnknown* object)
 inline UINT BytesPerTexel(DXGI_FORMAT format)
 {
     switch (format) {
-    case DXGI_FORMAT_R32G32B32A32_FLOAT:
-        return 16;
-    case DXGI_FORMAT_R16G16B16A16_FLOAT:
-        return 8;
-    default:
-        return 4;
+    case DXGI_FORMAT_R32G32B32A32_FLOAT: return 16;
+    case DXGI_FORMAT_R16G16B16A16_FLOAT: return 8;
+    default: return 4;
     }
 }
 
@@ -77,7 +74,8 @@ inline std::vector<std::uint8_t> ReadBack(ID3D11Device* device, ID3D11DeviceCont
         const UINT row = desc.Width * BytesPerTexel(desc.Format);
         bytes.resize(static_cast<std::size_t>(row) * desc.Height);
         for (UINT y = 0; y < desc.Height; ++y)
-            std::memcpy(&bytes[static_cast<std::size_t>(y) * row], static_cast<const std::uint8_t*>(mapped.pData) + y * mapped.RowPitch, row);
+            std::memcpy(&bytes[static_cast<std::size_t>(y) * row],
+                        static_cast<const std::uint8_t*>(mapped.pData) + y * mapped.RowPitch, row);
         context->Unmap(copy, 0);
     }
     copy->Release();
@@ -103,7 +101,8 @@ inline std::vector<float> ReadFloats(ID3D11Device* device, ID3D11DeviceContext* 
 }
 
 // A float texture (R32G32B32A32_FLOAT) for shaders to read, with the texels given.
-inline ID3D11ShaderResourceView* FloatTexture(ID3D11Device* device, UINT width, UINT height, const std::vector<float>& rgba)
+inline ID3D11ShaderResourceView* FloatTexture(ID3D11Device* device, UINT width, UINT height,
+                                              const std::vector<float>& rgba)
 {
     D3D11_TEXTURE2D_DESC desc{};
     desc.Width = width;

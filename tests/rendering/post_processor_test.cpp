@@ -80,11 +80,8 @@ TEST(PostProcessorBase, PassConstantsHoldMipSizesOfUpToFourInputs)
         float w, h;
     };
     const Input inputs[5] = {
-        {100, 60, 3, 12, 7},
-        {200, 120, 7, 1, 1},  // never 0
-        {100, 60, 0, 100, 60},
-        {64, 1, 2, 16, 1},
-        {30, 30, 0, 30, 30},  // a fifth input: no room in b0
+        {100, 60, 3, 12, 7},   {200, 120, 7, 1, 1},                       // never 0
+        {100, 60, 0, 100, 60}, {64, 1, 2, 16, 1},   {30, 30, 0, 30, 30},  // a fifth input: no room in b0
     };
     ID3D11ShaderResourceView* views[5];
     for (int i = 0; i < 5; ++i) {

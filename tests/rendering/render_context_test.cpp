@@ -52,9 +52,14 @@ TEST(TextFontHeight, CountsTwoHundredFiftySixthsOfTheWidthWithSign)
         int height;
     };
     const Case cases[] = {
-        {32, 512, 64},   {-32, 512, -64}, {0, 512, 0},      {1, 100, 0},
-        {-1, 100, -1},   // the shift floors: -100 >> 8 is -1
-        {256, 1024, 1024}, {INT_MIN, 16384, -INT_MAX}, {INT_MAX, 16384, INT_MAX},
+        {32, 512, 64},
+        {-32, 512, -64},
+        {0, 512, 0},
+        {1, 100, 0},
+        {-1, 100, -1},  // the shift floors: -100 >> 8 is -1
+        {256, 1024, 1024},
+        {INT_MIN, 16384, -INT_MAX},
+        {INT_MAX, 16384, INT_MAX},
     };
     for (const Case& c : cases)
         EXPECT_EQ(TextFontHeight(c.size, c.width), c.height) << c.size << " of " << c.width;
@@ -115,8 +120,8 @@ TEST_F(Generators, OctaveTextureSamplesZoomedInput)
         float octaves, start, blend;
         int shown;
     };
-    const Case cases[] = {{1, 0, 0.5f, 0}, {1, 1, 0.5f, 1}, {1, 2, 0.0f, 2}, {2, 1, 0.0f, 1}, {2, 1, 1.0f, 2},
-                          {3, 0, 1.0f, 2}};
+    const Case cases[] = {{1, 0, 0.5f, 0}, {1, 1, 0.5f, 1}, {1, 2, 0.0f, 2},
+                          {2, 1, 0.0f, 1}, {2, 1, 1.0f, 2}, {3, 0, 1.0f, 2}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.octaves << " octaves from " << c.start << " blend " << c.blend);
         ID3D11ShaderResourceView* view =

@@ -195,13 +195,15 @@ TEST(Shader, IncludesComeFromFilesByName)
     TempDir dir;
     const std::string colour = dir.Write("colour.hlsl", "static const float4 colour = float4(0.0, 0.0, 1.0, 1.0);\r\n");
     Shader shader(device);
-    const std::string good = "#include \"" + colour + "\"\nfloat4 p(float4 pos : SV_POSITION) : SV_TARGET { return colour; }\n";
+    const std::string good =
+        "#include \"" + colour + "\"\nfloat4 p(float4 pos : SV_POSITION) : SV_TARGET { return colour; }\n";
     EXPECT_TRUE(shader.CompilePixelShader(good.c_str()));
     ID3D11PixelShader* included = shader.pixelShader;
     ASSERT_NE(included, nullptr);
 
     const std::string missing = (dir.path / "missing.hlsl").string();
-    const std::string bad = "#include \"" + missing + "\"\nfloat4 p(float4 pos : SV_POSITION) : SV_TARGET { return 1; }\n";
+    const std::string bad =
+        "#include \"" + missing + "\"\nfloat4 p(float4 pos : SV_POSITION) : SV_TARGET { return 1; }\n";
     const Captured failed = Capture([&] { return shader.CompilePixelShader(bad.c_str()); });
     EXPECT_FALSE(failed.result);
     EXPECT_EQ(failed.printed.rfind("shader include error: cannot open file " + missing + "\n", 0), 0u)

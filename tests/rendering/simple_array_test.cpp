@@ -76,8 +76,8 @@ TEST(SimpleArray, CopiesInputElementsBitwise)
 {
     static const char kName[] = "texcoord";
     SimpleArray<D3D11_INPUT_ELEMENT_DESC> array;
-    const D3D11_INPUT_ELEMENT_DESC element{kName, 3, DXGI_FORMAT_R32G32_FLOAT, 2, D3D11_APPEND_ALIGNED_ELEMENT,
-                                           D3D11_INPUT_PER_INSTANCE_DATA, 7};
+    const D3D11_INPUT_ELEMENT_DESC element{
+        kName, 3, DXGI_FORMAT_R32G32_FLOAT, 2, D3D11_APPEND_ALIGNED_ELEMENT, D3D11_INPUT_PER_INSTANCE_DATA, 7};
     array.Add(element);
     EXPECT_EQ(array[0].SemanticName, kName);
     EXPECT_EQ(array[0].SemanticIndex, 3u);

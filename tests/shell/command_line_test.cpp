@@ -38,9 +38,9 @@ TEST(SplitCommandLine, Words)
         {"\"\"", {""}},
         {"\"\" x", {"", "x"}},
         {"ab\"c d\"ef g", {"abc def", "g"}},  // quoting inside a word keeps one word
-        {"\"a\"\"b\"", {"ab"}},                // a doubled quote ends and restarts quoting
-        {"a\\\"b c\"", {"a\\b c"}},            // backslash is ordinary; open quote runs to the end
-        {"a\vb\fc", {"a\vb\fc"}},              // vertical tab and form feed do not separate
+        {"\"a\"\"b\"", {"ab"}},               // a doubled quote ends and restarts quoting
+        {"a\\\"b c\"", {"a\\b c"}},           // backslash is ordinary; open quote runs to the end
+        {"a\vb\fc", {"a\vb\fc"}},             // vertical tab and form feed do not separate
         {"C:\\intro\\x.quo", {"C:\\intro\\x.quo"}},
     };
     for (const Case& c : cases)

@@ -74,8 +74,8 @@ Xvfb::Xvfb()
         dup2(null, 1);
         dup2(null, 2);
         std::string fd = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-               "-noreset", static_cast<char*>(nullptr));
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset",
+               static_cast<char*>(nullptr));
         _exit(127);
     }
     close(fds[1]);
@@ -110,8 +110,8 @@ std::string Xvfb::Run(const std::string& command, int* status) const
     return desktop::Run("DISPLAY=" + display_ + " " + command, status);
 }
 
-Player::Player(const std::string& program, const std::vector<std::string>& args,
-               const std::filesystem::path& cwd, const std::map<std::string, std::string>& env)
+Player::Player(const std::string& program, const std::vector<std::string>& args, const std::filesystem::path& cwd,
+               const std::map<std::string, std::string>& env)
 {
     log_ = cwd / ("player-" + std::to_string(getpid()) + ".log");
     pid_t pid = fork();

@@ -56,8 +56,7 @@ public:
     explicit Scratch(const fs::path& fixture)
     {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        root = fs::temp_directory_path() /
-               ("quorvelan-e2e-" + std::to_string(getpid()) + "-" + info->name());
+        root = fs::temp_directory_path() / ("quorvelan-e2e-" + std::to_string(getpid()) + "-" + info->name());
         fs::remove_all(root);
         fs::create_directories(root);
         if (!fixture.empty())
@@ -112,10 +111,10 @@ protected:
     // the frame rate.
     void Start(const fs::path& cwd, const std::string& intro, double startSeconds = 60)
     {
-        player = std::make_unique<Player>(
-            Program(), std::vector<std::string>{intro}, cwd,
-            std::map<std::string, std::string>{
-                {"DISPLAY", x->display()}, {"SDL_VIDEODRIVER", "x11"}, {"SDL_AUDIODRIVER", "dummy"}});
+        player = std::make_unique<Player>(Program(), std::vector<std::string>{intro}, cwd,
+                                          std::map<std::string, std::string>{{"DISPLAY", x->display()},
+                                                                             {"SDL_VIDEODRIVER", "x11"},
+                                                                             {"SDL_AUDIODRIVER", "dummy"}});
         std::string id = Window::Find(*x, "Quorvelan", startSeconds);
         ASSERT_FALSE(id.empty()) << "no window; console:\n" << player->Log();
         window = std::make_unique<Window>(*x, id);
@@ -317,8 +316,7 @@ TEST_F(EndToEnd, InterruptFromTheTerminalEndsNormally)
 TEST(EndToEndStart, UsageMissingIntroAndNoWindow)
 {
     Scratch scratch(SourceDir() / "tests/shell/fixtures/colours");
-    std::map<std::string, std::string> env{{"DISPLAY", ""}, {"SDL_VIDEODRIVER", "dummy"},
-                                           {"SDL_AUDIODRIVER", "dummy"}};
+    std::map<std::string, std::string> env{{"DISPLAY", ""}, {"SDL_VIDEODRIVER", "dummy"}, {"SDL_AUDIODRIVER", "dummy"}};
 
     Player noArgs(Program(), {}, scratch.root, env);
     EXPECT_EQ(noArgs.Wait(20), 1);

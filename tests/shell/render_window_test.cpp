@@ -133,7 +133,9 @@ TEST(RenderWindow, CaptionTiming)
         DWORD last, now;
         bool due;
     } cases[] = {
-        {5000, 5999, false}, {5000, 6000, false}, {5000, 6001, true},
+        {5000, 5999, false},
+        {5000, 6000, false},
+        {5000, 6001, true},
         {0xFFFFFF00u, 0x000002ECu, true},  // 1004 ms across the wrap
         {0xFFFFFF00u, 0x000002E8u, false},
     };

@@ -75,8 +75,8 @@ protected:
 TEST_F(SettingsDialog, ListsModesOfTheDepthAndSelectsTheLastMatch)
 {
     settings = Record(800, 600);
-    Open({Mode(800, 600, 32, 60), Mode(800, 600, 32, 75), Mode(800, 600, 32, 85), Mode(640, 480, 16),
-          Mode(1024, 768), Mode(800, 600)});
+    Open({Mode(800, 600, 32, 60), Mode(800, 600, 32, 75), Mode(800, 600, 32, 85), Mode(640, 480, 16), Mode(1024, 768),
+          Mode(800, 600)});
     // One size at three rates in a row is listed once; met again later, again.
     EXPECT_EQ(Listed(), (std::vector<std::string>{"800 * 600", "1024 * 768", "800 * 600"}));
     EXPECT_EQ(SendDlgItemMessageA(dialog, kResolutionBox, CB_GETCOUNT, 0, 0), 3);
@@ -110,7 +110,7 @@ TEST_F(SettingsDialog, RunWritesTheChoice)
     Open({Mode(800, 600), Mode(1024, 768), Mode(1600, 900)});
     SendDlgItemMessageA(dialog, kResolutionBox, CB_SETCURSEL, 2, 0);
     platform::ClickDialogItem(dialog, kFullscreenBox);  // windowed now
-    platform::ClickDialogItem(dialog, kVsyncBox);        // off
+    platform::ClickDialogItem(dialog, kVsyncBox);       // off
     platform::ClickDialogItem(dialog, IDOK);
     EXPECT_EQ(Ended(), 1);
     EXPECT_EQ(settings.width, 1600);

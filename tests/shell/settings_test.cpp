@@ -102,8 +102,7 @@ TEST(StartupSettings, LaterEntriesAndSectionsOverride)
 
 TEST(StartupSettings, UnknownNamesWarnOnlyWithAValue)
 {
-    EXPECT_EQ(Apply("[editor] int fancy = 3;").output,
-              "frameworkmain warning: unrecognised paramter fancy\n");
+    EXPECT_EQ(Apply("[editor] int fancy = 3;").output, "frameworkmain warning: unrecognised paramter fancy\n");
     EXPECT_EQ(Apply("[editor] int fancy = ;").output, "");
     EXPECT_EQ(Apply("[other] int fancy = 3;").output, "");
     // A valueless known key changes nothing.
@@ -117,9 +116,9 @@ protected:
     void SetUp() override
     {
         previous = std::filesystem::current_path();
-        dir = std::filesystem::temp_directory_path() /
-              ("quorvelan-settings-" + std::to_string(getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir =
+            std::filesystem::temp_directory_path() / ("quorvelan-settings-" + std::to_string(getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir);
         std::filesystem::current_path(dir);
     }
@@ -142,8 +141,7 @@ protected:
 TEST_F(StartupFile, MissingFileWarnsAndKeepsTheDefaults)
 {
     Result r = Read();
-    EXPECT_NE(r.output.find("frameworkmain warning: cannot read config.quoconfig"), std::string::npos)
-        << r.output;
+    EXPECT_NE(r.output.find("frameworkmain warning: cannot read config.quoconfig"), std::string::npos) << r.output;
     // One console line: the system's CR LF of the reason is not carried into it.
     EXPECT_EQ(r.output.find('\r'), std::string::npos) << r.output;
     EXPECT_EQ(r.output.find('\n'), r.output.size() - 1) << r.output;

@@ -126,8 +126,8 @@ TEST(Timeline, ScrubKeys)
         {{VK_LEFT}, false, 294},    // backwards at normal speed
         {{VK_UP}, false, 1000 - 16 * 706},
         {{VK_DOWN}, false, 1000 + 16 * 706},
-        {{VK_LEFT, VK_RIGHT}, false, 1706},              // Right wins
-        {{VK_UP, VK_DOWN}, false, 1000 + 16 * 706},      // Down wins
+        {{VK_LEFT, VK_RIGHT}, false, 1706},          // Right wins
+        {{VK_UP, VK_DOWN}, false, 1000 + 16 * 706},  // Down wins
         {{VK_LEFT, VK_RIGHT, VK_UP}, false, 1000 - 16 * 706},
         {{}, true, 0},
         {{VK_LEFT}, true, 294},  // the arrow wins over Backspace
@@ -240,15 +240,15 @@ TEST(Timeline, StatusText)
     EXPECT_EQ(Status(std::numeric_limits<int>::min(), -1).substr(0, 25), " scene: -1, time: -48695.");
     // A unit of 0 samples: no number, and no undefined conversion.
     EXPECT_EQ(Status(0, -1, std::nanf("")), " scene: -1, time: 0.00 seconds nan units");
-    EXPECT_EQ(Status(5, -1, std::numeric_limits<float>::infinity()),
-              " scene: -1, time: 0.00 seconds inf units");
+    EXPECT_EQ(Status(5, -1, std::numeric_limits<float>::infinity()), " scene: -1, time: 0.00 seconds inf units");
 }
 
 TEST(Timeline, StatusTextIsBounded)
 {
     char text[16];
     std::memset(text, 'x', sizeof text);
-    WriteStatusText(text, 10, 46305, [](DWORD) { return 1; }, [](DWORD) { return 1.0f; });
+    WriteStatusText(
+        text, 10, 46305, [](DWORD) { return 1; }, [](DWORD) { return 1.0f; });
     EXPECT_EQ(std::string(text), " scene: 1");
     EXPECT_EQ(text[10], 'x');
 }

@@ -45,10 +45,7 @@ protected:
         return code;
     }
 
-    void Move(int x, int y, WPARAM flags)
-    {
-        WindowProc(hwnd, WM_MOUSEMOVE, flags, MAKELPARAM(x, y));
-    }
+    void Move(int x, int y, WPARAM flags) { WindowProc(hwnd, WM_MOUSEMOVE, flags, MAKELPARAM(x, y)); }
 };
 
 TEST_F(Proc, CreateStoresTheWholePointer)

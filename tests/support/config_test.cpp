@@ -134,14 +134,13 @@ TEST(Config, Warnings)
          "config warning: unexpected end of file after float a in [s]\n",
          1},
         {"[s]float a=\"x\"", "config warning: unexpected end of file after float a in [s]\n", 1},
-        {"[s]float a=\"x", "config warning: unexpected end of file after float a in [s]\n"
-                           "config warning: unexpected end of file after float a in [s]\n",
+        {"[s]float a=\"x",
+         "config warning: unexpected end of file after float a in [s]\n"
+         "config warning: unexpected end of file after float a in [s]\n",
          1},
-        {"[s]float a=1;\n#x y\nfloat b=2;float c=3;",
-         "config warning: unexpected char f after x y in [s]\n", 1},
+        {"[s]float a=1;\n#x y\nfloat b=2;float c=3;", "config warning: unexpected char f after x y in [s]\n", 1},
         // The error skip does not know quotes: the "[" inside opens a section.
-        {"[s]float a b=\"[t]\";int c=1;",
-         "config warning: unexpected char b after float a in [s]\n", 1},
+        {"[s]float a b=\"[t]\";int c=1;", "config warning: unexpected char b after float a in [s]\n", 1},
     };
     for (const Case& k : cases) {
         std::string warnings;
@@ -169,9 +168,8 @@ TEST(Config, ReaderOfFewerValuesLosesTheSection)
     ASSERT_TRUE(c.NextValue());
     EXPECT_EQ(c.GetInt(), 1);
     EXPECT_FALSE(c.NextParameter());
-    EXPECT_EQ(capture.Text(),
-              "config warning: you forgot typename or parameter name for 2 in [s]\n"
-              "config warning: unexpected char ; after  2 in [s]\n");
+    EXPECT_EQ(capture.Text(), "config warning: you forgot typename or parameter name for 2 in [s]\n"
+                              "config warning: unexpected char ; after  2 in [s]\n");
     EXPECT_EQ(c.cur, ';');
 }
 
@@ -270,14 +268,13 @@ TEST(Config, GettersDoNotMoveTheCursor)
 
 TEST(Config, MinifiedFileEndToEnd)
 {
-    const std::string file =
-        "// start-up\r\n"
-        "[editor]\r\n"
-        "int width = 1280; /* px */\r\n"
-        "int height = 720;\r\n"
-        "bool vsync = false;\r\n"
-        "float speed = 0.25;\r\n"
-        "string intro = \"intro.quointro\";\r\n";
+    const std::string file = "// start-up\r\n"
+                             "[editor]\r\n"
+                             "int width = 1280; /* px */\r\n"
+                             "int height = 720;\r\n"
+                             "bool vsync = false;\r\n"
+                             "float speed = 0.25;\r\n"
+                             "string intro = \"intro.quointro\";\r\n";
     auto params = ReadAll(MinifyText(file));
     ASSERT_EQ(params.size(), 5u);
     EXPECT_EQ(params[0].name, "width");
@@ -302,8 +299,8 @@ bool UseCommaLocale()
     const std::string generated = root + "/de_DE.UTF-8";
     if (access(generated.c_str(), F_OK) != 0) {
         // localedef may report warnings through its exit status and still succeed.
-        std::string command = "mkdir -p '" + root + "' && localedef -c -i de_DE -f UTF-8 '" +
-                              generated + "' >/dev/null 2>&1";
+        std::string command =
+            "mkdir -p '" + root + "' && localedef -c -i de_DE -f UTF-8 '" + generated + "' >/dev/null 2>&1";
         (void)std::system(command.c_str());
     }
     setenv("LOCPATH", root.c_str(), 1);
@@ -332,8 +329,7 @@ TEST(Config, IdentifierAndSpaceClasses)
 {
     for (int c = 0; c < 256; ++c) {
         const char ch = static_cast<char>(c);
-        const bool identifier =
-            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+        const bool identifier = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
         const bool space = c == ' ' || c == '\n' || c == '\t' || c == '\r';
         EXPECT_EQ(IsIdentifierChar(ch), identifier) << c;
         EXPECT_EQ(IsSpace(ch), space) << c;

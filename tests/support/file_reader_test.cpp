@@ -40,16 +40,10 @@ TEST_F(FileReaderTest, ReadInt)
         std::vector<int> values;
     };
     const Case cases[] = {
-        {"12 34 ", {12, 34}},
-        {"abc-7;", {-7}},
-        {"-12", {-12}},
-        {"- 12", {12}},
-        {"x-12", {-12}},
-        {"007,8", {7, 8}},
-        {"4294967297", {1}},  // 32-bit wrap-around
-        {"", {0, 0}},         // the end gives 0 instead of waiting for a digit
-        {"no digits", {0}},
-        {"5", {5, 0}},
+        {"12 34 ", {12, 34}}, {"abc-7;", {-7}},  {"-12", {-12}},      {"- 12", {12}},
+        {"x-12", {-12}},      {"007,8", {7, 8}}, {"4294967297", {1}},  // 32-bit wrap-around
+        {"", {0, 0}},                                                  // the end gives 0 instead of waiting for a digit
+        {"no digits", {0}},   {"5", {5, 0}},
     };
     for (const Case& c : cases) {
         FileReader reader(Make(c.content).c_str());

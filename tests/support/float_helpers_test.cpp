@@ -17,7 +17,10 @@ std::uint16_t ControlWord()
     return word;
 }
 
-void SetControlWord(std::uint16_t word) { asm volatile("fldcw %0" : : "m"(word)); }
+void SetControlWord(std::uint16_t word)
+{
+    asm volatile("fldcw %0" : : "m"(word));
+}
 
 TEST(FloatHelpers, Values)
 {
@@ -77,12 +80,8 @@ TEST(FloatHelpers, PolarAngle)
         float x, y, expected;
     };
     const Case cases[] = {
-        {1.0f, 1.0f, kQuarterPi},
-        {1.0f, -1.0f, 5.2146018f},
-        {-1.0f, 1.0f, 2.2146018f},
-        {-1.0f, -1.0f, 3.7853982f},
-        {0.0f, 1.0f, 1.5707964f},
-        {0.0f, -1.0f, 6.0f - 1.5707964f},
+        {1.0f, 1.0f, kQuarterPi},   {1.0f, -1.0f, 5.2146018f}, {-1.0f, 1.0f, 2.2146018f},
+        {-1.0f, -1.0f, 3.7853982f}, {0.0f, 1.0f, 1.5707964f},  {0.0f, -1.0f, 6.0f - 1.5707964f},
         {1.0f, 0.0f, 0.0f},
     };
     for (const Case& c : cases) {

@@ -46,7 +46,8 @@ const MinifyCase kCases[] = {
     {"int a = 1;\r\nint b = 2;\r\n", "int a=1;int b=2;"},
     // Form feed and vertical tab are ordinary characters, bytes above 127 are not words.
     {"a \f b", "a\fb"},
-    {"a \xC3\xA9 b", "a\xC3\xA9" "b"},
+    {"a \xC3\xA9 b", "a\xC3\xA9"
+                     "b"},
     {"_x .y", "_x .y"},
     // "/*/" closes; a lone "/*" at the end takes nothing more.
     {"a/*/b", "ab"},
@@ -71,8 +72,8 @@ TEST(IsWordChar, Classes)
 {
     for (int c = 0; c < 256; ++c) {
         const char ch = static_cast<char>(c);
-        const bool expected = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                              (c >= '0' && c <= '9') || c == '_' || c == '.' || c == '-' || c == '+';
+        const bool expected = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+                              c == '.' || c == '-' || c == '+';
         EXPECT_EQ(IsWordChar(ch), expected) << "byte " << c;
     }
 }

@@ -2,8 +2,8 @@
 
 #include "platform/system/errors.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -89,10 +89,9 @@ TEST_F(ReloadableFileTest, AnyTimeChangeRereads)
         bool changed;
     };
     const Step steps[] = {
-        {1700000000, 500, false},
-        {1700000000, 700, true},  // sub-second change (100 ns resolution)
-        {1700000100, 0, true},    // touched: newer
-        {1600000000, 0, true},    // set back: older
+        {1700000000, 500, false}, {1700000000, 700, true},  // sub-second change (100 ns resolution)
+        {1700000100, 0, true},                              // touched: newer
+        {1600000000, 0, true},                              // set back: older
         {1600000000, 0, false},
     };
     for (const Step& s : steps) {
@@ -118,8 +117,8 @@ TEST_F(ReloadableFileTest, ContentComesBackUnchanged)
         s.resize(size);
         return s;
     };
-    for (std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{4095}, std::size_t{4096},
-                             std::size_t{4097}, std::size_t{8192}, std::size_t{100000}}) {
+    for (std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{4095}, std::size_t{4096}, std::size_t{4097},
+                             std::size_t{8192}, std::size_t{100000}}) {
         const std::string path = PathOf("f" + std::to_string(size));
         const std::string content = sized(size);
         Write(path, content);
@@ -270,8 +269,7 @@ TEST_F(ReloadableFileTest, ReloadReadsEvenWithoutChange)
     file.Reload();
     file.Reload();
     std::fflush(stdout);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-              "reading file " + path + "\nreading file " + path + "\n");
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "reading file " + path + "\nreading file " + path + "\n");
     EXPECT_EQ(file.GetText(), "r");
     EXPECT_FALSE(file.HasChanged());
     EXPECT_NE(file.GetLastWriteTime(), 0u);
@@ -288,8 +286,7 @@ TEST(WinApiException, CopiesAndLastErrorText)
     EXPECT_EQ(WinApi::WinApiException::FromLastError().message, "");
     SetLastError(ENOENT);
     EXPECT_EQ(WinApi::GetLastErrorString(), std::string(std::strerror(ENOENT)) + "\r\n");
-    EXPECT_EQ(WinApi::WinApiException::FromLastError().message,
-              std::string(std::strerror(ENOENT)) + "\r\n");
+    EXPECT_EQ(WinApi::WinApiException::FromLastError().message, std::string(std::strerror(ENOENT)) + "\r\n");
 }
 
 TEST(FileCache, GlobalCacheExists)

@@ -20,9 +20,9 @@ struct WaveOut {
     WAVEHDR* header = nullptr;  // the playing header, or null
     DWORD readByte = 0;         // next byte of the header to play
     DWORD loopsLeft = 0;
-    DWORD played = 0;           // samples handed to the device since the open
-    Uint64 lastCallback = 0;    // performance counter at the last hand-over
-    DWORD lastChunk = 0;        // samples handed over then
+    DWORD played = 0;         // samples handed to the device since the open
+    Uint64 lastCallback = 0;  // performance counter at the last hand-over
+    DWORD lastChunk = 0;      // samples handed over then
     int channels = 1;
 };
 
@@ -39,7 +39,8 @@ namespace {
 
 HWAVEOUT__ g_handle;
 
-void FillAudio(void*, Uint8* stream, int len) {
+void FillAudio(void*, Uint8* stream, int len)
+{
     WaveOut& w = g_out;
     const int frameBytes = 2 * w.channels;
     int offset = 0;
@@ -53,8 +54,7 @@ void FillAudio(void*, Uint8* stream, int len) {
             w.readByte += n;
             if (w.readByte >= length) {
                 w.readByte = 0;
-                const bool loops = (h->dwFlags & (WHDR_BEGINLOOP | WHDR_ENDLOOP)) ==
-                                   (WHDR_BEGINLOOP | WHDR_ENDLOOP);
+                const bool loops = (h->dwFlags & (WHDR_BEGINLOOP | WHDR_ENDLOOP)) == (WHDR_BEGINLOOP | WHDR_ENDLOOP);
                 if (!loops || w.loopsLeft <= 1) {
                     h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
                     w.header = nullptr;
@@ -65,12 +65,14 @@ void FillAudio(void*, Uint8* stream, int len) {
         }
         w.played += DWORD(offset / frameBytes);
     }
-    if (offset < len) std::memset(stream + offset, 0, size_t(len - offset));
+    if (offset < len)
+        std::memset(stream + offset, 0, size_t(len - offset));
     w.lastChunk = DWORD(offset / frameBytes);
     w.lastCallback = SDL_GetPerformanceCounter();
 }
 
-bool OpenDevice(const WAVEFORMATEX& f) {
+bool OpenDevice(const WAVEFORMATEX& f)
+{
     SDL_AudioSpec want = {};
     want.freq = int(f.nSamplesPerSec);
     want.format = AUDIO_S16LSB;
@@ -79,7 +81,8 @@ bool OpenDevice(const WAVEFORMATEX& f) {
     want.callback = FillAudio;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
         g_out.device = SDL_OpenAudioDevice(nullptr, 0, &want, &g_out.spec, 0);
-        if (g_out.device) return true;
+        if (g_out.device)
+            return true;
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
     // No sound device: SDL's dummy driver keeps time without one.
@@ -90,25 +93,33 @@ bool OpenDevice(const WAVEFORMATEX& f) {
         std::fflush(stdout);
     }
     SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+        return false;
     g_out.device = SDL_OpenAudioDevice(nullptr, 0, &want, &g_out.spec, 0);
     return g_out.device != 0;
 }
 
-bool IsOurs(HWAVEOUT h) { return h == &g_handle && g_out.device != 0; }
+bool IsOurs(HWAVEOUT h)
+{
+    return h == &g_handle && g_out.device != 0;
+}
 
 }  // namespace
 
 MMRESULT waveOutOpen(HWAVEOUT* handle, UINT, const WAVEFORMATEX* format, std::uintptr_t callback,
-                     std::uintptr_t instance, DWORD flags) {
-    if (!handle || !format) return MMSYSERR_INVALPARAM;
-    if (callback || instance || flags != CALLBACK_NULL) return MMSYSERR_INVALPARAM;
+                     std::uintptr_t instance, DWORD flags)
+{
+    if (!handle || !format)
+        return MMSYSERR_INVALPARAM;
+    if (callback || instance || flags != CALLBACK_NULL)
+        return MMSYSERR_INVALPARAM;
     if (format->wFormatTag != WAVE_FORMAT_PCM || format->wBitsPerSample != 16 ||
         (format->nChannels != 1 && format->nChannels != 2) || format->nSamplesPerSec == 0) {
         return WAVERR_BADFORMAT;
     }
     if (!g_out.device) {
-        if (!OpenDevice(*format)) return MMSYSERR_NODRIVER;
+        if (!OpenDevice(*format))
+            return MMSYSERR_NODRIVER;
         g_out.channels = format->nChannels;
         SDL_PauseAudioDevice(g_out.device, 0);
     }
@@ -126,24 +137,32 @@ MMRESULT waveOutOpen(HWAVEOUT* handle, UINT, const WAVEFORMATEX* format, std::ui
         g_out.lastChunk = 0;
     }
     SDL_UnlockAudioDevice(g_out.device);
-    if (busy) return MMSYSERR_ALLOCATED;
+    if (busy)
+        return MMSYSERR_ALLOCATED;
     *handle = &g_handle;
     return MMSYSERR_NOERROR;
 }
 
-MMRESULT waveOutPrepareHeader(HWAVEOUT h, WAVEHDR* header, UINT) {
-    if (!IsOurs(h)) return MMSYSERR_INVALHANDLE;
-    if (!header) return MMSYSERR_INVALPARAM;
+MMRESULT waveOutPrepareHeader(HWAVEOUT h, WAVEHDR* header, UINT)
+{
+    if (!IsOurs(h))
+        return MMSYSERR_INVALHANDLE;
+    if (!header)
+        return MMSYSERR_INVALPARAM;
     SDL_LockAudioDevice(g_out.device);
     header->dwFlags |= WHDR_PREPARED;
     SDL_UnlockAudioDevice(g_out.device);
     return MMSYSERR_NOERROR;
 }
 
-MMRESULT waveOutWrite(HWAVEOUT h, WAVEHDR* header, UINT) {
-    if (!IsOurs(h)) return MMSYSERR_INVALHANDLE;
-    if (!header) return MMSYSERR_INVALPARAM;
-    if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
+MMRESULT waveOutWrite(HWAVEOUT h, WAVEHDR* header, UINT)
+{
+    if (!IsOurs(h))
+        return MMSYSERR_INVALHANDLE;
+    if (!header)
+        return MMSYSERR_INVALPARAM;
+    if (!(header->dwFlags & WHDR_PREPARED))
+        return WAVERR_UNPREPARED;
     SDL_LockAudioDevice(g_out.device);
     MMRESULT result = MMSYSERR_NOERROR;
     if (!g_out.open) {
@@ -160,10 +179,13 @@ MMRESULT waveOutWrite(HWAVEOUT h, WAVEHDR* header, UINT) {
     return result;
 }
 
-MMRESULT waveOutReset(HWAVEOUT h) {
-    if (!IsOurs(h)) return MMSYSERR_INVALHANDLE;
+MMRESULT waveOutReset(HWAVEOUT h)
+{
+    if (!IsOurs(h))
+        return MMSYSERR_INVALHANDLE;
     SDL_LockAudioDevice(g_out.device);
-    if (g_out.header) g_out.header->dwFlags = (g_out.header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+    if (g_out.header)
+        g_out.header->dwFlags = (g_out.header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
     g_out.header = nullptr;
     g_out.readByte = 0;
     g_out.played = 0;
@@ -172,8 +194,10 @@ MMRESULT waveOutReset(HWAVEOUT h) {
     return MMSYSERR_NOERROR;
 }
 
-MMRESULT waveOutClose(HWAVEOUT h) {
-    if (!IsOurs(h)) return MMSYSERR_INVALHANDLE;
+MMRESULT waveOutClose(HWAVEOUT h)
+{
+    if (!IsOurs(h))
+        return MMSYSERR_INVALHANDLE;
     SDL_LockAudioDevice(g_out.device);
     g_out.open = false;
     g_out.header = nullptr;
@@ -183,34 +207,35 @@ MMRESULT waveOutClose(HWAVEOUT h) {
     return MMSYSERR_NOERROR;
 }
 
-MMRESULT waveOutGetPosition(HWAVEOUT h, MMTIME* time, UINT timeSize) {
-    if (!IsOurs(h)) return MMSYSERR_INVALHANDLE;
-    if (!time || timeSize < sizeof(MMTIME)) return MMSYSERR_INVALPARAM;
+MMRESULT waveOutGetPosition(HWAVEOUT h, MMTIME* time, UINT timeSize)
+{
+    if (!IsOurs(h))
+        return MMSYSERR_INVALHANDLE;
+    if (!time || timeSize < sizeof(MMTIME))
+        return MMSYSERR_INVALPARAM;
     SDL_LockAudioDevice(g_out.device);
     // The samples handed over before the last chunk have sounded; the last
     // chunk is taken to sound from its hand-over on, at the sample rate.
     DWORD position = 0;
     if (g_out.open) {
         const DWORD before = g_out.played - g_out.lastChunk;
-        const double elapsed = double(SDL_GetPerformanceCounter() - g_out.lastCallback) /
-                               double(SDL_GetPerformanceFrequency());
+        const double elapsed =
+            double(SDL_GetPerformanceCounter() - g_out.lastCallback) / double(SDL_GetPerformanceFrequency());
         double inChunk = elapsed * g_out.spec.freq;
-        if (inChunk > g_out.lastChunk) inChunk = g_out.lastChunk;
-        if (inChunk < 0) inChunk = 0;
+        if (inChunk > g_out.lastChunk)
+            inChunk = g_out.lastChunk;
+        if (inChunk < 0)
+            inChunk = 0;
         position = before + DWORD(inChunk);
     }
     SDL_UnlockAudioDevice(g_out.device);
     switch (time->wType) {
-        case TIME_BYTES:
-            time->u.cb = position * DWORD(2 * g_out.channels);
-            break;
-        case TIME_MS:
-            time->u.ms = DWORD(double(position) * 1000.0 / g_out.spec.freq);
-            break;
-        default:
-            time->wType = TIME_SAMPLES;
-            time->u.sample = position;
-            break;
+    case TIME_BYTES: time->u.cb = position * DWORD(2 * g_out.channels); break;
+    case TIME_MS: time->u.ms = DWORD(double(position) * 1000.0 / g_out.spec.freq); break;
+    default:
+        time->wType = TIME_SAMPLES;
+        time->u.sample = position;
+        break;
     }
     return MMSYSERR_NOERROR;
 }

@@ -87,8 +87,8 @@ static_assert(sizeof(MMTIME) == 12, "MMTIME is 12 bytes");
 
 // Opens the (one) wave output on the given format; callback and instance are
 // accepted only as 0 with CALLBACK_NULL.
-MMRESULT waveOutOpen(HWAVEOUT* handle, UINT deviceId, const WAVEFORMATEX* format,
-                     std::uintptr_t callback, std::uintptr_t instance, DWORD flags);
+MMRESULT waveOutOpen(HWAVEOUT* handle, UINT deviceId, const WAVEFORMATEX* format, std::uintptr_t callback,
+                     std::uintptr_t instance, DWORD flags);
 // Marks the header prepared.
 MMRESULT waveOutPrepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT headerSize);
 // Starts playing the header's bytes; a header flagged WHDR_BEGINLOOP and

@@ -235,8 +235,7 @@ void BuildWidgets(Dialog* d, const DialogTemplateEx& t)
             w = gtk_combo_box_text_new();
             g_signal_connect(w, "changed", G_CALLBACK(OnComboChanged), item);
             break;
-        case Kind::Other:
-            continue;
+        case Kind::Other: continue;
         }
         // A combo box's height is that of its open list; the closed box is
         // one line.
@@ -343,8 +342,7 @@ LRESULT SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LP
             gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(item->widget), text ? text : "");
         return static_cast<LRESULT>(item->strings.size() - 1);
     }
-    case CB_GETCOUNT:
-        return item->kind == Kind::ComboBox ? static_cast<LRESULT>(item->strings.size()) : CB_ERR;
+    case CB_GETCOUNT: return item->kind == Kind::ComboBox ? static_cast<LRESULT>(item->strings.size()) : CB_ERR;
     case CB_SETCURSEL: {
         if (item->kind != Kind::ComboBox)
             return CB_ERR;
@@ -354,16 +352,13 @@ LRESULT SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LP
         SyncWidget(item);
         return valid ? index : CB_ERR;
     }
-    case CB_GETCURSEL:
-        return item->kind == Kind::ComboBox ? item->selection : CB_ERR;
+    case CB_GETCURSEL: return item->kind == Kind::ComboBox ? item->selection : CB_ERR;
     case BM_SETCHECK:
         item->checked = wParam == BST_CHECKED;
         SyncWidget(item);
         return 0;
-    case BM_GETCHECK:
-        return item->checked ? BST_CHECKED : BST_UNCHECKED;
-    default:
-        return 0;
+    case BM_GETCHECK: return item->checked ? BST_CHECKED : BST_UNCHECKED;
+    default: return 0;
     }
 }
 

@@ -20,7 +20,6 @@
 #include "platform/system/message_box.h"
 #include "platform/system/types.h"
 
-typedef const char* LPCSTR;
 typedef INT_PTR (*DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 
 #ifndef MAKEINTRESOURCEA
@@ -80,7 +79,7 @@ struct DialogItemTemplateEx {
 };
 
 struct DialogTemplateEx {
-    WORD dlgVer;  // 1
+    WORD dlgVer;     // 1
     WORD signature;  // 0xFFFF
     DWORD helpId;
     DWORD exStyle;

@@ -11,7 +11,8 @@ class Object : public Interface {
 public:
     HRESULT QueryInterface(REFIID riid, void** out) override
     {
-        if (!out) return E_INVALIDARG;
+        if (!out)
+            return E_INVALIDARG;
         if (riid == IID_IUnknown || Matches(riid)) {
             this->AddRef();
             *out = static_cast<Interface*>(this);
@@ -24,7 +25,8 @@ public:
     ULONG Release() override
     {
         ULONG left = --refs_;
-        if (left == 0) delete this;
+        if (left == 0)
+            delete this;
         return left;
     }
 

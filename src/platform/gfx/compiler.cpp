@@ -43,8 +43,10 @@ namespace {
 class Blob final : public Object<ID3DBlob> {
 public:
     explicit Blob(std::size_t size) : bytes_(size) {}
-    Blob(const void* data, std::size_t size) : bytes_(static_cast<const std::uint8_t*>(data),
-                                                      static_cast<const std::uint8_t*>(data) + size) {}
+    Blob(const void* data, std::size_t size)
+        : bytes_(static_cast<const std::uint8_t*>(data), static_cast<const std::uint8_t*>(data) + size)
+    {
+    }
 
     bool Matches(REFIID riid) override { return riid == IID_ID3DBlob; }
     LPVOID GetBufferPointer() override { return bytes_.empty() ? nullptr : bytes_.data(); }
@@ -68,7 +70,8 @@ class Writer {
 public:
     void U32(std::uint32_t v)
     {
-        for (int i = 0; i < 4; ++i) bytes.push_back(std::uint8_t(v >> (8 * i)));
+        for (int i = 0; i < 4; ++i)
+            bytes.push_back(std::uint8_t(v >> (8 * i)));
     }
     void Str(const std::string& s)
     {
@@ -83,7 +86,8 @@ public:
     Reader(const void* data, std::size_t size) : p_(static_cast<const std::uint8_t*>(data)), left_(size) {}
     bool U32(std::uint32_t& v)
     {
-        if (left_ < 4) return fail_ = true, false;
+        if (left_ < 4)
+            return fail_ = true, false;
         v = std::uint32_t(p_[0]) | std::uint32_t(p_[1]) << 8 | std::uint32_t(p_[2]) << 16 | std::uint32_t(p_[3]) << 24;
         p_ += 4;
         left_ -= 4;
@@ -99,7 +103,8 @@ public:
     bool Str(std::string& s)
     {
         std::uint32_t n = 0;
-        if (!U32(n) || left_ < n) return fail_ = true, false;
+        if (!U32(n) || left_ < n)
+            return fail_ = true, false;
         s.assign(reinterpret_cast<const char*>(p_), n);
         p_ += n;
         left_ -= n;
@@ -108,7 +113,8 @@ public:
     bool Count(std::uint32_t& n)
     {
         // Each element takes at least 4 bytes: a count beyond that is corrupt.
-        if (!U32(n) || n > left_ / 4) return fail_ = true, false;
+        if (!U32(n) || n > left_ / 4)
+            return fail_ = true, false;
         return true;
     }
     bool failed() const { return fail_; }
@@ -136,7 +142,8 @@ void WriteSignature(Writer& w, const std::vector<SignatureParam>& params)
 bool ReadSignature(Reader& r, std::vector<SignatureParam>& params)
 {
     std::uint32_t n = 0;
-    if (!r.Count(n)) return false;
+    if (!r.Count(n))
+        return false;
     params.resize(n);
     for (SignatureParam& p : params)
         if (!(r.Str(p.semantic) && r.U32(p.index) && r.U32(p.location) && r.U32(p.systemValue) &&
@@ -183,40 +190,54 @@ std::vector<std::uint8_t> SerializeShaderInfo(const ShaderInfo& info)
         w.U32(b.type);
         w.U32(b.bindPoint);
     }
-    for (std::uint32_t g : info.groupSize) w.U32(g);
+    for (std::uint32_t g : info.groupSize)
+        w.U32(g);
     return std::move(w.bytes);
 }
 
 bool DeserializeShaderInfo(const void* data, std::size_t size, ShaderInfo& info)
 {
-    if (!data) return false;
+    if (!data)
+        return false;
     Reader r(data, size);
     std::uint32_t magic = 0, version = 0, stage = 0, n = 0;
-    if (!r.U32(magic) || magic != kMagic || !r.U32(version) || version != kFormatVersion) return false;
-    if (!r.U32(stage) || !r.U32(info.version) || !r.Str(info.glsl)) return false;
+    if (!r.U32(magic) || magic != kMagic || !r.U32(version) || version != kFormatVersion)
+        return false;
+    if (!r.U32(stage) || !r.U32(info.version) || !r.Str(info.glsl))
+        return false;
     if (stage != std::uint32_t(Stage::Pixel) && stage != std::uint32_t(Stage::Vertex) &&
         stage != std::uint32_t(Stage::Compute))
         return false;
     info.stage = Stage(stage);
-    if (!ReadSignature(r, info.inputs) || !ReadSignature(r, info.outputs)) return false;
-    if (!r.Count(n)) return false;
+    if (!ReadSignature(r, info.inputs) || !ReadSignature(r, info.outputs))
+        return false;
+    if (!r.Count(n))
+        return false;
     info.cbuffers.resize(n);
     for (CBufferInfo& c : info.cbuffers)
-        if (!(r.Str(c.name) && r.Str(c.uniform) && r.U32(c.slot) && r.U32(c.size))) return false;
-    if (!r.Count(n)) return false;
+        if (!(r.Str(c.name) && r.Str(c.uniform) && r.U32(c.slot) && r.U32(c.size)))
+            return false;
+    if (!r.Count(n))
+        return false;
     info.samplers.resize(n);
     for (SamplerPair& s : info.samplers)
-        if (!(r.U32(s.unit) && r.I32(s.textureSlot) && r.I32(s.samplerSlot) && r.U32(s.target))) return false;
-    if (!r.Count(n)) return false;
+        if (!(r.U32(s.unit) && r.I32(s.textureSlot) && r.I32(s.samplerSlot) && r.U32(s.target)))
+            return false;
+    if (!r.Count(n))
+        return false;
     info.images.resize(n);
     for (ImageInfo& i : info.images)
-        if (!(r.U32(i.slot) && r.U32(i.target) && r.U32(i.format))) return false;
-    if (!r.Count(n)) return false;
+        if (!(r.U32(i.slot) && r.U32(i.target) && r.U32(i.format)))
+            return false;
+    if (!r.Count(n))
+        return false;
     info.resources.resize(n);
     for (ResourceBinding& b : info.resources)
-        if (!(r.Str(b.name) && r.U32(b.type) && r.U32(b.bindPoint))) return false;
+        if (!(r.Str(b.name) && r.U32(b.type) && r.U32(b.bindPoint)))
+            return false;
     for (std::uint32_t& g : info.groupSize)
-        if (!r.U32(g)) return false;
+        if (!r.U32(g))
+            return false;
     return !r.failed() && r.atEnd();
 }
 
@@ -224,14 +245,17 @@ std::uint32_t VaryingLocation(const std::string& semantic, std::uint32_t index)
 {
     // Fixed places for the usual names, so that stages compiled apart meet;
     // any other name gets the next free place, the same for the whole process.
-    if (semantic == "TEXCOORD" && index < 16) return index;
-    if (semantic == "COLOR" && index < 4) return 16 + index;
+    if (semantic == "TEXCOORD" && index < 16)
+        return index;
+    if (semantic == "COLOR" && index < 4)
+        return 16 + index;
     static std::mutex mutex;
     static std::map<std::string, std::uint32_t> others;
     std::lock_guard<std::mutex> lock(mutex);
     std::string key = semantic + "#" + std::to_string(index);
     auto it = others.find(key);
-    if (it != others.end()) return it->second;
+    if (it != others.end())
+        return it->second;
     std::uint32_t location = 20 + std::uint32_t(others.size());
     others.emplace(key, location);
     return location;
@@ -251,7 +275,8 @@ double MsSince(std::chrono::steady_clock::time_point start)
 
 std::string Upper(std::string s)
 {
-    for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : s)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
     return s;
 }
 
@@ -259,7 +284,8 @@ std::string Upper(std::string s)
 void SplitSemantic(const std::string& full, std::string& name, std::uint32_t& index)
 {
     std::size_t end = full.size();
-    while (end > 0 && std::isdigit(static_cast<unsigned char>(full[end - 1]))) --end;
+    while (end > 0 && std::isdigit(static_cast<unsigned char>(full[end - 1])))
+        --end;
     name = Upper(full.substr(0, end));
     index = end < full.size() ? std::uint32_t(std::stoul(full.substr(end))) : 0;
 }
@@ -308,7 +334,8 @@ std::uint32_t TargetOf(const spirv_cross::SPIRType& type)
     switch (img.dim) {
     case spv::Dim1D: return img.arrayed ? kGlTexture1DArray : kGlTexture1D;
     case spv::Dim2D:
-        if (img.ms) return img.arrayed ? kGlTexture2DMultisampleArray : kGlTexture2DMultisample;
+        if (img.ms)
+            return img.arrayed ? kGlTexture2DMultisampleArray : kGlTexture2DMultisample;
         return img.arrayed ? kGlTexture2DArray : kGlTexture2D;
     case spv::Dim3D: return kGlTexture3D;
     case spv::DimCube: return kGlTextureCube;
@@ -356,11 +383,14 @@ std::string NormaliseGlslangLog(const std::string& log, const std::string& sourc
     bool placedError = false;
     std::vector<std::string> unplaced;
     while (std::getline(in, line)) {
-        if (line.empty()) continue;
+        if (line.empty())
+            continue;
         std::string severity;
         std::string rest;
-        static const char* const kinds[][2] = {{"INTERNAL ERROR: ", "error"}, {"ERROR: ", "error"},
-                                               {"UNIMPLEMENTED: ", "error"},   {"WARNING: ", "warning"},
+        static const char* const kinds[][2] = {{"INTERNAL ERROR: ", "error"},
+                                               {"ERROR: ", "error"},
+                                               {"UNIMPLEMENTED: ", "error"},
+                                               {"WARNING: ", "warning"},
                                                {"NOTE: ", "note"}};
         for (const auto& k : kinds) {
             if (line.rfind(k[0], 0) == 0) {
@@ -373,7 +403,8 @@ std::string NormaliseGlslangLog(const std::string& log, const std::string& sourc
             severity = "note";
             rest = line;
         }
-        if (severity == "error") sawError = true;
+        if (severity == "error")
+            sawError = true;
         // "file:line: message"
         std::size_t c1 = rest.find(':');
         std::size_t c2 = c1 == std::string::npos ? std::string::npos : rest.find(':', c1 + 1);
@@ -383,19 +414,24 @@ std::string NormaliseGlslangLog(const std::string& log, const std::string& sourc
             if (std::all_of(num.begin(), num.end(), [](char ch) { return std::isdigit((unsigned char)ch); })) {
                 std::string file = rest.substr(0, c1);
                 std::string text = rest.substr(c2 + 1);
-                while (!text.empty() && text[0] == ' ') text.erase(0, 1);
+                while (!text.empty() && text[0] == ' ')
+                    text.erase(0, 1);
                 // glslang numbers the main source string 0 when it has no name
-                if (file.empty() || file == "0") file = sourceName;
+                if (file.empty() || file == "0")
+                    file = sourceName;
                 out += file + "(" + num + "): " + severity + ": " + text + "\n";
                 placed = true;
-                if (severity == "error") placedError = true;
+                if (severity == "error")
+                    placedError = true;
             }
         }
-        if (!placed) unplaced.push_back(severity + ": " + rest);
+        if (!placed)
+            unplaced.push_back(severity + ": " + rest);
     }
     for (const std::string& u : unplaced) {
         // The summary ("N compilation errors. No code generated.") adds nothing to placed errors.
-        if (placedError && u.find("compilation error") != std::string::npos) continue;
+        if (placedError && u.find("compilation error") != std::string::npos)
+            continue;
         out += sourceName + "(1): " + u + "\n";
     }
     return out;
@@ -415,7 +451,8 @@ public:
     }
     void releaseInclude(IncludeResult* result) override
     {
-        if (!result) return;
+        if (!result)
+            return;
         auto* own = static_cast<Opened*>(result->userData);
         if (own->fromCallback)
             include_->Close(own->data);
@@ -434,24 +471,29 @@ private:
 
     IncludeResult* Open(D3D_INCLUDE_TYPE type, const char* header, const char* includer, size_t depth)
     {
-        if (!include_) return nullptr;  // glslang reports the include it could not process
+        if (!include_)
+            return nullptr;  // glslang reports the include it could not process
         LPCVOID parent = nullptr;
         if (depth > 1 && includer) {
             auto it = byName_.find(includer);
-            if (it != byName_.end()) parent = it->second;
+            if (it != byName_.end())
+                parent = it->second;
         }
         LPCVOID data = nullptr;
         UINT bytes = 0;
         bool fromCallback = include_ != D3D_COMPILE_STANDARD_FILE_INCLUDE;
         if (fromCallback) {
-            if (FAILED(include_->Open(type, header, parent, &data, &bytes)) || (!data && bytes)) return nullptr;
+            if (FAILED(include_->Open(type, header, parent, &data, &bytes)) || (!data && bytes))
+                return nullptr;
         } else {
             std::FILE* f = std::fopen(header, "rb");
-            if (!f) return nullptr;
+            if (!f)
+                return nullptr;
             std::string text;
             char chunk[4096];
             std::size_t got;
-            while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) text.append(chunk, got);
+            while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0)
+                text.append(chunk, got);
             std::fclose(f);
             char* copy = new char[text.size() + 1];
             std::memcpy(copy, text.c_str(), text.size() + 1);
@@ -475,9 +517,11 @@ struct Target {
 
 bool ParseTarget(const char* target, Target& t)
 {
-    if (!target) return false;
+    if (!target)
+        return false;
     std::string s = target;
-    if (s.size() != 6 || s[2] != '_' || s[4] != '_') return false;
+    if (s.size() != 6 || s[2] != '_' || s[4] != '_')
+        return false;
     std::string kind = s.substr(0, 2);
     if (kind == "ps") {
         t.stage = Stage::Pixel;
@@ -515,7 +559,8 @@ bool RunGlslang(const std::string& source, const std::string& sourceName, const 
     std::string preamble;
     for (const D3D_SHADER_MACRO* d = defines; d && d->Name; ++d)
         preamble += std::string("#define ") + d->Name + " " + (d->Definition ? d->Definition : "") + "\n";
-    if (!preamble.empty()) shader.setPreamble(preamble.c_str());
+    if (!preamble.empty())
+        shader.setPreamble(preamble.c_str());
     shader.setEntryPoint(entry);
     shader.setEnvInput(glslang::EShSourceHlsl, target.language, glslang::EShClientOpenGL, 100);
     shader.setEnvClient(glslang::EShClientOpenGL, glslang::EShTargetOpenGL_450);
@@ -530,7 +575,8 @@ bool RunGlslang(const std::string& source, const std::string& sourceName, const 
     bool parsed = shader.parse(GetDefaultResources(), 100, false, rules, includer);
     messages += NormaliseGlslangLog(shader.getInfoLog(), sourceName, sawError);
     if (!parsed) {
-        if (!sawError) messages += sourceName + "(1): error: HLSL front end failed\n";
+        if (!sawError)
+            messages += sourceName + "(1): error: HLSL front end failed\n";
         return false;
     }
     glslang::TProgram program;
@@ -538,7 +584,8 @@ bool RunGlslang(const std::string& source, const std::string& sourceName, const 
     bool linked = program.link(rules) && program.mapIO();
     messages += NormaliseGlslangLog(program.getInfoLog(), sourceName, sawError);
     if (!linked) {
-        if (!sawError) messages += sourceName + "(1): error: HLSL link failed\n";
+        if (!sawError)
+            messages += sourceName + "(1): error: HLSL link failed\n";
         return false;
     }
     spv::SpvBuildLogger logger;
@@ -560,10 +607,12 @@ std::string PlainLineDirectives(const std::string& glsl)
     std::istringstream in(glsl);
     std::string line, out;
     while (std::getline(in, line)) {
-        if (line.find("GL_GOOGLE_cpp_style_line_directive") != std::string::npos) continue;
+        if (line.find("GL_GOOGLE_cpp_style_line_directive") != std::string::npos)
+            continue;
         if (line.rfind("#line ", 0) == 0) {
             std::size_t quote = line.find(" \"");
-            if (quote != std::string::npos) line.resize(quote);
+            if (quote != std::string::npos)
+                line.resize(quote);
         }
         out += line;
         out += '\n';
@@ -593,9 +642,9 @@ bool RunSpirvCross(std::vector<std::uint32_t> spirv, const Target& target, bool 
         c.set_enabled_interface_variables(active);
 
         info.stage = target.stage;
-        std::uint32_t type = target.stage == Stage::Pixel ? D3D11_SHVER_PIXEL_SHADER
+        std::uint32_t type = target.stage == Stage::Pixel    ? D3D11_SHVER_PIXEL_SHADER
                              : target.stage == Stage::Vertex ? D3D11_SHVER_VERTEX_SHADER
-                                                               : D3D11_SHVER_COMPUTE_SHADER;
+                                                             : D3D11_SHVER_COMPUTE_SHADER;
         info.version = type << 16 | target.major << 4 | target.minor;
 
         // Signatures. Vertex inputs keep glslang's locations; varyings are
@@ -605,7 +654,8 @@ bool RunSpirvCross(std::vector<std::uint32_t> spirv, const Target& target, bool 
             for (const auto& r : list) {
                 SignatureParam p;
                 SplitSemantic(c.get_decoration_string(r.id, spv::DecorationHlslSemanticGOOGLE), p.semantic, p.index);
-                if (p.semantic.empty()) SplitSemantic(r.name, p.semantic, p.index);
+                if (p.semantic.empty())
+                    SplitSemantic(r.name, p.semantic, p.index);
                 const auto& t = c.get_type(r.type_id);
                 p.componentType = ComponentTypeOf(t);
                 p.mask = MaskOf(t);
@@ -627,10 +677,12 @@ bool RunSpirvCross(std::vector<std::uint32_t> spirv, const Target& target, bool 
             for (const auto& b : list) {
                 SignatureParam p;
                 std::string sem = c.get_decoration_string(b.resource.id, spv::DecorationHlslSemanticGOOGLE);
-                if (sem.empty()) continue;
+                if (sem.empty())
+                    continue;
                 SplitSemantic(sem, p.semantic, p.index);
                 p.systemValue = SystemValueOf(p.semantic);
-                if (p.systemValue == D3D_NAME_UNDEFINED) continue;  // compute-only values have no signature
+                if (p.systemValue == D3D_NAME_UNDEFINED)
+                    continue;  // compute-only values have no signature
                 const auto& t = c.get_type(b.value_type_id);
                 p.componentType = ComponentTypeOf(t);
                 p.mask = MaskOf(t);
@@ -671,12 +723,14 @@ bool RunSpirvCross(std::vector<std::uint32_t> spirv, const Target& target, bool 
             CBufferInfo cb;
             cb.slot = c.get_decoration(r.id, spv::DecorationBinding);
             cb.name = c.get_name(r.base_type_id);
-            if (cb.name.empty()) cb.name = r.name;
+            if (cb.name.empty())
+                cb.name = r.name;
             cb.uniform = "qv_cb" + std::to_string(cb.slot);
             const auto& t = c.get_type(r.base_type_id);
             std::size_t size = c.get_declared_struct_size(t);
             cb.size = std::uint32_t((size + 15) / 16 * 16);
-            if (cb.size == 0) continue;
+            if (cb.size == 0)
+                continue;
             c.set_name(r.base_type_id, cb.uniform);
             c.set_name(r.id, cb.uniform);
             c.flatten_buffer_block(r.id);
@@ -684,9 +738,9 @@ bool RunSpirvCross(std::vector<std::uint32_t> spirv, const Target& target, bool 
             info.resources.push_back({cb.name, D3D_SIT_CBUFFER, cb.slot});
         }
 
-        std::uint32_t unitBase = target.stage == Stage::Pixel ? kPixelUnitBase
+        std::uint32_t unitBase = target.stage == Stage::Pixel    ? kPixelUnitBase
                                  : target.stage == Stage::Vertex ? kVertexUnitBase
-                                                                   : kComputeUnitBase;
+                                                                 : kComputeUnitBase;
         for (const auto& r : res.separate_images)
             info.resources.push_back({r.name, D3D_SIT_TEXTURE, c.get_decoration(r.id, spv::DecorationBinding)});
         for (const auto& r : res.separate_samplers)
@@ -698,7 +752,8 @@ bool RunSpirvCross(std::vector<std::uint32_t> spirv, const Target& target, bool 
         c.build_combined_image_samplers();
         std::uint32_t dummySampler = 0;
         for (const auto& r : c.get_shader_resources().separate_samplers)
-            if (c.get_name(r.id).find("DummySampler") != std::string::npos) dummySampler = r.id;
+            if (c.get_name(r.id).find("DummySampler") != std::string::npos)
+                dummySampler = r.id;
         std::vector<std::uint32_t> pairedImages;
         for (const auto& pair : c.get_combined_image_samplers()) {
             SamplerPair s;
@@ -718,7 +773,8 @@ bool RunSpirvCross(std::vector<std::uint32_t> spirv, const Target& target, bool 
             if (std::find(pairedImages.begin(), pairedImages.end(), std::uint32_t(r.id)) != pairedImages.end())
                 continue;
             const auto& t = c.get_type(r.type_id);
-            if (t.image.dim != spv::DimBuffer) continue;
+            if (t.image.dim != spv::DimBuffer)
+                continue;
             SamplerPair s;
             s.unit = unitBase + std::uint32_t(info.samplers.size());
             s.textureSlot = std::int32_t(c.get_decoration(r.id, spv::DecorationBinding));
@@ -770,8 +826,10 @@ bool RunSpirvCross(std::vector<std::uint32_t> spirv, const Target& target, bool 
                 again = true;
             }
         }
-        if (again) info.glsl = c.compile();
-        if (lineDirectives) info.glsl = PlainLineDirectives(info.glsl);
+        if (again)
+            info.glsl = c.compile();
+        if (lineDirectives)
+            info.glsl = PlainLineDirectives(info.glsl);
         return true;
     } catch (const std::exception& e) {
         messages += sourceName + "(1): error: GLSL translation failed: " + e.what() + "\n";
@@ -789,27 +847,33 @@ std::string NormaliseDriverLog(const std::string& log, const std::string& source
     constexpr int kMaxLines = 12;
     int lines = 0, dropped = 0;
     while (std::getline(in, line)) {
-        if (line.empty()) continue;
+        if (line.empty())
+            continue;
         if (lines == kMaxLines) {
             ++dropped;
             continue;
         }
         ++lines;
         std::string lower = line;
-        for (char& ch : lower) ch = char(std::tolower((unsigned char)ch));
+        for (char& ch : lower)
+            ch = char(std::tolower((unsigned char)ch));
         std::string severity = lower.find("warning") != std::string::npos ? "warning" : "error";
         std::uint32_t lineNo = 1;
         std::size_t colon = line.find(':');
         if (colon != std::string::npos) {
             std::size_t p = colon + 1;
             std::size_t q = p;
-            while (q < line.size() && std::isdigit((unsigned char)line[q])) ++q;
-            if (q > p) lineNo = std::max<std::uint32_t>(1, std::uint32_t(std::stoul(line.substr(p, q - p))));
+            while (q < line.size() && std::isdigit((unsigned char)line[q]))
+                ++q;
+            if (q > p)
+                lineNo = std::max<std::uint32_t>(1, std::uint32_t(std::stoul(line.substr(p, q - p))));
         }
         out += sourceName + "(" + std::to_string(lineNo) + "): " + severity + ": GL: " + line + "\n";
     }
-    if (dropped) out += sourceName + "(1): note: GL: " + std::to_string(dropped) + " more lines\n";
-    if (out.empty()) out = sourceName + "(1): error: GL: the driver rejected the shader\n";
+    if (dropped)
+        out += sourceName + "(1): note: GL: " + std::to_string(dropped) + " more lines\n";
+    if (out.empty())
+        out = sourceName + "(1): error: GL: the driver rejected the shader\n";
     return out;
 }
 
@@ -834,7 +898,10 @@ void EnsureCompilerProcess()
     });
 }
 
-ShaderCompileTimes LastShaderCompileTimes() { return g_lastTimes; }
+ShaderCompileTimes LastShaderCompileTimes()
+{
+    return g_lastTimes;
+}
 
 }  // namespace gfx
 
@@ -842,7 +909,8 @@ using namespace gfx;
 
 HRESULT D3DCreateBlob(SIZE_T Size, ID3DBlob** ppBlob)
 {
-    if (!ppBlob) return E_INVALIDARG;
+    if (!ppBlob)
+        return E_INVALIDARG;
     *ppBlob = new Blob(Size);
     return S_OK;
 }
@@ -851,8 +919,10 @@ HRESULT D3DCompile(LPCVOID pSrcData, SIZE_T SrcDataSize, LPCSTR pSourceName, con
                    ID3DInclude* pInclude, LPCSTR pEntrypoint, LPCSTR pTarget, UINT Flags1, UINT /*Flags2*/,
                    ID3DBlob** ppCode, ID3DBlob** ppErrorMsgs)
 {
-    if (ppCode) *ppCode = nullptr;
-    if (ppErrorMsgs) *ppErrorMsgs = nullptr;
+    if (ppCode)
+        *ppCode = nullptr;
+    if (ppErrorMsgs)
+        *ppErrorMsgs = nullptr;
     EnsureCompilerProcess();
     g_lastTimes = {};
 
@@ -861,7 +931,8 @@ HRESULT D3DCompile(LPCVOID pSrcData, SIZE_T SrcDataSize, LPCSTR pSourceName, con
     auto finish = [&](ID3DBlob* code) -> HRESULT {
         if (!code && messages.find("error") == std::string::npos)
             messages += sourceName + "(1): error: no code generated\n";
-        if (ppErrorMsgs && !messages.empty()) *ppErrorMsgs = MakeTextBlob(messages);
+        if (ppErrorMsgs && !messages.empty())
+            *ppErrorMsgs = MakeTextBlob(messages);
         if (ppCode)
             *ppCode = code;
         else if (code)
@@ -890,13 +961,15 @@ HRESULT D3DCompile(LPCVOID pSrcData, SIZE_T SrcDataSize, LPCSTR pSourceName, con
     std::vector<std::uint32_t> spirv;
     bool ok = RunGlslang(source, sourceName, pDefines, pInclude, pEntrypoint, target, false, spirv, messages);
     g_lastTimes.glslang = MsSince(t0);
-    if (!ok) return finish(nullptr);
+    if (!ok)
+        return finish(nullptr);
 
     auto t1 = std::chrono::steady_clock::now();
     ShaderInfo info;
     ok = RunSpirvCross(spirv, target, false, info, messages, sourceName);
     g_lastTimes.spirvCross = MsSince(t1);
-    if (!ok) return finish(nullptr);
+    if (!ok)
+        return finish(nullptr);
 
     auto t2 = std::chrono::steady_clock::now();
     bool driverOk = true;
@@ -911,7 +984,8 @@ HRESULT D3DCompile(LPCVOID pSrcData, SIZE_T SrcDataSize, LPCSTR pSourceName, con
         std::string locatedLog = driverLog;
         if (RunGlslang(source, sourceName, pDefines, pInclude, pEntrypoint, target, true, spirvLines, ignored) &&
             RunSpirvCross(spirvLines, target, true, lined, ignored, sourceName))
-            if (PrecompileOnCurrentDevice(lined, locatedOk, locatedLog) && locatedOk) locatedLog = driverLog;
+            if (PrecompileOnCurrentDevice(lined, locatedOk, locatedLog) && locatedOk)
+                locatedLog = driverLog;
         messages += NormaliseDriverLog(locatedLog, sourceName);
         g_lastTimes.driver = MsSince(t2);
         return finish(nullptr);

@@ -77,7 +77,10 @@ GLenum Topology(D3D11_PRIMITIVE_TOPOLOGY t)
 
 // How many of count slots from start exist among n; a start past the end (or near
 // UINT's top, where start + i would wrap to slot 0) binds nothing.
-UINT SlotsInRange(UINT start, UINT count, std::size_t n) { return start < n ? UINT(std::min<std::size_t>(count, n - start)) : 0; }
+UINT SlotsInRange(UINT start, UINT count, std::size_t n)
+{
+    return start < n ? UINT(std::min<std::size_t>(count, n - start)) : 0;
+}
 
 // Binds values (null: empties) to slots from start, holding a reference to each.
 template <class T, std::size_t N, class I>
@@ -90,17 +93,15 @@ void SetRange(std::array<T*, N>& slots, UINT start, UINT count, I* const* values
 template <class T, std::size_t N>
 void ReleaseAll(std::array<T*, N>& slots)
 {
-    for (T*& p : slots) SetRef(p, static_cast<T*>(nullptr));
+    for (T*& p : slots)
+        SetRef(p, static_cast<T*>(nullptr));
 }
 
 }  // namespace
 
 class ContextImpl final : public Child<ID3D11DeviceContext> {
 public:
-    explicit ContextImpl(DeviceImpl& device) : Child(device.core), device_(device)
-    {
-        viewportsOrScissorsUnset();
-    }
+    explicit ContextImpl(DeviceImpl& device) : Child(device.core), device_(device) { viewportsOrScissorsUnset(); }
     ~ContextImpl() override { ClearState(); }
 
     // The immediate context lives and dies with its device.
@@ -166,12 +167,14 @@ public:
     void RSSetViewports(UINT n, const D3D11_VIEWPORT* v) override
     {
         numViewports_ = v ? std::min(n, kViewports) : 0;
-        for (UINT i = 0; i < numViewports_; ++i) viewports_[i] = v[i];
+        for (UINT i = 0; i < numViewports_; ++i)
+            viewports_[i] = v[i];
     }
     void RSSetScissorRects(UINT n, const D3D11_RECT* r) override
     {
         numScissors_ = r ? std::min(n, kViewports) : 0;
-        for (UINT i = 0; i < numScissors_; ++i) scissors_[i] = r[i];
+        for (UINT i = 0; i < numScissors_; ++i)
+            scissors_[i] = r[i];
     }
 
     void OMSetRenderTargets(UINT n, ID3D11RenderTargetView* const* views, ID3D11DepthStencilView* dsv) override
@@ -182,12 +185,14 @@ public:
         // As Direct3D does: a resource bound for writing leaves the shader-resource slots.
         for (Stage* s : {&vs_, &ps_, &cs_})
             for (SrvImpl*& v : s->srv)
-                if (v && IsBoundTarget(v->resource)) SetRef(v, static_cast<SrvImpl*>(nullptr));
+                if (v && IsBoundTarget(v->resource))
+                    SetRef(v, static_cast<SrvImpl*>(nullptr));
     }
     void OMSetBlendState(ID3D11BlendState* s, const FLOAT factor[4], UINT mask) override
     {
         SetRef(blend_, static_cast<BlendImpl*>(s));
-        for (int i = 0; i < 4; ++i) blendFactor_[i] = factor ? factor[i] : 1.0f;
+        for (int i = 0; i < 4; ++i)
+            blendFactor_[i] = factor ? factor[i] : 1.0f;
         sampleMask_ = mask;
     }
     void OMSetDepthStencilState(ID3D11DepthStencilState* s, UINT ref) override
@@ -201,7 +206,8 @@ public:
     void Draw(UINT count, UINT start) override
     {
         GLenum mode = PrepareDraw();
-        if (!mode) return;
+        if (!mode)
+            return;
         glDrawArrays(mode, GLint(start), GLsizei(count));
     }
     void DrawIndexed(UINT count, UINT start, INT base) override
@@ -209,13 +215,15 @@ public:
         GLenum mode = PrepareDraw();
         GLenum type = 0;
         std::uintptr_t offset = 0;
-        if (!mode || !IndexRange(count, start, type, offset)) return;
+        if (!mode || !IndexRange(count, start, type, offset))
+            return;
         glDrawElementsBaseVertex(mode, GLsizei(count), type, reinterpret_cast<const void*>(offset), base);
     }
     void DrawInstanced(UINT count, UINT instances, UINT start, UINT startInstance) override
     {
         GLenum mode = PrepareDraw();
-        if (!mode) return;
+        if (!mode)
+            return;
         glDrawArraysInstancedBaseInstance(mode, GLint(start), GLsizei(count), GLsizei(instances), startInstance);
     }
     void DrawIndexedInstanced(UINT count, UINT instances, UINT start, INT base, UINT startInstance) override
@@ -223,7 +231,8 @@ public:
         GLenum mode = PrepareDraw();
         GLenum type = 0;
         std::uintptr_t offset = 0;
-        if (!mode || !IndexRange(count, start, type, offset)) return;
+        if (!mode || !IndexRange(count, start, type, offset))
+            return;
         glDrawElementsInstancedBaseVertexBaseInstance(mode, GLsizei(count), type, reinterpret_cast<const void*>(offset),
                                                       GLsizei(instances), base, startInstance);
     }
@@ -232,11 +241,13 @@ public:
     // indices the buffer holds, as GL would read past its end. False when none are left.
     bool IndexRange(UINT& count, UINT start, GLenum& type, std::uintptr_t& offset) const
     {
-        if (!ib_ || !ib_->gl) return false;
+        if (!ib_ || !ib_->gl)
+            return false;
         type = ibFormat_ == DXGI_FORMAT_R16_UINT ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT;
         std::uint64_t size = type == GL_UNSIGNED_SHORT ? 2 : 4;
         std::uint64_t begin = std::uint64_t(ibOffset_) + std::uint64_t(start) * size;
-        if (begin >= ib_->desc.ByteWidth) return false;
+        if (begin >= ib_->desc.ByteWidth)
+            return false;
         count = UINT(std::min<std::uint64_t>(count, (ib_->desc.ByteWidth - begin) / size));
         offset = std::uintptr_t(begin);
         return count != 0;
@@ -245,7 +256,8 @@ public:
     void Dispatch(UINT x, UINT y, UINT z) override
     {
         core_->MakeCurrent();
-        if (!csShader_ || x == 0 || y == 0 || z == 0) return;
+        if (!csShader_ || x == 0 || y == 0 || z == 0)
+            return;
         GlCache& c = core_->cache;
         Program& p = *csShader_->program;
         c.UseProgramStages(GL_COMPUTE_SHADER_BIT, p.variants[0].gl);
@@ -265,17 +277,20 @@ public:
 
     HRESULT Map(ID3D11Resource* resource, UINT sub, D3D11_MAP type, UINT, D3D11_MAPPED_SUBRESOURCE* out) override
     {
-        if (!out) return E_INVALIDARG;
+        if (!out)
+            return E_INVALIDARG;
         *out = {};
         bool reads = type == D3D11_MAP_READ || type == D3D11_MAP_READ_WRITE;
         bool writes = type != D3D11_MAP_READ;
         if (BufferImpl* b = AsBuffer(resource)) {
-            if (sub != 0 || b->mapped) return E_INVALIDARG;
+            if (sub != 0 || b->mapped)
+                return E_INVALIDARG;
             if ((reads && !(b->desc.CPUAccessFlags & D3D11_CPU_ACCESS_READ)) ||
                 (writes && !(b->desc.CPUAccessFlags & D3D11_CPU_ACCESS_WRITE)))
                 return E_INVALIDARG;
             bool discardOk = b->desc.Usage == D3D11_USAGE_DYNAMIC;
-            if ((type == D3D11_MAP_WRITE_DISCARD || type == D3D11_MAP_WRITE_NO_OVERWRITE) != discardOk) return E_INVALIDARG;
+            if ((type == D3D11_MAP_WRITE_DISCARD || type == D3D11_MAP_WRITE_NO_OVERWRITE) != discardOk)
+                return E_INVALIDARG;
             b->mapped = true;
             mapDiscard_ = type == D3D11_MAP_WRITE_DISCARD;
             if (!b->gl && (b->desc.BindFlags & D3D11_BIND_CONSTANT_BUFFER)) {
@@ -289,11 +304,13 @@ public:
             return S_OK;
         }
         TextureImpl* t = AsTexture(resource);
-        if (!t || sub >= t->SubresourceCount() || t->cpu.empty()) return E_INVALIDARG;
+        if (!t || sub >= t->SubresourceCount() || t->cpu.empty())
+            return E_INVALIDARG;
         if ((reads && !(t->desc.CPUAccessFlags & D3D11_CPU_ACCESS_READ)) ||
             (writes && !(t->desc.CPUAccessFlags & D3D11_CPU_ACCESS_WRITE)))
             return E_INVALIDARG;
-        if ((type == D3D11_MAP_WRITE_DISCARD) != (t->desc.Usage == D3D11_USAGE_DYNAMIC)) return E_INVALIDARG;
+        if ((type == D3D11_MAP_WRITE_DISCARD) != (t->desc.Usage == D3D11_USAGE_DYNAMIC))
+            return E_INVALIDARG;
         UINT level = sub % t->desc.MipLevels;
         out->pData = t->cpu[sub].data();
         out->RowPitch = t->LevelWidth(level) * t->fmt->bytes;
@@ -304,7 +321,8 @@ public:
     void Unmap(ID3D11Resource* resource, UINT sub) override
     {
         if (BufferImpl* b = AsBuffer(resource)) {
-            if (!b->mapped) return;
+            if (!b->mapped)
+                return;
             b->mapped = false;
             if (!b->gl && (b->desc.BindFlags & D3D11_BIND_CONSTANT_BUFFER)) {
                 b->CommitConstants(b->mapArea.data());
@@ -327,15 +345,18 @@ public:
     void UpdateSubresource(ID3D11Resource* dst, UINT sub, const D3D11_BOX* box, const void* data, UINT rowPitch,
                            UINT) override
     {
-        if (!data) return;
+        if (!data)
+            return;
         core_->MakeCurrent();
         if (BufferImpl* b = AsBuffer(dst)) {
             UINT left = box ? box->left : 0;
             UINT right = box ? std::min(box->right, b->desc.ByteWidth) : b->desc.ByteWidth;
-            if (right <= left) return;
+            if (right <= left)
+                return;
             if (b->gl) {
                 glNamedBufferSubData(b->gl, left, right - left, data);
-                if (!b->cpu.empty()) std::memcpy(b->cpu.data() + left, data, right - left);
+                if (!b->cpu.empty())
+                    std::memcpy(b->cpu.data() + left, data, right - left);
             } else {
                 std::vector<std::uint8_t> bytes = b->cpu;
                 std::memcpy(bytes.data() + left, data, right - left);
@@ -343,16 +364,19 @@ public:
             }
             return;
         }
-        if (TextureImpl* t = AsTexture(dst)) t->Upload(sub, box, data, rowPitch);
+        if (TextureImpl* t = AsTexture(dst))
+            t->Upload(sub, box, data, rowPitch);
     }
 
     void CopyResource(ID3D11Resource* dst, ID3D11Resource* src) override
     {
-        if (!dst || !src || dst == src) return;
+        if (!dst || !src || dst == src)
+            return;
         core_->MakeCurrent();
         if (BufferImpl* d = AsBuffer(dst)) {
             BufferImpl* s = AsBuffer(src);
-            if (!s || s->desc.ByteWidth != d->desc.ByteWidth) return;
+            if (!s || s->desc.ByteWidth != d->desc.ByteWidth)
+                return;
             GLsizeiptr n = d->desc.ByteWidth;
             if (d->gl && s->gl) {
                 glCopyNamedBufferSubData(s->gl, d->gl, 0, 0, n);
@@ -365,7 +389,8 @@ public:
             } else {
                 std::memcpy(d->cpu.data(), s->cpu.data(), std::size_t(n));
             }
-            if (d->gl && !d->cpu.empty()) glGetNamedBufferSubData(d->gl, 0, n, d->cpu.data());
+            if (d->gl && !d->cpu.empty())
+                glGetNamedBufferSubData(d->gl, 0, n, d->cpu.data());
             return;
         }
         TextureImpl* d = AsTexture(dst);
@@ -393,7 +418,8 @@ public:
     {
         TextureImpl* d = AsTexture(dst);
         TextureImpl* s = AsTexture(src);
-        if (!d || !s || !d->gl || !s->gl) return;
+        if (!d || !s || !d->gl || !s->gl)
+            return;
         core_->MakeCurrent();
         GLuint fbos[2];
         glCreateFramebuffers(2, fbos);
@@ -409,7 +435,8 @@ public:
         glNamedFramebufferReadBuffer(fbos[0], GL_COLOR_ATTACHMENT0);
         glNamedFramebufferDrawBuffer(fbos[1], GL_COLOR_ATTACHMENT0);
         core_->cache.Enable(GL_SCISSOR_TEST, false);
-        GLint w = GLint(d->LevelWidth(dstSub % d->desc.MipLevels)), h = GLint(d->LevelHeight(dstSub % d->desc.MipLevels));
+        GLint w = GLint(d->LevelWidth(dstSub % d->desc.MipLevels)),
+              h = GLint(d->LevelHeight(dstSub % d->desc.MipLevels));
         glBlitNamedFramebuffer(fbos[0], fbos[1], 0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
         glDeleteFramebuffers(2, fbos);
     }
@@ -427,7 +454,8 @@ public:
     void ClearRenderTargetView(ID3D11RenderTargetView* view, const FLOAT color[4]) override
     {
         auto* v = static_cast<RtvImpl*>(view);
-        if (!v || !color) return;
+        if (!v || !color)
+            return;
         core_->MakeCurrent();
         // Direct3D's clear ignores scissor and write masks.
         GlCache& c = core_->cache;
@@ -451,7 +479,8 @@ public:
     void ClearDepthStencilView(ID3D11DepthStencilView* view, UINT flags, FLOAT depth, UINT8 stencil) override
     {
         auto* v = static_cast<DsvImpl*>(view);
-        if (!v) return;
+        if (!v)
+            return;
         core_->MakeCurrent();
         GlCache& c = core_->cache;
         c.Enable(GL_SCISSOR_TEST, false);
@@ -504,7 +533,8 @@ public:
         ReleaseAll(rtv_);
         SetRef(dsv_, static_cast<DsvImpl*>(nullptr));
         SetRef(blend_, static_cast<BlendImpl*>(nullptr));
-        for (float& f : blendFactor_) f = 1.0f;
+        for (float& f : blendFactor_)
+            f = 1.0f;
         sampleMask_ = 0xffffffffu;
         SetRef(dss_, static_cast<DepthStencilImpl*>(nullptr));
         stencilRef_ = 0;
@@ -534,29 +564,25 @@ private:
         numScissors_ = 0;
     }
 
-    void SetBuffers(Stage& s, UINT start, UINT n, ID3D11Buffer* const* b)
-    {
-        SetRange(s.cb, start, n, b);
-    }
+    void SetBuffers(Stage& s, UINT start, UINT n, ID3D11Buffer* const* b) { SetRange(s.cb, start, n, b); }
     void SetViews(Stage& s, UINT start, UINT n, ID3D11ShaderResourceView* const* v)
     {
         for (UINT i = 0, count = SlotsInRange(start, n, kSrvSlots); i < count; ++i) {
             auto* view = v ? static_cast<SrvImpl*>(v[i]) : nullptr;
             // A view of a resource bound as a target is refused (the slot is emptied).
-            if (view && IsBoundTarget(view->resource)) view = nullptr;
+            if (view && IsBoundTarget(view->resource))
+                view = nullptr;
             SetRef(s.srv[start + i], view);
         }
     }
-    void SetSamplers(Stage& s, UINT start, UINT n, ID3D11SamplerState* const* p)
-    {
-        SetRange(s.samplers, start, n, p);
-    }
+    void SetSamplers(Stage& s, UINT start, UINT n, ID3D11SamplerState* const* p) { SetRange(s.samplers, start, n, p); }
 
     // Whether a resource is written by the bound targets (then Direct3D does not let it be read).
     bool IsBoundTarget(ID3D11Resource* r) const
     {
         for (RtvImpl* v : rtv_)
-            if (v && v->resource == r) return true;
+            if (v && v->resource == r)
+                return true;
         return dsv_ && dsv_->resource == r;
     }
 
@@ -565,9 +591,11 @@ private:
         static thread_local std::vector<std::uint8_t> scratch;
         for (Program::Constants& k : p.constants) {
             BufferImpl* b = k.slot < kCbSlots ? s.cb[k.slot] : nullptr;
-            if (b && b->cpu.empty()) b = nullptr;  // not a constant buffer
+            if (b && b->cpu.empty())
+                b = nullptr;  // not a constant buffer
             std::uint64_t version = b ? b->version : 0;
-            if (k.uploaded == version) continue;
+            if (k.uploaded == version)
+                continue;
             k.uploaded = version;
             std::size_t want = std::size_t(k.vectors) * 16;
             const std::uint8_t* bytes;
@@ -576,11 +604,13 @@ private:
             } else {
                 // Past the end of a small buffer, or with none bound, the shader reads zeros.
                 scratch.assign(want, 0);
-                if (b) std::memcpy(scratch.data(), b->cpu.data(), b->cpu.size());
+                if (b)
+                    std::memcpy(scratch.data(), b->cpu.data(), b->cpu.size());
                 bytes = scratch.data();
             }
             // Another buffer (the intro makes its blocks anew every frame) may hold the same bytes.
-            if (k.bytes.size() == want && std::memcmp(k.bytes.data(), bytes, want) == 0) continue;
+            if (k.bytes.size() == want && std::memcmp(k.bytes.data(), bytes, want) == 0)
+                continue;
             k.bytes.assign(bytes, bytes + want);
             glProgramUniform4fv(p.gl, k.location, k.vectors, reinterpret_cast<const GLfloat*>(bytes));
             ++core_->uniformUploads;
@@ -591,15 +621,17 @@ private:
     {
         GlCache& c = core_->cache;
         for (const SamplerPair& pair : p.info.samplers) {
-            SrvImpl* v = pair.textureSlot >= 0 && UINT(pair.textureSlot) < kSrvSlots ? s.srv[pair.textureSlot] : nullptr;
+            SrvImpl* v =
+                pair.textureSlot >= 0 && UINT(pair.textureSlot) < kSrvSlots ? s.srv[pair.textureSlot] : nullptr;
             GLuint texture;
             if (v && v->target == pair.target && !(checkTargets && IsBoundTarget(v->resource)))
                 texture = v->texture;
             else
                 texture = core_->ZeroTexture(pair.target);
             c.BindTextureUnit(pair.unit, texture, pair.target);
-            SamplerImpl* sm = pair.samplerSlot >= 0 && UINT(pair.samplerSlot) < kSamplerSlots ? s.samplers[pair.samplerSlot]
-                                                                                            : nullptr;
+            SamplerImpl* sm = pair.samplerSlot >= 0 && UINT(pair.samplerSlot) < kSamplerSlots
+                                  ? s.samplers[pair.samplerSlot]
+                                  : nullptr;
             c.BindSampler(pair.unit, sm ? sm->gl : core_->defaultSampler);
         }
     }
@@ -608,7 +640,8 @@ private:
     {
         core_->MakeCurrent();
         GLenum mode = Topology(topology_);
-        if (!mode || !vsShader_ || numViewports_ == 0) return 0;
+        if (!mode || !vsShader_ || numViewports_ == 0)
+            return 0;
         GlCache& c = core_->cache;
         const D3D11_BLEND_DESC& b = blend_ ? blend_->desc : defaultBlend_;
         // sRGB targets written without blending get the shader's exact encode;
@@ -675,10 +708,11 @@ private:
         }
         c.Enable(GL_STENCIL_TEST, d.StencilEnable != 0);
         if (d.StencilEnable) {
-            c.StencilFuncSeparate(GL_FRONT, CompareFunc(d.FrontFace.StencilFunc), GLint(stencilRef_), d.StencilReadMask);
+            c.StencilFuncSeparate(GL_FRONT, CompareFunc(d.FrontFace.StencilFunc), GLint(stencilRef_),
+                                  d.StencilReadMask);
             c.StencilFuncSeparate(GL_BACK, CompareFunc(d.BackFace.StencilFunc), GLint(stencilRef_), d.StencilReadMask);
-            c.StencilOpSeparate(GL_FRONT, StencilOp(d.FrontFace.StencilFailOp), StencilOp(d.FrontFace.StencilDepthFailOp),
-                                StencilOp(d.FrontFace.StencilPassOp));
+            c.StencilOpSeparate(GL_FRONT, StencilOp(d.FrontFace.StencilFailOp),
+                                StencilOp(d.FrontFace.StencilDepthFailOp), StencilOp(d.FrontFace.StencilPassOp));
             c.StencilOpSeparate(GL_BACK, StencilOp(d.BackFace.StencilFailOp), StencilOp(d.BackFace.StencilDepthFailOp),
                                 StencilOp(d.BackFace.StencilPassOp));
             c.StencilMask(d.StencilWriteMask, d.StencilWriteMask);
@@ -734,7 +768,8 @@ private:
                     count = GLsizei(i + 1);
                 }
             }
-            if (dsv_) dsv_->Attach(fbo);
+            if (dsv_)
+                dsv_->Attach(fbo);
             glNamedFramebufferDrawBuffers(fbo, std::max<GLsizei>(count, 1), buffers);
             if (!any) {
                 // Nothing bound: rasterise into nothing rather than the window.
@@ -754,12 +789,14 @@ private:
         InputLayoutImpl::Bound* bound = layout_ ? layout_->bound.data() : nullptr;
         if (layout_)
             for (UINT slot = 0; slot < kVbSlots; ++slot) {
-                if (!(layout_->slotsUsed & (1u << slot))) continue;
+                if (!(layout_->slotsUsed & (1u << slot)))
+                    continue;
                 const Vb& v = vb_[slot];
                 GLuint buffer = v.buffer ? v.buffer->gl : 0;
                 std::uint64_t id = v.buffer && buffer ? v.buffer->id : 0;
                 InputLayoutImpl::Bound& cur = bound[slot];
-                if (cur.known && cur.buffer == id && cur.offset == GLintptr(v.offset) && cur.stride == GLsizei(v.stride))
+                if (cur.known && cur.buffer == id && cur.offset == GLintptr(v.offset) &&
+                    cur.stride == GLsizei(v.stride))
                     continue;
                 cur = {id, GLintptr(v.offset), GLsizei(v.stride), true};
                 glVertexArrayVertexBuffer(vao, slot, buffer, GLintptr(v.offset), GLsizei(v.stride));
@@ -778,11 +815,13 @@ private:
     template <class Values>
     void ClearUav(UavImpl* u, const Values* values, bool asUint)
     {
-        if (!u || !values) return;
+        if (!u || !values)
+            return;
         core_->MakeCurrent();
         GLenum format = asUint || u->fmt->integer ? GL_RGBA_INTEGER : GL_RGBA;
         GLenum type = asUint ? GL_UNSIGNED_INT : GL_FLOAT;
-        if (!asUint && u->fmt->integer) return;  // a float clear of an integer view has no defined bits
+        if (!asUint && u->fmt->integer)
+            return;  // a float clear of an integer view has no defined bits
         if (BufferImpl* b = AsBuffer(u->resource)) {
             GLintptr first = GLintptr(u->desc.Buffer.FirstElement) * u->fmt->bytes;
             GLsizeiptr size = GLsizeiptr(u->desc.Buffer.NumElements) * u->fmt->bytes;
@@ -790,14 +829,15 @@ private:
             return;
         }
         TextureImpl* t = AsTexture(u->resource);
-        if (!t) return;
+        if (!t)
+            return;
         UINT level = u->desc.ViewDimension == D3D11_UAV_DIMENSION_TEXTURE2DARRAY ? u->desc.Texture2DArray.MipSlice
-                                                                               : u->desc.Texture2D.MipSlice;
+                                                                                 : u->desc.Texture2D.MipSlice;
         UINT first = 0, layers = 1;
         if (u->desc.ViewDimension == D3D11_UAV_DIMENSION_TEXTURE2DARRAY) {
             first = u->desc.Texture2DArray.FirstArraySlice;
             layers = u->desc.Texture2DArray.ArraySize == UINT(-1) ? t->desc.ArraySize - first
-                                                                   : u->desc.Texture2DArray.ArraySize;
+                                                                  : u->desc.Texture2DArray.ArraySize;
         }
         glClearTexSubImage(t->gl, GLint(level), 0, 0, GLint(first), GLsizei(t->LevelWidth(level)),
                            GLsizei(t->LevelHeight(level)), GLsizei(layers), format, type, values);
@@ -834,7 +874,10 @@ private:
     const D3D11_DEPTH_STENCIL_DESC defaultDepthStencil_ = DefaultDepthStencilDesc();
 };
 
-ContextImpl* NewContext(DeviceImpl& device) { return new ContextImpl(device); }
+ContextImpl* NewContext(DeviceImpl& device)
+{
+    return new ContextImpl(device);
+}
 
 void DeleteContext(ContextImpl* context)
 {
@@ -843,6 +886,9 @@ void DeleteContext(ContextImpl* context)
     delete context;
 }
 
-ID3D11DeviceContext* ContextInterface(ContextImpl* context) { return context; }
+ID3D11DeviceContext* ContextInterface(ContextImpl* context)
+{
+    return context;
+}
 
 }  // namespace gfx

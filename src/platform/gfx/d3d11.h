@@ -558,13 +558,18 @@ class ID3D11ClassInstance;  // only ever passed as null
 class ID3D11ClassLinkage;   // only ever passed as null
 
 inline constexpr GUID IID_ID3D11Device = {0xdb6f6ddb, 0xac77, 0x4e88, {0x82, 0x53, 0x81, 0x9d, 0xf9, 0xbb, 0xf1, 0x40}};
-inline constexpr GUID IID_ID3D11DeviceContext = {0xc0bfa96c, 0xe089, 0x44fb, {0x8e, 0xaf, 0x26, 0xf8, 0x79, 0x61, 0x90, 0xda}};
-inline constexpr GUID IID_ID3D11DeviceChild = {0x1841e5c8, 0x16b0, 0x489b, {0xbc, 0xc8, 0x44, 0xcf, 0xb0, 0xd5, 0xde, 0xae}};
-inline constexpr GUID IID_ID3D11Resource = {0xdc8e63f3, 0xd12b, 0x4952, {0xb4, 0x7b, 0x5e, 0x45, 0x02, 0x6a, 0x86, 0x2d}};
+inline constexpr GUID IID_ID3D11DeviceContext = {
+    0xc0bfa96c, 0xe089, 0x44fb, {0x8e, 0xaf, 0x26, 0xf8, 0x79, 0x61, 0x90, 0xda}};
+inline constexpr GUID IID_ID3D11DeviceChild = {
+    0x1841e5c8, 0x16b0, 0x489b, {0xbc, 0xc8, 0x44, 0xcf, 0xb0, 0xd5, 0xde, 0xae}};
+inline constexpr GUID IID_ID3D11Resource = {
+    0xdc8e63f3, 0xd12b, 0x4952, {0xb4, 0x7b, 0x5e, 0x45, 0x02, 0x6a, 0x86, 0x2d}};
 inline constexpr GUID IID_ID3D11Buffer = {0x48570b85, 0xd1ee, 0x4fcd, {0xa2, 0x50, 0xeb, 0x35, 0x07, 0x22, 0xb0, 0x37}};
-inline constexpr GUID IID_ID3D11Texture2D = {0x6f15aaf2, 0xd208, 0x4e89, {0x9a, 0xb4, 0x48, 0x95, 0x35, 0xd3, 0x4f, 0x9c}};
+inline constexpr GUID IID_ID3D11Texture2D = {
+    0x6f15aaf2, 0xd208, 0x4e89, {0x9a, 0xb4, 0x48, 0x95, 0x35, 0xd3, 0x4f, 0x9c}};
 inline constexpr GUID IID_ID3D11Debug = {0x79cf2233, 0x7536, 0x4948, {0x9d, 0x36, 0x1e, 0x46, 0x92, 0xdc, 0x57, 0x60}};
-inline constexpr GUID IID_ID3D11InfoQueue = {0x6543dbb6, 0x1b48, 0x42f5, {0xab, 0x82, 0xe9, 0x7e, 0xc7, 0x43, 0x26, 0xf6}};
+inline constexpr GUID IID_ID3D11InfoQueue = {
+    0x6543dbb6, 0x1b48, 0x42f5, {0xab, 0x82, 0xe9, 0x7e, 0xc7, 0x43, 0x26, 0xf6}};
 
 class ID3D11DeviceChild : public IUnknown {
 public:
@@ -742,8 +747,7 @@ public:
     // typeless format cannot be viewed so).
     virtual HRESULT CreateShaderResourceView(ID3D11Resource* pResource, const D3D11_SHADER_RESOURCE_VIEW_DESC* pDesc,
                                              ID3D11ShaderResourceView** ppSRView) = 0;
-    virtual HRESULT CreateUnorderedAccessView(ID3D11Resource* pResource,
-                                              const D3D11_UNORDERED_ACCESS_VIEW_DESC* pDesc,
+    virtual HRESULT CreateUnorderedAccessView(ID3D11Resource* pResource, const D3D11_UNORDERED_ACCESS_VIEW_DESC* pDesc,
                                               ID3D11UnorderedAccessView** ppUAView) = 0;
     virtual HRESULT CreateRenderTargetView(ID3D11Resource* pResource, const D3D11_RENDER_TARGET_VIEW_DESC* pDesc,
                                            ID3D11RenderTargetView** ppRTView) = 0;
@@ -766,8 +770,7 @@ public:
                                             ID3D11DepthStencilState** ppDepthStencilState) = 0;
     virtual HRESULT CreateRasterizerState(const D3D11_RASTERIZER_DESC* pRasterizerDesc,
                                           ID3D11RasterizerState** ppRasterizerState) = 0;
-    virtual HRESULT CreateSamplerState(const D3D11_SAMPLER_DESC* pSamplerDesc,
-                                       ID3D11SamplerState** ppSamplerState) = 0;
+    virtual HRESULT CreateSamplerState(const D3D11_SAMPLER_DESC* pSamplerDesc, ID3D11SamplerState** ppSamplerState) = 0;
     virtual HRESULT CheckMultisampleQualityLevels(DXGI_FORMAT Format, UINT SampleCount, UINT* pNumQualityLevels) = 0;
     // D3D_FEATURE_LEVEL_11_0 on a GL 4.5 context.
     virtual D3D_FEATURE_LEVEL GetFeatureLevel() = 0;
@@ -842,11 +845,11 @@ public:
 // pAdapter must be null and DriverType HARDWARE (or UNKNOWN); Software is
 // ignored. The swap chain's OutputWindow must be an SDL window made for GL
 // (see the top of this file); the device's GL context lives on it.
-HRESULT D3D11CreateDeviceAndSwapChain(IDXGIAdapter* pAdapter, D3D_DRIVER_TYPE DriverType, HMODULE Software,
-                                      UINT Flags, const D3D_FEATURE_LEVEL* pFeatureLevels, UINT FeatureLevels,
-                                      UINT SDKVersion, const DXGI_SWAP_CHAIN_DESC* pSwapChainDesc,
-                                      IDXGISwapChain** ppSwapChain, ID3D11Device** ppDevice,
-                                      D3D_FEATURE_LEVEL* pFeatureLevel, ID3D11DeviceContext** ppImmediateContext);
+HRESULT D3D11CreateDeviceAndSwapChain(IDXGIAdapter* pAdapter, D3D_DRIVER_TYPE DriverType, HMODULE Software, UINT Flags,
+                                      const D3D_FEATURE_LEVEL* pFeatureLevels, UINT FeatureLevels, UINT SDKVersion,
+                                      const DXGI_SWAP_CHAIN_DESC* pSwapChainDesc, IDXGISwapChain** ppSwapChain,
+                                      ID3D11Device** ppDevice, D3D_FEATURE_LEVEL* pFeatureLevel,
+                                      ID3D11DeviceContext** ppImmediateContext);
 
 // A device without a swap chain, on a hidden window of its own (initialises
 // SDL's video subsystem when needed). For tests and tools.

@@ -1,9 +1,9 @@
 // The device: a GL 4.5 core context and the objects made on it.
 #include <SDL.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <csignal>
 
 #include "platform/gfx/compiler_internal.h"
 #include "platform/gfx/gl_context.h"
@@ -20,11 +20,13 @@ std::uint64_t g_stateChangesOfGoneDevices = 0;
 bool DebuggerAttached()
 {
     std::FILE* f = std::fopen("/proc/self/status", "r");
-    if (!f) return false;
+    if (!f)
+        return false;
     char line[256];
     bool attached = false;
     while (std::fgets(line, sizeof line, f))
-        if (std::strncmp(line, "TracerPid:", 10) == 0) attached = std::atoi(line + 10) != 0;
+        if (std::strncmp(line, "TracerPid:", 10) == 0)
+            attached = std::atoi(line + 10) != 0;
     std::fclose(f);
     return attached;
 }
@@ -32,12 +34,14 @@ bool DebuggerAttached()
 void GLAPIENTRY DebugMessage(GLenum, GLenum type, GLuint, GLenum severity, GLsizei, const GLchar* message,
                              const void* user)
 {
-    if (severity == GL_DEBUG_SEVERITY_NOTIFICATION) return;
+    if (severity == GL_DEBUG_SEVERITY_NOTIFICATION)
+        return;
     bool error = type == GL_DEBUG_TYPE_ERROR;
     std::fprintf(stderr, "D3D11 %s: %s\n", error ? "ERROR" : "WARNING", message);
     const Core* core = static_cast<const Core*>(user);
     bool wantsBreak = error ? core->breakOnError : core->breakOnCorruption && severity == GL_DEBUG_SEVERITY_HIGH;
-    if (wantsBreak && DebuggerAttached()) std::raise(SIGTRAP);
+    if (wantsBreak && DebuggerAttached())
+        std::raise(SIGTRAP);
 }
 }  // namespace
 
@@ -49,33 +53,46 @@ Core::Core(SDL_Window* w, void* gl, bool owns) : window(w), glContext(gl), ownsW
 Core::~Core()
 {
     MakeCurrent();
-    for (auto& p : precompiled) glDeleteProgram(p.program);
-    for (auto& f : fbos) glDeleteFramebuffers(1, &f.second);
-    for (auto& z : zeroTextures) glDeleteTextures(1, &z.second);
-    if (zeroBuffer) glDeleteBuffers(1, &zeroBuffer);
-    if (defaultSampler) glDeleteSamplers(1, &defaultSampler);
-    if (emptyVao) glDeleteVertexArrays(1, &emptyVao);
-    if (pipeline) glDeleteProgramPipelines(1, &pipeline);
+    for (auto& p : precompiled)
+        glDeleteProgram(p.program);
+    for (auto& f : fbos)
+        glDeleteFramebuffers(1, &f.second);
+    for (auto& z : zeroTextures)
+        glDeleteTextures(1, &z.second);
+    if (zeroBuffer)
+        glDeleteBuffers(1, &zeroBuffer);
+    if (defaultSampler)
+        glDeleteSamplers(1, &defaultSampler);
+    if (emptyVao)
+        glDeleteVertexArrays(1, &emptyVao);
+    if (pipeline)
+        glDeleteProgramPipelines(1, &pipeline);
     g_stateChangesOfGoneDevices += cache.changes;
     SDL_GL_MakeCurrent(window, nullptr);
     t_current = nullptr;
     SDL_GL_DeleteContext(static_cast<SDL_GLContext>(glContext));
-    if (ownsWindow) SDL_DestroyWindow(window);
+    if (ownsWindow)
+        SDL_DestroyWindow(window);
 }
 
 void Core::MakeCurrent()
 {
-    if (t_current == this) return;
+    if (t_current == this)
+        return;
     SDL_GL_MakeCurrent(window, static_cast<SDL_GLContext>(glContext));
     t_current = this;
 }
 
-Core* Core::Current() { return t_current; }
+Core* Core::Current()
+{
+    return t_current;
+}
 
 GLuint Core::ZeroTexture(GLenum target)
 {
     auto it = zeroTextures.find(target);
-    if (it != zeroTextures.end()) return it->second;
+    if (it != zeroTextures.end())
+        return it->second;
     GLuint t = 0;
     glCreateTextures(target, 1, &t);
     const std::uint8_t zeros[16] = {};
@@ -87,12 +104,8 @@ GLuint Core::ZeroTexture(GLenum target)
         }
         glTextureBuffer(t, GL_RGBA32F, zeroBuffer);
         break;
-    case GL_TEXTURE_2D_MULTISAMPLE:
-        glTextureStorage2DMultisample(t, 1, GL_RGBA8, 1, 1, GL_TRUE);
-        break;
-    case GL_TEXTURE_2D_MULTISAMPLE_ARRAY:
-        glTextureStorage3DMultisample(t, 1, GL_RGBA8, 1, 1, 1, GL_TRUE);
-        break;
+    case GL_TEXTURE_2D_MULTISAMPLE: glTextureStorage2DMultisample(t, 1, GL_RGBA8, 1, 1, GL_TRUE); break;
+    case GL_TEXTURE_2D_MULTISAMPLE_ARRAY: glTextureStorage3DMultisample(t, 1, GL_RGBA8, 1, 1, 1, GL_TRUE); break;
     case GL_TEXTURE_2D_ARRAY:
     case GL_TEXTURE_3D:
         glTextureStorage3D(t, 1, GL_RGBA8, 1, 1, 1);
@@ -132,8 +145,9 @@ GLuint Core::TakePrecompiled(Stage stage, const std::string& glsl)
 
 GLuint Core::LinkProgram(Stage stage, const std::string& glsl, std::string& log)
 {
-    GLenum type = stage == Stage::Vertex ? GL_VERTEX_SHADER : stage == Stage::Pixel ? GL_FRAGMENT_SHADER
-                                                                                     : GL_COMPUTE_SHADER;
+    GLenum type = stage == Stage::Vertex  ? GL_VERTEX_SHADER
+                  : stage == Stage::Pixel ? GL_FRAGMENT_SHADER
+                                          : GL_COMPUTE_SHADER;
     const char* text = glsl.c_str();
     GLuint program = glCreateShaderProgramv(type, 1, &text);
     GLint linked = 0;
@@ -157,7 +171,8 @@ void Core::ForgetView(std::uint64_t viewId)
 {
     for (auto it = fbos.begin(); it != fbos.end();) {
         bool uses = false;
-        for (auto id : it->first.ids) uses |= id == viewId;
+        for (auto id : it->first.ids)
+            uses |= id == viewId;
         if (uses) {
             // A cached binding of this name would otherwise survive its deletion.
             cache.BindDrawFramebuffer(0);
@@ -172,7 +187,8 @@ void Core::ForgetView(std::uint64_t viewId)
 bool PrecompileOnCurrentDevice(const ShaderInfo& info, bool& ok, std::string& log)
 {
     Core* core = Core::Current();
-    if (!core || !core->device) return false;
+    if (!core || !core->device)
+        return false;
     GLuint program = core->LinkProgram(info.stage, info.glsl, log);
     ok = program != 0;
     if (ok) {
@@ -211,7 +227,8 @@ void Program::Resolve(Variant& v)
     for (const CBufferInfo& cb : info.cbuffers) {
         Constants k{cb.slot, -1, 0, ~0ull, {}};
         GLuint index = glGetProgramResourceIndex(v.gl, GL_UNIFORM, (cb.uniform + "[0]").c_str());
-        if (index == GL_INVALID_INDEX) index = glGetProgramResourceIndex(v.gl, GL_UNIFORM, cb.uniform.c_str());
+        if (index == GL_INVALID_INDEX)
+            index = glGetProgramResourceIndex(v.gl, GL_UNIFORM, cb.uniform.c_str());
         if (index != GL_INVALID_INDEX) {
             const GLenum props[2] = {GL_LOCATION, GL_ARRAY_SIZE};
             GLint values[2] = {-1, 0};
@@ -219,14 +236,16 @@ void Program::Resolve(Variant& v)
             k.location = values[0];
             k.vectors = std::min<GLsizei>(values[1], GLsizei(cb.size / 16));
         }
-        if (k.location >= 0 && k.vectors > 0) v.constants.push_back(k);
+        if (k.location >= 0 && k.vectors > 0)
+            v.constants.push_back(k);
     }
 }
 
 Program::Variant& Program::Get(std::uint32_t srgbMask)
 {
     for (Variant& v : variants)
-        if (v.srgbMask == srgbMask) return v;
+        if (v.srgbMask == srgbMask)
+            return v;
     // The driver's own encode on write may be off by one step (llvmpipe's is);
     // the exact formula in the shader is not.
     std::string glsl = info.glsl;
@@ -253,7 +272,8 @@ Program::Variant& Program::Get(std::uint32_t srgbMask)
         std::string log;
         gl = core.LinkProgram(Stage::Pixel, glsl, log);
     }
-    if (!gl) return variants.front();
+    if (!gl)
+        return variants.front();
     variants.push_back({srgbMask, gl, {}});
     Resolve(variants.back());
     return variants.back();
@@ -273,9 +293,11 @@ Program::~Program()
 template <class Interface>
 void Child<Interface>::GetDevice(ID3D11Device** out)
 {
-    if (!out) return;
+    if (!out)
+        return;
     *out = core_->device;
-    if (*out) (*out)->AddRef();
+    if (*out)
+        (*out)->AddRef();
 }
 
 template class Child<ID3D11Buffer>;
@@ -323,14 +345,13 @@ public:
     bool Matches(REFIID riid) override { return riid == IID_ID3D11InfoQueue; }
     HRESULT SetBreakOnSeverity(D3D11_MESSAGE_SEVERITY severity, BOOL enable) override
     {
-        if (severity == D3D11_MESSAGE_SEVERITY_ERROR) device_->core->breakOnError = enable;
-        if (severity == D3D11_MESSAGE_SEVERITY_CORRUPTION) device_->core->breakOnCorruption = enable;
+        if (severity == D3D11_MESSAGE_SEVERITY_ERROR)
+            device_->core->breakOnError = enable;
+        if (severity == D3D11_MESSAGE_SEVERITY_CORRUPTION)
+            device_->core->breakOnCorruption = enable;
         return S_OK;
     }
-    HRESULT AddStorageFilterEntries(D3D11_INFO_QUEUE_FILTER* filter) override
-    {
-        return filter ? S_OK : E_INVALIDARG;
-    }
+    HRESULT AddStorageFilterEntries(D3D11_INFO_QUEUE_FILTER* filter) override { return filter ? S_OK : E_INVALIDARG; }
 
 private:
     DeviceImpl* device_;
@@ -366,7 +387,8 @@ HRESULT DeviceImpl::QueryInterface(REFIID riid, void** out)
 {
     if (out && riid == IID_ID3D11Debug) {
         *out = nullptr;
-        if (!core->debug) return E_NOINTERFACE;
+        if (!core->debug)
+            return E_NOINTERFACE;
         *out = static_cast<ID3D11Debug*>(new DebugImpl(this));
         return S_OK;
     }
@@ -375,21 +397,25 @@ HRESULT DeviceImpl::QueryInterface(REFIID riid, void** out)
 
 void DeviceImpl::GetImmediateContext(ID3D11DeviceContext** out)
 {
-    if (!out) return;
+    if (!out)
+        return;
     *out = ContextInterface(context);
     (*out)->AddRef();
 }
 
 HRESULT DeviceImpl::CheckMultisampleQualityLevels(DXGI_FORMAT format, UINT count, UINT* levels)
 {
-    if (!levels) return E_INVALIDARG;
+    if (!levels)
+        return E_INVALIDARG;
     *levels = 0;
     const FormatInfo* f = FindFormat(format);
-    if (!f) return E_INVALIDARG;
+    if (!f)
+        return E_INVALIDARG;
     core->MakeCurrent();
     GLint maxSamples = 0;
     glGetInternalformativ(GL_TEXTURE_2D_MULTISAMPLE, StorageFormat(*f, 0), GL_SAMPLES, 1, &maxSamples);
-    if (count == 1 || (count > 1 && GLint(count) <= maxSamples)) *levels = 1;
+    if (count == 1 || (count > 1 && GLint(count) <= maxSamples))
+        *levels = 1;
     return S_OK;
 }
 
@@ -406,7 +432,8 @@ std::unique_ptr<Program> DeviceImpl::MakeProgram(Stage stage, const void* code, 
         std::string log;
         program = core->LinkProgram(stage, info.glsl, log);
         if (!program) {
-            if (core->debug) std::fprintf(stderr, "D3D11 ERROR: shader creation failed: %s\n", log.c_str());
+            if (core->debug)
+                std::fprintf(stderr, "D3D11 ERROR: shader creation failed: %s\n", log.c_str());
             hr = E_INVALIDARG;
             return nullptr;
         }
@@ -417,68 +444,86 @@ std::unique_ptr<Program> DeviceImpl::MakeProgram(Stage stage, const void* code, 
 
 HRESULT DeviceImpl::CreateVertexShader(const void* code, SIZE_T size, ID3D11ClassLinkage*, ID3D11VertexShader** out)
 {
-    if (out) *out = nullptr;
+    if (out)
+        *out = nullptr;
     HRESULT hr;
     auto program = MakeProgram(Stage::Vertex, code, size, hr);
-    if (!program) return hr;
-    if (!out) return S_FALSE;
+    if (!program)
+        return hr;
+    if (!out)
+        return S_FALSE;
     *out = new VertexShaderImpl(core, std::move(program));
     return S_OK;
 }
 
 HRESULT DeviceImpl::CreatePixelShader(const void* code, SIZE_T size, ID3D11ClassLinkage*, ID3D11PixelShader** out)
 {
-    if (out) *out = nullptr;
+    if (out)
+        *out = nullptr;
     HRESULT hr;
     auto program = MakeProgram(Stage::Pixel, code, size, hr);
-    if (!program) return hr;
-    if (!out) return S_FALSE;
+    if (!program)
+        return hr;
+    if (!out)
+        return S_FALSE;
     *out = new PixelShaderImpl(core, std::move(program));
     return S_OK;
 }
 
-HRESULT DeviceImpl::CreateComputeShader(const void* code, SIZE_T size, ID3D11ClassLinkage*,
-                                        ID3D11ComputeShader** out)
+HRESULT DeviceImpl::CreateComputeShader(const void* code, SIZE_T size, ID3D11ClassLinkage*, ID3D11ComputeShader** out)
 {
-    if (out) *out = nullptr;
+    if (out)
+        *out = nullptr;
     HRESULT hr;
     auto program = MakeProgram(Stage::Compute, code, size, hr);
-    if (!program) return hr;
-    if (!out) return S_FALSE;
+    if (!program)
+        return hr;
+    if (!out)
+        return S_FALSE;
     *out = new ComputeShaderImpl(core, std::move(program));
     return S_OK;
 }
 
 HRESULT DeviceImpl::CreateBlendState(const D3D11_BLEND_DESC* desc, ID3D11BlendState** out)
 {
-    if (!desc) return E_INVALIDARG;
-    if (!out) return S_FALSE;
+    if (!desc)
+        return E_INVALIDARG;
+    if (!out)
+        return S_FALSE;
     *out = new BlendImpl(core, *desc);
     return S_OK;
 }
 
 HRESULT DeviceImpl::CreateDepthStencilState(const D3D11_DEPTH_STENCIL_DESC* desc, ID3D11DepthStencilState** out)
 {
-    if (!desc) return E_INVALIDARG;
-    if (!out) return S_FALSE;
+    if (!desc)
+        return E_INVALIDARG;
+    if (!out)
+        return S_FALSE;
     *out = new DepthStencilImpl(core, *desc);
     return S_OK;
 }
 
 HRESULT DeviceImpl::CreateRasterizerState(const D3D11_RASTERIZER_DESC* desc, ID3D11RasterizerState** out)
 {
-    if (!desc) return E_INVALIDARG;
-    if (desc->FillMode != D3D11_FILL_SOLID && desc->FillMode != D3D11_FILL_WIREFRAME) return E_INVALIDARG;
-    if (desc->CullMode < D3D11_CULL_NONE || desc->CullMode > D3D11_CULL_BACK) return E_INVALIDARG;
-    if (!out) return S_FALSE;
+    if (!desc)
+        return E_INVALIDARG;
+    if (desc->FillMode != D3D11_FILL_SOLID && desc->FillMode != D3D11_FILL_WIREFRAME)
+        return E_INVALIDARG;
+    if (desc->CullMode < D3D11_CULL_NONE || desc->CullMode > D3D11_CULL_BACK)
+        return E_INVALIDARG;
+    if (!out)
+        return S_FALSE;
     *out = new RasterizerImpl(core, *desc);
     return S_OK;
 }
 
 HRESULT DeviceImpl::CreateSamplerState(const D3D11_SAMPLER_DESC* desc, ID3D11SamplerState** out)
 {
-    if (!desc) return E_INVALIDARG;
-    if (!out) return S_FALSE;
+    if (!desc)
+        return E_INVALIDARG;
+    if (!out)
+        return S_FALSE;
     core->MakeCurrent();
     *out = new SamplerImpl(core, *desc);
     return S_OK;
@@ -487,10 +532,13 @@ HRESULT DeviceImpl::CreateSamplerState(const D3D11_SAMPLER_DESC* desc, ID3D11Sam
 HRESULT DeviceImpl::CreateInputLayout(const D3D11_INPUT_ELEMENT_DESC* elements, UINT count, const void* code,
                                       SIZE_T size, ID3D11InputLayout** out)
 {
-    if (out) *out = nullptr;
-    if (count && !elements) return E_INVALIDARG;
+    if (out)
+        *out = nullptr;
+    if (count && !elements)
+        return E_INVALIDARG;
     ShaderInfo info;
-    if (!DeserializeShaderInfo(code, size, info) || info.stage != Stage::Vertex) return E_INVALIDARG;
+    if (!DeserializeShaderInfo(code, size, info) || info.stage != Stage::Vertex)
+        return E_INVALIDARG;
     core->MakeCurrent();
     auto* layout = new InputLayoutImpl(core);
     glCreateVertexArrays(1, &layout->vao);
@@ -502,23 +550,29 @@ HRESULT DeviceImpl::CreateInputLayout(const D3D11_INPUT_ELEMENT_DESC* elements, 
             layout->Release();
             return E_INVALIDARG;
         }
-        UINT offset = e.AlignedByteOffset == D3D11_APPEND_ALIGNED_ELEMENT ? nextOffset[e.InputSlot]
-                                                                         : e.AlignedByteOffset;
+        UINT offset =
+            e.AlignedByteOffset == D3D11_APPEND_ALIGNED_ELEMENT ? nextOffset[e.InputSlot] : e.AlignedByteOffset;
         nextOffset[e.InputSlot] = offset + f->bytes;
         std::string semantic = e.SemanticName;
-        for (char& ch : semantic) ch = char(std::toupper((unsigned char)ch));
-        if (semantic.rfind("SV_", 0) == 0) continue;
+        for (char& ch : semantic)
+            ch = char(std::toupper((unsigned char)ch));
+        if (semantic.rfind("SV_", 0) == 0)
+            continue;
         const SignatureParam* input = nullptr;
         for (const SignatureParam& p : info.inputs)
             if (p.systemValue == D3D_NAME_UNDEFINED && p.semantic == semantic && p.index == e.SemanticIndex)
                 input = &p;
-        if (!input) continue;  // the shader does not read it
+        if (!input)
+            continue;  // the shader does not read it
         GLuint loc = input->location;
         GLint components = 0;
         switch (f->format) {
-        case GL_RED: case GL_RED_INTEGER: components = 1; break;
-        case GL_RG: case GL_RG_INTEGER: components = 2; break;
-        case GL_RGB: case GL_RGB_INTEGER: components = 3; break;
+        case GL_RED:
+        case GL_RED_INTEGER: components = 1; break;
+        case GL_RG:
+        case GL_RG_INTEGER: components = 2; break;
+        case GL_RGB:
+        case GL_RGB_INTEGER: components = 3; break;
         default: components = 4; break;
         }
         bool normalized = !f->integer && f->type != GL_FLOAT && f->type != GL_HALF_FLOAT;
@@ -526,8 +580,7 @@ HRESULT DeviceImpl::CreateInputLayout(const D3D11_INPUT_ELEMENT_DESC* elements, 
         if (f->integer && shaderInteger)
             glVertexArrayAttribIFormat(layout->vao, loc, components, f->type, offset);
         else
-            glVertexArrayAttribFormat(layout->vao, loc, components, f->type, normalized ? GL_TRUE : GL_FALSE,
-                                      offset);
+            glVertexArrayAttribFormat(layout->vao, loc, components, f->type, normalized ? GL_TRUE : GL_FALSE, offset);
         glVertexArrayAttribBinding(layout->vao, loc, e.InputSlot);
         glEnableVertexArrayAttrib(layout->vao, loc);
         glVertexArrayBindingDivisor(layout->vao, e.InputSlot,
@@ -562,7 +615,8 @@ DeviceImpl* NewDevice(SDL_Window* window, bool ownsWindow, UINT flags, HRESULT& 
     SDL_GLContext gl = SDL_GL_CreateContext(window);
     if (!gl) {
         std::fprintf(stderr, "D3D11: no GL context: %s\n", SDL_GetError());
-        if (ownsWindow) SDL_DestroyWindow(window);
+        if (ownsWindow)
+            SDL_DestroyWindow(window);
         return nullptr;
     }
     auto core = std::make_shared<Core>(window, gl, ownsWindow);
@@ -599,9 +653,11 @@ DeviceImpl* NewDevice(SDL_Window* window, bool ownsWindow, UINT flags, HRESULT& 
 bool CreationArgumentsValid(IDXGIAdapter* adapter, D3D_DRIVER_TYPE driverType, const D3D_FEATURE_LEVEL* featureLevels,
                             UINT featureLevelCount)
 {
-    if (adapter || (driverType != D3D_DRIVER_TYPE_HARDWARE && driverType != D3D_DRIVER_TYPE_UNKNOWN)) return false;
+    if (adapter || (driverType != D3D_DRIVER_TYPE_HARDWARE && driverType != D3D_DRIVER_TYPE_UNKNOWN))
+        return false;
     bool wanted = !featureLevels || featureLevelCount == 0;
-    for (UINT i = 0; featureLevels && i < featureLevelCount; ++i) wanted |= featureLevels[i] <= D3D_FEATURE_LEVEL_11_0;
+    for (UINT i = 0; featureLevels && i < featureLevelCount; ++i)
+        wanted |= featureLevels[i] <= D3D_FEATURE_LEVEL_11_0;
     return wanted;
 }
 
@@ -610,29 +666,34 @@ bool CreationArgumentsValid(IDXGIAdapter* adapter, D3D_DRIVER_TYPE driverType, c
 using namespace gfx;
 
 HRESULT D3D11CreateDevice(IDXGIAdapter* pAdapter, D3D_DRIVER_TYPE DriverType, HMODULE, UINT Flags,
-                          const D3D_FEATURE_LEVEL* pFeatureLevels, UINT FeatureLevels, UINT,
-                          ID3D11Device** ppDevice, D3D_FEATURE_LEVEL* pFeatureLevel,
-                          ID3D11DeviceContext** ppImmediateContext)
+                          const D3D_FEATURE_LEVEL* pFeatureLevels, UINT FeatureLevels, UINT, ID3D11Device** ppDevice,
+                          D3D_FEATURE_LEVEL* pFeatureLevel, ID3D11DeviceContext** ppImmediateContext)
 {
-    if (ppDevice) *ppDevice = nullptr;
-    if (ppImmediateContext) *ppImmediateContext = nullptr;
-    if (!CreationArgumentsValid(pAdapter, DriverType, pFeatureLevels, FeatureLevels)) return E_INVALIDARG;
+    if (ppDevice)
+        *ppDevice = nullptr;
+    if (ppImmediateContext)
+        *ppImmediateContext = nullptr;
+    if (!CreationArgumentsValid(pAdapter, DriverType, pFeatureLevels, FeatureLevels))
+        return E_INVALIDARG;
     if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "D3D11: no video: %s\n", SDL_GetError());
         return E_FAIL;
     }
     platform::ConfigureGlAttributes();
-    SDL_Window* window =
-        SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 16, 16, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    SDL_Window* window = SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 16, 16,
+                                          SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     if (!window) {
         std::fprintf(stderr, "D3D11: no window: %s\n", SDL_GetError());
         return E_FAIL;
     }
     HRESULT hr;
     DeviceImpl* device = NewDevice(window, true, Flags, hr);
-    if (!device) return hr;
-    if (pFeatureLevel) *pFeatureLevel = D3D_FEATURE_LEVEL_11_0;
-    if (ppImmediateContext) device->GetImmediateContext(ppImmediateContext);
+    if (!device)
+        return hr;
+    if (pFeatureLevel)
+        *pFeatureLevel = D3D_FEATURE_LEVEL_11_0;
+    if (ppImmediateContext)
+        device->GetImmediateContext(ppImmediateContext);
     if (ppDevice)
         *ppDevice = device;
     else

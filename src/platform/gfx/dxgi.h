@@ -19,10 +19,8 @@ typedef std::uint8_t UINT8;
 typedef std::uint64_t UINT64;
 typedef int INT;
 typedef float FLOAT;
-typedef const char* LPCSTR;
 typedef const void* LPCVOID;
 typedef void* LPVOID;
-typedef HINSTANCE HMODULE;
 typedef std::uint32_t ULONG;
 
 #define DXGI_ERROR_INVALID_CALL ((HRESULT)0x887A0001u)
@@ -42,15 +40,21 @@ typedef const GUID& REFGUID;
 
 inline bool operator==(const GUID& a, const GUID& b)
 {
-    if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) return false;
+    if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3)
+        return false;
     for (int i = 0; i < 8; ++i)
-        if (a.Data4[i] != b.Data4[i]) return false;
+        if (a.Data4[i] != b.Data4[i])
+            return false;
     return true;
 }
-inline bool operator!=(const GUID& a, const GUID& b) { return !(a == b); }
+inline bool operator!=(const GUID& a, const GUID& b)
+{
+    return !(a == b);
+}
 
 inline constexpr GUID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-inline constexpr GUID IID_IDXGISwapChain = {0x310d36a0, 0xd2e7, 0x4c0a, {0xaa, 0x04, 0x6a, 0x9d, 0x23, 0xb8, 0x88, 0x6a}};
+inline constexpr GUID IID_IDXGISwapChain = {
+    0x310d36a0, 0xd2e7, 0x4c0a, {0xaa, 0x04, 0x6a, 0x9d, 0x23, 0xb8, 0x88, 0x6a}};
 
 // Reference counting: every object starts with one reference, held by whoever
 // created it. Release returns the count left; at 0 the object is destroyed.

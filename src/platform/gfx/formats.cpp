@@ -25,10 +25,14 @@ const FormatInfo kFormats[] = {
     {DXGI_FORMAT_R32G32_FLOAT, GL_RG32F, GL_RG, GL_FLOAT, 8, false, false, false, false},
     {DXGI_FORMAT_R32G32_UINT, GL_RG32UI, GL_RG_INTEGER, GL_UNSIGNED_INT, 8, false, false, true, false},
     {DXGI_FORMAT_R32G32_SINT, GL_RG32I, GL_RG_INTEGER, GL_INT, 8, false, false, true, false},
-    {DXGI_FORMAT_R10G10B10A2_TYPELESS, GL_RGB10_A2, GL_RGBA, GL_UNSIGNED_INT_2_10_10_10_REV, 4, false, false, false, true},
-    {DXGI_FORMAT_R10G10B10A2_UNORM, GL_RGB10_A2, GL_RGBA, GL_UNSIGNED_INT_2_10_10_10_REV, 4, false, false, false, false},
-    {DXGI_FORMAT_R10G10B10A2_UINT, GL_RGB10_A2UI, GL_RGBA_INTEGER, GL_UNSIGNED_INT_2_10_10_10_REV, 4, false, false, true, false},
-    {DXGI_FORMAT_R11G11B10_FLOAT, GL_R11F_G11F_B10F, GL_RGB, GL_UNSIGNED_INT_10F_11F_11F_REV, 4, false, false, false, false},
+    {DXGI_FORMAT_R10G10B10A2_TYPELESS, GL_RGB10_A2, GL_RGBA, GL_UNSIGNED_INT_2_10_10_10_REV, 4, false, false, false,
+     true},
+    {DXGI_FORMAT_R10G10B10A2_UNORM, GL_RGB10_A2, GL_RGBA, GL_UNSIGNED_INT_2_10_10_10_REV, 4, false, false, false,
+     false},
+    {DXGI_FORMAT_R10G10B10A2_UINT, GL_RGB10_A2UI, GL_RGBA_INTEGER, GL_UNSIGNED_INT_2_10_10_10_REV, 4, false, false,
+     true, false},
+    {DXGI_FORMAT_R11G11B10_FLOAT, GL_R11F_G11F_B10F, GL_RGB, GL_UNSIGNED_INT_10F_11F_11F_REV, 4, false, false, false,
+     false},
     {DXGI_FORMAT_R8G8B8A8_TYPELESS, GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, 4, false, false, false, true},
     {DXGI_FORMAT_R8G8B8A8_UNORM, GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, 4, false, false, false, false},
     {DXGI_FORMAT_R8G8B8A8_UNORM_SRGB, GL_SRGB8_ALPHA8, GL_RGBA, GL_UNSIGNED_BYTE, 4, false, false, false, false},
@@ -46,10 +50,14 @@ const FormatInfo kFormats[] = {
     {DXGI_FORMAT_R32_FLOAT, GL_R32F, GL_RED, GL_FLOAT, 4, false, false, false, false},
     {DXGI_FORMAT_R32_UINT, GL_R32UI, GL_RED_INTEGER, GL_UNSIGNED_INT, 4, false, false, true, false},
     {DXGI_FORMAT_R32_SINT, GL_R32I, GL_RED_INTEGER, GL_INT, 4, false, false, true, false},
-    {DXGI_FORMAT_R24G8_TYPELESS, GL_DEPTH24_STENCIL8, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8, 4, true, true, false, true},
-    {DXGI_FORMAT_D24_UNORM_S8_UINT, GL_DEPTH24_STENCIL8, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8, 4, true, true, false, false},
-    {DXGI_FORMAT_R24_UNORM_X8_TYPELESS, GL_DEPTH24_STENCIL8, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8, 4, true, true, false, false},
-    {DXGI_FORMAT_X24_TYPELESS_G8_UINT, GL_DEPTH24_STENCIL8, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8, 4, true, true, false, false},
+    {DXGI_FORMAT_R24G8_TYPELESS, GL_DEPTH24_STENCIL8, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8, 4, true, true, false,
+     true},
+    {DXGI_FORMAT_D24_UNORM_S8_UINT, GL_DEPTH24_STENCIL8, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8, 4, true, true, false,
+     false},
+    {DXGI_FORMAT_R24_UNORM_X8_TYPELESS, GL_DEPTH24_STENCIL8, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8, 4, true, true,
+     false, false},
+    {DXGI_FORMAT_X24_TYPELESS_G8_UINT, GL_DEPTH24_STENCIL8, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8, 4, true, true,
+     false, false},
     {DXGI_FORMAT_R8G8_TYPELESS, GL_RG8, GL_RG, GL_UNSIGNED_BYTE, 2, false, false, false, true},
     {DXGI_FORMAT_R8G8_UNORM, GL_RG8, GL_RG, GL_UNSIGNED_BYTE, 2, false, false, false, false},
     {DXGI_FORMAT_R8G8_UINT, GL_RG8UI, GL_RG_INTEGER, GL_UNSIGNED_BYTE, 2, false, false, true, false},
@@ -74,7 +82,8 @@ const FormatInfo kFormats[] = {
 const FormatInfo* FindFormat(DXGI_FORMAT format)
 {
     for (const FormatInfo& f : kFormats)
-        if (f.dxgi == format) return &f;
+        if (f.dxgi == format)
+            return &f;
     return nullptr;
 }
 
@@ -101,7 +110,8 @@ bool IsDepthStorage(GLenum storage)
 GLenum ViewFormat(const FormatInfo& view, GLenum storage)
 {
     // Depth textures are read in their own format (depth in the first channel).
-    if (IsDepthStorage(storage)) return storage;
+    if (IsDepthStorage(storage))
+        return storage;
     return view.internal;
 }
 

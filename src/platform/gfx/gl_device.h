@@ -181,7 +181,8 @@ public:
         std::size_t operator()(const FboKey& k) const
         {
             std::size_t h = 0;
-            for (auto v : k.ids) h = h * 1000003u ^ std::size_t(v);
+            for (auto v : k.ids)
+                h = h * 1000003u ^ std::size_t(v);
             return h;
         }
     };
@@ -211,9 +212,12 @@ protected:
 template <class T>
 void SetRef(T*& slot, T* value)
 {
-    if (slot == value) return;
-    if (value) value->AddRef();
-    if (slot) slot->Release();
+    if (slot == value)
+        return;
+    if (value)
+        value->AddRef();
+    if (slot)
+        slot->Release();
     slot = value;
 }
 
@@ -230,11 +234,11 @@ public:
     void CommitConstants(const std::uint8_t* bytes);
 
     D3D11_BUFFER_DESC desc;
-    GLuint gl = 0;                   // none for constant and staging buffers
-    std::vector<std::uint8_t> cpu;   // contents of constant and staging buffers; shadow of dynamic ones
+    GLuint gl = 0;                  // none for constant and staging buffers
+    std::vector<std::uint8_t> cpu;  // contents of constant and staging buffers; shadow of dynamic ones
     std::vector<std::uint8_t> mapArea;
-    std::uint64_t version = 0;       // constant buffers: changes with the bytes
-    std::uint64_t id = 0;            // never reused, unlike GL names
+    std::uint64_t version = 0;  // constant buffers: changes with the bytes
+    std::uint64_t id = 0;       // never reused, unlike GL names
     bool mapped = false;
 };
 
@@ -257,7 +261,7 @@ public:
     const FormatInfo* fmt = nullptr;
     GLenum target = GL_TEXTURE_2D;
     GLenum storage = 0;
-    GLuint gl = 0;  // none for staging textures
+    GLuint gl = 0;                               // none for staging textures
     std::vector<std::vector<std::uint8_t>> cpu;  // staging and dynamic: one per subresource
     std::uint64_t id = 0;
 };
@@ -392,9 +396,7 @@ public:
 
 class DepthStencilImpl final : public Child<ID3D11DepthStencilState> {
 public:
-    DepthStencilImpl(std::shared_ptr<Core> core, const D3D11_DEPTH_STENCIL_DESC& d) : Child(std::move(core)), desc(d)
-    {
-    }
+    DepthStencilImpl(std::shared_ptr<Core> core, const D3D11_DEPTH_STENCIL_DESC& d) : Child(std::move(core)), desc(d) {}
     void GetDesc(D3D11_DEPTH_STENCIL_DESC* d) override { *d = desc; }
     D3D11_DEPTH_STENCIL_DESC desc;
 };
@@ -414,8 +416,8 @@ public:
     struct Constants {
         std::uint32_t slot;
         GLint location;
-        GLsizei vectors;  // active vec4 elements
-        std::uint64_t uploaded = ~0ull;  // version of the bytes the program holds
+        GLsizei vectors;                  // active vec4 elements
+        std::uint64_t uploaded = ~0ull;   // version of the bytes the program holds
         std::vector<std::uint8_t> bytes;  // and the bytes themselves
     };
     // A GL program of this shader: the shader itself (mask 0) or, for a pixel
@@ -437,8 +439,10 @@ private:
 template <class Interface>
 class ShaderImpl final : public Child<Interface> {
 public:
-    ShaderImpl(std::shared_ptr<Core> core, std::unique_ptr<Program> p) : Child<Interface>(std::move(core)),
-                                                                         program(std::move(p)) {}
+    ShaderImpl(std::shared_ptr<Core> core, std::unique_ptr<Program> p)
+        : Child<Interface>(std::move(core)), program(std::move(p))
+    {
+    }
     std::unique_ptr<Program> program;
 };
 using VertexShaderImpl = ShaderImpl<ID3D11VertexShader>;

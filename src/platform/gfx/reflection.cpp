@@ -12,7 +12,8 @@ public:
     ConstantBufferReflection(const gfx::CBufferInfo* info) : info_(info) {}
     HRESULT GetDesc(D3D11_SHADER_BUFFER_DESC* desc) override
     {
-        if (!desc) return E_INVALIDARG;
+        if (!desc)
+            return E_INVALIDARG;
         desc->Name = info_->name.c_str();
         desc->Type = D3D_CT_CBUFFER;
         desc->Variables = 0;
@@ -29,14 +30,16 @@ class ShaderReflection final : public gfx::Object<ID3D11ShaderReflection> {
 public:
     explicit ShaderReflection(gfx::ShaderInfo info) : info_(std::move(info))
     {
-        for (const auto& cb : info_.cbuffers) buffers_.emplace_back(&cb);
+        for (const auto& cb : info_.cbuffers)
+            buffers_.emplace_back(&cb);
     }
 
     bool Matches(REFIID riid) override { return riid == IID_ID3D11ShaderReflection; }
 
     HRESULT GetDesc(D3D11_SHADER_DESC* desc) override
     {
-        if (!desc) return E_INVALIDARG;
+        if (!desc)
+            return E_INVALIDARG;
         desc->Version = info_.version;
         desc->Creator = "Quorvelan HLSL (glslang, SPIRV-Cross)";
         desc->Flags = 0;
@@ -56,7 +59,8 @@ public:
     }
     HRESULT GetResourceBindingDesc(UINT index, D3D11_SHADER_INPUT_BIND_DESC* desc) override
     {
-        if (!desc || index >= info_.resources.size()) return E_INVALIDARG;
+        if (!desc || index >= info_.resources.size())
+            return E_INVALIDARG;
         const auto& r = info_.resources[index];
         desc->Name = r.name.c_str();
         desc->Type = D3D_SHADER_INPUT_TYPE(r.type);
@@ -71,15 +75,19 @@ public:
     }
     void GetThreadGroupSize(UINT* x, UINT* y, UINT* z) override
     {
-        if (x) *x = info_.groupSize[0];
-        if (y) *y = info_.groupSize[1];
-        if (z) *z = info_.groupSize[2];
+        if (x)
+            *x = info_.groupSize[0];
+        if (y)
+            *y = info_.groupSize[1];
+        if (z)
+            *z = info_.groupSize[2];
     }
 
 private:
     static HRESULT Param(const std::vector<gfx::SignatureParam>& list, UINT index, D3D11_SIGNATURE_PARAMETER_DESC* desc)
     {
-        if (!desc || index >= list.size()) return E_INVALIDARG;
+        if (!desc || index >= list.size())
+            return E_INVALIDARG;
         const auto& p = list[index];
         desc->SemanticName = p.semantic.c_str();
         desc->SemanticIndex = p.index;
@@ -100,11 +108,14 @@ private:
 
 HRESULT D3DReflect(LPCVOID pSrcData, SIZE_T SrcDataSize, REFIID pInterface, void** ppReflector)
 {
-    if (!ppReflector) return E_INVALIDARG;
+    if (!ppReflector)
+        return E_INVALIDARG;
     *ppReflector = nullptr;
-    if (pInterface != IID_ID3D11ShaderReflection) return E_NOINTERFACE;
+    if (pInterface != IID_ID3D11ShaderReflection)
+        return E_NOINTERFACE;
     gfx::ShaderInfo info;
-    if (!gfx::DeserializeShaderInfo(pSrcData, SrcDataSize, info)) return E_INVALIDARG;
+    if (!gfx::DeserializeShaderInfo(pSrcData, SrcDataSize, info))
+        return E_INVALIDARG;
     *ppReflector = static_cast<ID3D11ShaderReflection*>(new ShaderReflection(std::move(info)));
     return S_OK;
 }

@@ -7,7 +7,8 @@ namespace gfx {
 
 BufferImpl* AsBuffer(ID3D11Resource* r)
 {
-    if (!r) return nullptr;
+    if (!r)
+        return nullptr;
     D3D11_RESOURCE_DIMENSION d;
     r->GetType(&d);
     return d == D3D11_RESOURCE_DIMENSION_BUFFER ? static_cast<BufferImpl*>(static_cast<ID3D11Buffer*>(r)) : nullptr;
@@ -15,7 +16,8 @@ BufferImpl* AsBuffer(ID3D11Resource* r)
 
 TextureImpl* AsTexture(ID3D11Resource* r)
 {
-    if (!r) return nullptr;
+    if (!r)
+        return nullptr;
     D3D11_RESOURCE_DIMENSION d;
     r->GetType(&d);
     return d == D3D11_RESOURCE_DIMENSION_TEXTURE2D ? static_cast<TextureImpl*>(static_cast<ID3D11Texture2D*>(r))
@@ -24,9 +26,15 @@ TextureImpl* AsTexture(ID3D11Resource* r)
 
 namespace {
 // first..first+count-1 lies in 0..total-1 and is not empty, without overflowing on callers' values.
-bool Within(UINT first, UINT count, UINT total) { return count != 0 && first < total && count <= total - first; }
+bool Within(UINT first, UINT count, UINT total)
+{
+    return count != 0 && first < total && count <= total - first;
+}
 // A count of -1 (all the rest) resolved against what is left after first.
-UINT Rest(UINT first, UINT count, UINT total) { return count == UINT(-1) ? total - std::min(first, total) : count; }
+UINT Rest(UINT first, UINT count, UINT total)
+{
+    return count == UINT(-1) ? total - std::min(first, total) : count;
+}
 
 // glGetError reports the oldest error: drop any left from before a checked call.
 void ClearGlErrors()
@@ -45,45 +53,56 @@ BufferImpl::BufferImpl(std::shared_ptr<Core> c, const D3D11_BUFFER_DESC& d, cons
     bool cpuOnly = (desc.BindFlags & D3D11_BIND_CONSTANT_BUFFER) || desc.Usage == D3D11_USAGE_STAGING;
     if (cpuOnly || desc.Usage == D3D11_USAGE_DYNAMIC) {
         cpu.assign(desc.ByteWidth, 0);
-        if (data) std::memcpy(cpu.data(), data, desc.ByteWidth);
+        if (data)
+            std::memcpy(cpu.data(), data, desc.ByteWidth);
     }
     version = core_->NextVersion();
     id = core_->NextId();
-    if (cpuOnly) return;
+    if (cpuOnly)
+        return;
     core_->MakeCurrent();
     glCreateBuffers(1, &gl);
     if (desc.Usage == D3D11_USAGE_DYNAMIC)
         glNamedBufferData(gl, desc.ByteWidth, data ? data : cpu.data(), GL_DYNAMIC_DRAW);
     else
-        glNamedBufferStorage(gl, desc.ByteWidth, data, desc.Usage == D3D11_USAGE_IMMUTABLE ? 0 : GL_DYNAMIC_STORAGE_BIT);
+        glNamedBufferStorage(gl, desc.ByteWidth, data,
+                             desc.Usage == D3D11_USAGE_IMMUTABLE ? 0 : GL_DYNAMIC_STORAGE_BIT);
 }
 
 BufferImpl::~BufferImpl()
 {
-    if (!gl) return;
+    if (!gl)
+        return;
     core_->MakeCurrent();
     glDeleteBuffers(1, &gl);
 }
 
 void BufferImpl::CommitConstants(const std::uint8_t* bytes)
 {
-    if (std::memcmp(cpu.data(), bytes, cpu.size()) == 0) return;
+    if (std::memcmp(cpu.data(), bytes, cpu.size()) == 0)
+        return;
     std::memcpy(cpu.data(), bytes, cpu.size());
     version = core_->NextVersion();
 }
 
 HRESULT DeviceImpl::CreateBuffer(const D3D11_BUFFER_DESC* desc, const D3D11_SUBRESOURCE_DATA* init, ID3D11Buffer** out)
 {
-    if (out) *out = nullptr;
-    if (!desc || desc->ByteWidth == 0) return E_INVALIDARG;
+    if (out)
+        *out = nullptr;
+    if (!desc || desc->ByteWidth == 0)
+        return E_INVALIDARG;
     if ((desc->BindFlags & D3D11_BIND_CONSTANT_BUFFER) &&
         (desc->ByteWidth % 16 != 0 || desc->ByteWidth > D3D11_REQ_CONSTANT_BUFFER_ELEMENT_COUNT * 16 ||
          (desc->BindFlags & ~UINT(D3D11_BIND_CONSTANT_BUFFER))))
         return E_INVALIDARG;
-    if (desc->Usage == D3D11_USAGE_IMMUTABLE && (!init || !init->pSysMem)) return E_INVALIDARG;
-    if (desc->Usage == D3D11_USAGE_STAGING && desc->BindFlags) return E_INVALIDARG;
-    if (desc->Usage == D3D11_USAGE_DYNAMIC && !(desc->CPUAccessFlags & D3D11_CPU_ACCESS_WRITE)) return E_INVALIDARG;
-    if (!out) return S_FALSE;
+    if (desc->Usage == D3D11_USAGE_IMMUTABLE && (!init || !init->pSysMem))
+        return E_INVALIDARG;
+    if (desc->Usage == D3D11_USAGE_STAGING && desc->BindFlags)
+        return E_INVALIDARG;
+    if (desc->Usage == D3D11_USAGE_DYNAMIC && !(desc->CPUAccessFlags & D3D11_CPU_ACCESS_WRITE))
+        return E_INVALIDARG;
+    if (!out)
+        return S_FALSE;
     *out = new BufferImpl(core, *desc, init);
     return S_OK;
 }
@@ -122,7 +141,8 @@ TextureImpl::TextureImpl(std::shared_ptr<Core> c, const D3D11_TEXTURE2D_DESC& d,
 {
     hr = S_OK;
     fmt = FindFormat(desc.Format);
-    if (desc.MipLevels == 0) desc.MipLevels = FullMipCount(desc.Width, desc.Height);
+    if (desc.MipLevels == 0)
+        desc.MipLevels = FullMipCount(desc.Width, desc.Height);
     id = core_->NextId();
     storage = StorageFormat(*fmt, desc.BindFlags);
     bool ms = desc.SampleDesc.Count > 1;
@@ -136,10 +156,12 @@ TextureImpl::TextureImpl(std::shared_ptr<Core> c, const D3D11_TEXTURE2D_DESC& d,
             if (init && init[s].pSysMem)
                 for (UINT y = 0; y < LevelHeight(level); ++y)
                     std::memcpy(cpu[s].data() + std::size_t(y) * LevelWidth(level) * fmt->bytes,
-                                static_cast<const std::uint8_t*>(init[s].pSysMem) + std::size_t(y) * init[s].SysMemPitch,
+                                static_cast<const std::uint8_t*>(init[s].pSysMem) +
+                                    std::size_t(y) * init[s].SysMemPitch,
                                 std::size_t(LevelWidth(level)) * fmt->bytes);
         }
-        if (desc.Usage == D3D11_USAGE_STAGING) return;
+        if (desc.Usage == D3D11_USAGE_STAGING)
+            return;
     }
     core_->MakeCurrent();
     ClearGlErrors();
@@ -164,12 +186,14 @@ TextureImpl::TextureImpl(std::shared_ptr<Core> c, const D3D11_TEXTURE2D_DESC& d,
     }
     if (init && !ms)
         for (UINT s = 0; s < SubresourceCount(); ++s)
-            if (init[s].pSysMem) Upload(s, nullptr, init[s].pSysMem, init[s].SysMemPitch);
+            if (init[s].pSysMem)
+                Upload(s, nullptr, init[s].pSysMem, init[s].SysMemPitch);
 }
 
 TextureImpl::~TextureImpl()
 {
-    if (!gl) return;
+    if (!gl)
+        return;
     core_->MakeCurrent();
     core_->cache.ForgetTexture(gl);
     glDeleteTextures(1, &gl);
@@ -177,21 +201,24 @@ TextureImpl::~TextureImpl()
 
 void TextureImpl::Upload(UINT subresource, const D3D11_BOX* box, const void* data, UINT rowPitch)
 {
-    if (!gl || subresource >= SubresourceCount()) return;
+    if (!gl || subresource >= SubresourceCount())
+        return;
     UINT level = subresource % desc.MipLevels;
     UINT slice = subresource / desc.MipLevels;
     UINT x = box ? box->left : 0, y = box ? box->top : 0;
     UINT w = box ? box->right - box->left : LevelWidth(level);
     UINT h = box ? box->bottom - box->top : LevelHeight(level);
     // An inverted box wraps to a huge size, which Within refuses.
-    if (!Within(x, w, LevelWidth(level)) || !Within(y, h, LevelHeight(level))) return;
+    if (!Within(x, w, LevelWidth(level)) || !Within(y, h, LevelHeight(level)))
+        return;
     core_->MakeCurrent();
     std::vector<std::uint8_t> converted;
     const std::uint8_t* bytes = static_cast<const std::uint8_t*>(data);
     UINT pitch = rowPitch ? rowPitch : w * fmt->bytes;
     if (fmt->depth && fmt->stencil) {
         converted.resize(std::size_t(w) * h * 4);
-        for (UINT r = 0; r < h; ++r) std::memcpy(converted.data() + std::size_t(r) * w * 4, bytes + std::size_t(r) * pitch, w * 4);
+        for (UINT r = 0; r < h; ++r)
+            std::memcpy(converted.data() + std::size_t(r) * w * 4, bytes + std::size_t(r) * pitch, w * 4);
         SwapDepthStencilWords(converted.data(), std::size_t(w) * h, true);
         bytes = converted.data();
         pitch = w * 4;
@@ -201,13 +228,15 @@ void TextureImpl::Upload(UINT subresource, const D3D11_BOX* box, const void* dat
         glTextureSubImage3D(gl, GLint(level), GLint(x), GLint(y), GLint(slice), GLsizei(w), GLsizei(h), 1, fmt->format,
                             fmt->type, bytes);
     else
-        glTextureSubImage2D(gl, GLint(level), GLint(x), GLint(y), GLsizei(w), GLsizei(h), fmt->format, fmt->type, bytes);
+        glTextureSubImage2D(gl, GLint(level), GLint(x), GLint(y), GLsizei(w), GLsizei(h), fmt->format, fmt->type,
+                            bytes);
     core_->cache.PixelStore(GL_UNPACK_ROW_LENGTH, 0);
 }
 
 void TextureImpl::ReadBack(TextureImpl& source)
 {
-    if (!source.gl || source.desc.SampleDesc.Count > 1) return;
+    if (!source.gl || source.desc.SampleDesc.Count > 1)
+        return;
     core_->MakeCurrent();
     for (UINT s = 0; s < SubresourceCount() && s < source.SubresourceCount(); ++s) {
         UINT level = s % desc.MipLevels;
@@ -215,25 +244,35 @@ void TextureImpl::ReadBack(TextureImpl& source)
         std::vector<std::uint8_t>& out = cpu[s];
         glGetTextureSubImage(source.gl, GLint(level), 0, 0, GLint(slice), GLsizei(LevelWidth(level)),
                              GLsizei(LevelHeight(level)), 1, fmt->format, fmt->type, GLsizei(out.size()), out.data());
-        if (fmt->depth && fmt->stencil) SwapDepthStencilWords(out.data(), out.size() / 4, false);
+        if (fmt->depth && fmt->stencil)
+            SwapDepthStencilWords(out.data(), out.size() / 4, false);
     }
 }
 
 HRESULT DeviceImpl::CreateTexture2D(const D3D11_TEXTURE2D_DESC* desc, const D3D11_SUBRESOURCE_DATA* init,
                                     ID3D11Texture2D** out)
 {
-    if (out) *out = nullptr;
+    if (out)
+        *out = nullptr;
     if (!desc || desc->Width == 0 || desc->Height == 0 || desc->ArraySize == 0 || desc->SampleDesc.Count == 0)
         return E_INVALIDARG;
     const FormatInfo* f = FindFormat(desc->Format);
-    if (!f || (desc->MiscFlags & D3D11_RESOURCE_MISC_TEXTURECUBE)) return E_INVALIDARG;
-    if (desc->Width > 16384 || desc->Height > 16384 || desc->ArraySize > 2048) return E_INVALIDARG;
-    if (desc->MipLevels > FullMipCount(desc->Width, desc->Height)) return E_INVALIDARG;
-    if (desc->SampleDesc.Count > 1 && (desc->MipLevels > 1 || init)) return E_INVALIDARG;
-    if (desc->Usage == D3D11_USAGE_IMMUTABLE && (!init || !init->pSysMem)) return E_INVALIDARG;
-    if (desc->Usage == D3D11_USAGE_STAGING && desc->BindFlags) return E_INVALIDARG;
-    if ((desc->BindFlags & D3D11_BIND_DEPTH_STENCIL) && !f->depth && !f->typeless) return E_INVALIDARG;
-    if (!out) return S_FALSE;
+    if (!f || (desc->MiscFlags & D3D11_RESOURCE_MISC_TEXTURECUBE))
+        return E_INVALIDARG;
+    if (desc->Width > 16384 || desc->Height > 16384 || desc->ArraySize > 2048)
+        return E_INVALIDARG;
+    if (desc->MipLevels > FullMipCount(desc->Width, desc->Height))
+        return E_INVALIDARG;
+    if (desc->SampleDesc.Count > 1 && (desc->MipLevels > 1 || init))
+        return E_INVALIDARG;
+    if (desc->Usage == D3D11_USAGE_IMMUTABLE && (!init || !init->pSysMem))
+        return E_INVALIDARG;
+    if (desc->Usage == D3D11_USAGE_STAGING && desc->BindFlags)
+        return E_INVALIDARG;
+    if ((desc->BindFlags & D3D11_BIND_DEPTH_STENCIL) && !f->depth && !f->typeless)
+        return E_INVALIDARG;
+    if (!out)
+        return S_FALSE;
     HRESULT hr;
     auto* texture = new TextureImpl(core, *desc, init, hr);
     if (FAILED(hr)) {
@@ -252,7 +291,10 @@ bool IsArray(const TextureImpl& t)
 {
     return t.target == GL_TEXTURE_2D_ARRAY || t.target == GL_TEXTURE_2D_MULTISAMPLE_ARRAY;
 }
-bool IsMs(const TextureImpl& t) { return t.desc.SampleDesc.Count > 1; }
+bool IsMs(const TextureImpl& t)
+{
+    return t.desc.SampleDesc.Count > 1;
+}
 
 // A view texture over part of a texture, or the texture itself when it is all of it.
 GLuint ViewOf(TextureImpl& t, GLenum viewTarget, GLenum format, UINT firstLevel, UINT levels, UINT firstLayer,
@@ -291,7 +333,8 @@ bool BufferRange(const BufferImpl& b, const FormatInfo& f, UINT firstElement, UI
 {
     std::uint64_t begin = std::uint64_t(firstElement) * f.bytes;
     std::uint64_t bytes = std::uint64_t(numElements) * f.bytes;
-    if (bytes == 0 || begin + bytes > b.desc.ByteWidth) return false;
+    if (bytes == 0 || begin + bytes > b.desc.ByteWidth)
+        return false;
     first = GLintptr(begin);
     size = GLsizeiptr(bytes);
     return true;
@@ -321,7 +364,8 @@ SrvImpl::~SrvImpl()
 HRESULT DeviceImpl::CreateShaderResourceView(ID3D11Resource* resource, const D3D11_SHADER_RESOURCE_VIEW_DESC* pDesc,
                                              ID3D11ShaderResourceView** out)
 {
-    if (out) *out = nullptr;
+    if (out)
+        *out = nullptr;
     core->MakeCurrent();
     if (BufferImpl* b = AsBuffer(resource)) {
         const FormatInfo* f = pDesc ? FindFormat(pDesc->Format) : nullptr;
@@ -332,7 +376,8 @@ HRESULT DeviceImpl::CreateShaderResourceView(ID3D11Resource* resource, const D3D
         GLsizeiptr size = 0;
         if (!BufferRange(*b, *f, pDesc->Buffer.FirstElement, pDesc->Buffer.NumElements, first, size))
             return E_INVALIDARG;
-        if (!out) return S_FALSE;
+        if (!out)
+            return S_FALSE;
         auto* v = NewView<SrvImpl>(core, resource, *pDesc);
         v->target = GL_TEXTURE_BUFFER;
         v->texture = BufferTexture(*b, *f, first, size);
@@ -341,12 +386,14 @@ HRESULT DeviceImpl::CreateShaderResourceView(ID3D11Resource* resource, const D3D
         return S_OK;
     }
     TextureImpl* t = AsTexture(resource);
-    if (!t || !t->gl || !(t->desc.BindFlags & D3D11_BIND_SHADER_RESOURCE)) return E_INVALIDARG;
+    if (!t || !t->gl || !(t->desc.BindFlags & D3D11_BIND_SHADER_RESOURCE))
+        return E_INVALIDARG;
     D3D11_SHADER_RESOURCE_VIEW_DESC d{};
     if (pDesc) {
         d = *pDesc;
     } else {
-        if (t->fmt->typeless) return E_INVALIDARG;
+        if (t->fmt->typeless)
+            return E_INVALIDARG;
         d.Format = t->desc.Format;
         if (IsMs(*t)) {
             d.ViewDimension = IsArray(*t) ? D3D11_SRV_DIMENSION_TEXTURE2DMSARRAY : D3D11_SRV_DIMENSION_TEXTURE2DMS;
@@ -360,7 +407,8 @@ HRESULT DeviceImpl::CreateShaderResourceView(ID3D11Resource* resource, const D3D
         }
     }
     const FormatInfo* f = FindFormat(d.Format);
-    if (!f || f->typeless) return E_INVALIDARG;
+    if (!f || f->typeless)
+        return E_INVALIDARG;
     UINT firstLevel = 0, levels = 1, firstLayer = 0, layers = 1;
     GLenum viewTarget = 0;
     switch (d.ViewDimension) {
@@ -385,21 +433,25 @@ HRESULT DeviceImpl::CreateShaderResourceView(ID3D11Resource* resource, const D3D
     default: return E_INVALIDARG;
     }
     bool msView = viewTarget == GL_TEXTURE_2D_MULTISAMPLE || viewTarget == GL_TEXTURE_2D_MULTISAMPLE_ARRAY;
-    if (msView != IsMs(*t)) return E_INVALIDARG;
+    if (msView != IsMs(*t))
+        return E_INVALIDARG;
     levels = Rest(firstLevel, levels, t->desc.MipLevels);
     layers = Rest(firstLayer, layers, t->desc.ArraySize);
     if (!Within(firstLevel, levels, t->desc.MipLevels) || !Within(firstLayer, layers, t->desc.ArraySize))
         return E_INVALIDARG;
-    if (!out) return S_FALSE;
+    if (!out)
+        return S_FALSE;
     // Report what the view covers, as the runtime does.
-    if (d.ViewDimension == D3D11_SRV_DIMENSION_TEXTURE2D) d.Texture2D.MipLevels = levels;
+    if (d.ViewDimension == D3D11_SRV_DIMENSION_TEXTURE2D)
+        d.Texture2D.MipLevels = levels;
     if (d.ViewDimension == D3D11_SRV_DIMENSION_TEXTURE2DARRAY) {
         d.Texture2DArray.MipLevels = levels;
         d.Texture2DArray.ArraySize = layers;
     }
     bool owns = false;
     GLuint tex = ViewOf(*t, viewTarget, ViewFormat(*f, t->storage), firstLevel, levels, firstLayer, layers, owns);
-    if (!tex) return E_INVALIDARG;
+    if (!tex)
+        return E_INVALIDARG;
     auto* v = NewView<SrvImpl>(core, resource, d);
     v->texture = tex;
     v->target = viewTarget;
@@ -444,8 +496,10 @@ RtvImpl::~RtvImpl()
 {
     core_->MakeCurrent();
     core_->ForgetView(id);
-    if (clearFbo) glDeleteFramebuffers(1, &clearFbo);
-    if (linearTexture) glDeleteTextures(1, &linearTexture);
+    if (clearFbo)
+        glDeleteFramebuffers(1, &clearFbo);
+    if (linearTexture)
+        glDeleteTextures(1, &linearTexture);
     if (ownsTexture) {
         core_->cache.ForgetTexture(attachTexture);
         glDeleteTextures(1, &attachTexture);
@@ -476,7 +530,8 @@ DsvImpl::~DsvImpl()
 {
     core_->MakeCurrent();
     core_->ForgetView(id);
-    if (clearFbo) glDeleteFramebuffers(1, &clearFbo);
+    if (clearFbo)
+        glDeleteFramebuffers(1, &clearFbo);
     if (ownsTexture) {
         core_->cache.ForgetTexture(attachTexture);
         glDeleteTextures(1, &attachTexture);
@@ -521,7 +576,8 @@ bool SetAttachment(AttachView& v, TextureImpl& t, const Range& r, GLenum format)
         // Another format of the family (an sRGB view of a UNORM texture, a typeless one's members).
         GLenum viewTarget = r.layers == 1 && !r.array ? (r.ms ? GL_TEXTURE_2D_MULTISAMPLE : GL_TEXTURE_2D)
                                                       : (r.ms ? GL_TEXTURE_2D_MULTISAMPLE_ARRAY : GL_TEXTURE_2D_ARRAY);
-        if (r.layers == 1) viewTarget = r.ms ? GL_TEXTURE_2D_MULTISAMPLE : GL_TEXTURE_2D;
+        if (r.layers == 1)
+            viewTarget = r.ms ? GL_TEXTURE_2D_MULTISAMPLE : GL_TEXTURE_2D;
         bool owns = false;
         v.attachTexture = ViewOf(t, viewTarget, format, r.level, 1, r.firstLayer, r.layers, owns);
         v.ownsTexture = owns;
@@ -560,7 +616,8 @@ bool AttachDesc(const TextureImpl& t, const Desc* pDesc, const AttachDimensions<
     if (pDesc) {
         d = *pDesc;
     } else {
-        if (t.fmt->typeless) return false;
+        if (t.fmt->typeless)
+            return false;
         d.Format = t.desc.Format;
         if (IsMs(t)) {
             d.ViewDimension = IsArray(t) ? dims.msArray : dims.ms;
@@ -608,17 +665,23 @@ View* NewAttachView(const std::shared_ptr<Core>& core, ID3D11Resource* resource,
 HRESULT DeviceImpl::CreateRenderTargetView(ID3D11Resource* resource, const D3D11_RENDER_TARGET_VIEW_DESC* pDesc,
                                            ID3D11RenderTargetView** out)
 {
-    if (out) *out = nullptr;
+    if (out)
+        *out = nullptr;
     TextureImpl* t = AsTexture(resource);
-    if (!t || !t->gl || !(t->desc.BindFlags & D3D11_BIND_RENDER_TARGET)) return E_INVALIDARG;
+    if (!t || !t->gl || !(t->desc.BindFlags & D3D11_BIND_RENDER_TARGET))
+        return E_INVALIDARG;
     D3D11_RENDER_TARGET_VIEW_DESC d;
     Range r;
-    if (!AttachDesc(*t, pDesc, kRtvDimensions, d, r)) return E_INVALIDARG;
+    if (!AttachDesc(*t, pDesc, kRtvDimensions, d, r))
+        return E_INVALIDARG;
     const FormatInfo* f = FindFormat(d.Format);
-    if (!f || f->typeless || f->depth) return E_INVALIDARG;
-    if (!out) return S_FALSE;
+    if (!f || f->typeless || f->depth)
+        return E_INVALIDARG;
+    if (!out)
+        return S_FALSE;
     RtvImpl* v = NewAttachView<RtvImpl>(core, resource, *t, d, r, f->internal);
-    if (!v) return E_INVALIDARG;
+    if (!v)
+        return E_INVALIDARG;
     v->fmt = f;
     *out = v;
     return S_OK;
@@ -627,17 +690,23 @@ HRESULT DeviceImpl::CreateRenderTargetView(ID3D11Resource* resource, const D3D11
 HRESULT DeviceImpl::CreateDepthStencilView(ID3D11Resource* resource, const D3D11_DEPTH_STENCIL_VIEW_DESC* pDesc,
                                            ID3D11DepthStencilView** out)
 {
-    if (out) *out = nullptr;
+    if (out)
+        *out = nullptr;
     TextureImpl* t = AsTexture(resource);
-    if (!t || !t->gl || !(t->desc.BindFlags & D3D11_BIND_DEPTH_STENCIL)) return E_INVALIDARG;
+    if (!t || !t->gl || !(t->desc.BindFlags & D3D11_BIND_DEPTH_STENCIL))
+        return E_INVALIDARG;
     D3D11_DEPTH_STENCIL_VIEW_DESC d;
     Range r;
-    if (!AttachDesc(*t, pDesc, kDsvDimensions, d, r)) return E_INVALIDARG;
+    if (!AttachDesc(*t, pDesc, kDsvDimensions, d, r))
+        return E_INVALIDARG;
     const FormatInfo* f = FindFormat(d.Format);
-    if (!f || !f->depth || f->typeless) return E_INVALIDARG;
-    if (!out) return S_FALSE;
+    if (!f || !f->depth || f->typeless)
+        return E_INVALIDARG;
+    if (!out)
+        return S_FALSE;
     DsvImpl* v = NewAttachView<DsvImpl>(core, resource, *t, d, r, t->storage);
-    if (!v) return E_INVALIDARG;
+    if (!v)
+        return E_INVALIDARG;
     *out = v;
     return S_OK;
 }
@@ -645,7 +714,8 @@ HRESULT DeviceImpl::CreateDepthStencilView(ID3D11Resource* resource, const D3D11
 UavImpl::~UavImpl()
 {
     core_->MakeCurrent();
-    if (clearFbo) glDeleteFramebuffers(1, &clearFbo);
+    if (clearFbo)
+        glDeleteFramebuffers(1, &clearFbo);
     if (ownsTexture) {
         core_->cache.ForgetTexture(texture);
         glDeleteTextures(1, &texture);
@@ -655,13 +725,17 @@ UavImpl::~UavImpl()
 
 namespace {
 // Image units take no sRGB formats; the bytes are the same.
-GLenum ImageFormat(GLenum internal) { return internal == GL_SRGB8_ALPHA8 ? GL_RGBA8 : internal; }
+GLenum ImageFormat(GLenum internal)
+{
+    return internal == GL_SRGB8_ALPHA8 ? GL_RGBA8 : internal;
+}
 }  // namespace
 
 HRESULT DeviceImpl::CreateUnorderedAccessView(ID3D11Resource* resource, const D3D11_UNORDERED_ACCESS_VIEW_DESC* pDesc,
                                               ID3D11UnorderedAccessView** out)
 {
-    if (out) *out = nullptr;
+    if (out)
+        *out = nullptr;
     core->MakeCurrent();
     if (BufferImpl* b = AsBuffer(resource)) {
         const FormatInfo* f = pDesc ? FindFormat(pDesc->Format) : nullptr;
@@ -672,7 +746,8 @@ HRESULT DeviceImpl::CreateUnorderedAccessView(ID3D11Resource* resource, const D3
         GLsizeiptr size = 0;
         if (!BufferRange(*b, *f, pDesc->Buffer.FirstElement, pDesc->Buffer.NumElements, first, size))
             return E_INVALIDARG;
-        if (!out) return S_FALSE;
+        if (!out)
+            return S_FALSE;
         auto* v = NewView<UavImpl>(core, resource, *pDesc);
         v->fmt = f;
         v->texture = BufferTexture(*b, *f, first, size);
@@ -682,12 +757,14 @@ HRESULT DeviceImpl::CreateUnorderedAccessView(ID3D11Resource* resource, const D3
         return S_OK;
     }
     TextureImpl* t = AsTexture(resource);
-    if (!t || !t->gl || IsMs(*t) || !(t->desc.BindFlags & D3D11_BIND_UNORDERED_ACCESS)) return E_INVALIDARG;
+    if (!t || !t->gl || IsMs(*t) || !(t->desc.BindFlags & D3D11_BIND_UNORDERED_ACCESS))
+        return E_INVALIDARG;
     D3D11_UNORDERED_ACCESS_VIEW_DESC d{};
     if (pDesc) {
         d = *pDesc;
     } else {
-        if (t->fmt->typeless) return E_INVALIDARG;
+        if (t->fmt->typeless)
+            return E_INVALIDARG;
         d.Format = t->desc.Format;
         if (IsArray(*t)) {
             d.ViewDimension = D3D11_UAV_DIMENSION_TEXTURE2DARRAY;
@@ -697,7 +774,8 @@ HRESULT DeviceImpl::CreateUnorderedAccessView(ID3D11Resource* resource, const D3
         }
     }
     const FormatInfo* f = FindFormat(d.Format);
-    if (!f || f->typeless || f->depth) return E_INVALIDARG;
+    if (!f || f->typeless || f->depth)
+        return E_INVALIDARG;
     UINT level = 0, firstLayer = 0, layers = 1;
     bool arrayView = false;
     if (d.ViewDimension == D3D11_UAV_DIMENSION_TEXTURE2D) {
@@ -710,8 +788,10 @@ HRESULT DeviceImpl::CreateUnorderedAccessView(ID3D11Resource* resource, const D3
     } else {
         return E_INVALIDARG;
     }
-    if (level >= t->desc.MipLevels || !Within(firstLayer, layers, t->desc.ArraySize)) return E_INVALIDARG;
-    if (!out) return S_FALSE;
+    if (level >= t->desc.MipLevels || !Within(firstLayer, layers, t->desc.ArraySize))
+        return E_INVALIDARG;
+    if (!out)
+        return S_FALSE;
     auto* v = NewView<UavImpl>(core, resource, d);
     v->fmt = f;
     v->level = GLint(level);
@@ -744,8 +824,8 @@ D3D11_BLEND_DESC DefaultBlendDesc()
 {
     D3D11_BLEND_DESC d{};
     for (auto& rt : d.RenderTarget)
-        rt = {FALSE, D3D11_BLEND_ONE, D3D11_BLEND_ZERO, D3D11_BLEND_OP_ADD, D3D11_BLEND_ONE, D3D11_BLEND_ZERO,
-              D3D11_BLEND_OP_ADD, D3D11_COLOR_WRITE_ENABLE_ALL};
+        rt = {FALSE,           D3D11_BLEND_ONE,  D3D11_BLEND_ZERO,   D3D11_BLEND_OP_ADD,
+              D3D11_BLEND_ONE, D3D11_BLEND_ZERO, D3D11_BLEND_OP_ADD, D3D11_COLOR_WRITE_ENABLE_ALL};
     return d;
 }
 
@@ -818,7 +898,8 @@ void ApplySamplerDesc(GLuint s, const D3D11_SAMPLER_DESC& d)
     glSamplerParameterf(s, GL_TEXTURE_LOD_BIAS, d.MipLODBias);
     glSamplerParameterf(s, GL_TEXTURE_MIN_LOD, d.MinLOD);
     glSamplerParameterf(s, GL_TEXTURE_MAX_LOD, d.MaxLOD);
-    if (aniso) glSamplerParameterf(s, GL_TEXTURE_MAX_ANISOTROPY, float(std::clamp(d.MaxAnisotropy, 1u, 16u)));
+    if (aniso)
+        glSamplerParameterf(s, GL_TEXTURE_MAX_ANISOTROPY, float(std::clamp(d.MaxAnisotropy, 1u, 16u)));
     glSamplerParameterfv(s, GL_TEXTURE_BORDER_COLOR, d.BorderColor);
     if (f & 0x80) {
         glSamplerParameteri(s, GL_TEXTURE_COMPARE_MODE, GL_COMPARE_REF_TO_TEXTURE);

@@ -13,8 +13,8 @@ enum class Stage : std::uint32_t { Pixel = 0, Vertex = 1, Compute = 5 };
 struct SignatureParam {
     std::string semantic;  // upper case, without the trailing index
     std::uint32_t index = 0;
-    std::uint32_t location = 0;     // GL location (vertex inputs, varyings) or render target
-    std::uint32_t systemValue = 0;  // D3D_NAME
+    std::uint32_t location = 0;       // GL location (vertex inputs, varyings) or render target
+    std::uint32_t systemValue = 0;    // D3D_NAME
     std::uint32_t componentType = 0;  // D3D_REGISTER_COMPONENT_TYPE
     std::uint32_t mask = 0;
 };

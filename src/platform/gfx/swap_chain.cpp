@@ -16,7 +16,8 @@ public:
     }
     ~SwapChainImpl() override
     {
-        if (backBuffer_) backBuffer_->Release();
+        if (backBuffer_)
+            backBuffer_->Release();
         if (readFbo_) {
             device_->core->MakeCurrent();
             glDeleteFramebuffers(1, &readFbo_);
@@ -31,8 +32,10 @@ public:
         if (w == 0 || h == 0) {
             int cw = 0, ch = 0;
             SDL_GL_GetDrawableSize(window(), &cw, &ch);
-            if (w == 0) w = UINT(std::max(cw, 1));
-            if (h == 0) h = UINT(std::max(ch, 1));
+            if (w == 0)
+                w = UINT(std::max(cw, 1));
+            if (h == 0)
+                h = UINT(std::max(ch, 1));
         }
         desc_.BufferDesc.Width = w;
         desc_.BufferDesc.Height = h;
@@ -47,12 +50,15 @@ public:
         t.BindFlags = D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE;
         ID3D11Texture2D* texture = nullptr;
         HRESULT hr = device_->CreateTexture2D(&t, nullptr, &texture);
-        if (FAILED(hr)) return hr;
-        if (backBuffer_) backBuffer_->Release();
+        if (FAILED(hr))
+            return hr;
+        if (backBuffer_)
+            backBuffer_->Release();
         backBuffer_ = static_cast<TextureImpl*>(texture);
         Core& core = *device_->core;
         core.MakeCurrent();
-        if (!readFbo_) glCreateFramebuffers(1, &readFbo_);
+        if (!readFbo_)
+            glCreateFramebuffers(1, &readFbo_);
         glNamedFramebufferTexture(readFbo_, GL_COLOR_ATTACHMENT0, backBuffer_->gl, 0);
         glNamedFramebufferReadBuffer(readFbo_, GL_COLOR_ATTACHMENT0);
         return S_OK;
@@ -85,29 +91,36 @@ public:
 
     HRESULT GetBuffer(UINT buffer, REFIID riid, void** out) override
     {
-        if (!out) return E_INVALIDARG;
+        if (!out)
+            return E_INVALIDARG;
         *out = nullptr;
-        if (buffer != 0) return DXGI_ERROR_INVALID_CALL;
+        if (buffer != 0)
+            return DXGI_ERROR_INVALID_CALL;
         return backBuffer_->QueryInterface(riid, out);
     }
 
     HRESULT ResizeBuffers(UINT count, UINT width, UINT height, DXGI_FORMAT format, UINT) override
     {
-        if (format != DXGI_FORMAT_UNKNOWN && !FindFormat(format)) return DXGI_ERROR_INVALID_CALL;
+        if (format != DXGI_FORMAT_UNKNOWN && !FindFormat(format))
+            return DXGI_ERROR_INVALID_CALL;
         // On failure the old buffer stays, and so must the desc that Present blits it by.
         DXGI_SWAP_CHAIN_DESC before = desc_;
-        if (count) desc_.BufferCount = count;
-        if (format != DXGI_FORMAT_UNKNOWN) desc_.BufferDesc.Format = format;
+        if (count)
+            desc_.BufferCount = count;
+        if (format != DXGI_FORMAT_UNKNOWN)
+            desc_.BufferDesc.Format = format;
         desc_.BufferDesc.Width = width;
         desc_.BufferDesc.Height = height;
         HRESULT hr = MakeBackBuffer();
-        if (FAILED(hr)) desc_ = before;
+        if (FAILED(hr))
+            desc_ = before;
         return hr;
     }
 
     HRESULT GetDesc(DXGI_SWAP_CHAIN_DESC* out) override
     {
-        if (!out) return E_INVALIDARG;
+        if (!out)
+            return E_INVALIDARG;
         *out = desc_;
         return S_OK;
     }
@@ -118,7 +131,8 @@ public:
     HRESULT SetFullscreenState(BOOL fullscreen, IUnknown*) override
     {
         if (!fullscreen) {
-            if (SDL_SetWindowFullscreen(window(), 0) != 0) return DXGI_ERROR_UNSUPPORTED;
+            if (SDL_SetWindowFullscreen(window(), 0) != 0)
+                return DXGI_ERROR_UNSUPPORTED;
             desc_.Windowed = TRUE;
             return S_OK;
         }
@@ -144,7 +158,8 @@ public:
         core.MakeCurrent();
         int w = 0, h = 0;
         SDL_GL_GetDrawableSize(window(), &w, &h);
-        if (w <= 0 || h <= 0) return false;
+        if (w <= 0 || h <= 0)
+            return false;
         width = UINT(w);
         height = UINT(h);
         rgba.assign(std::size_t(w) * h * 4, 0);
@@ -175,7 +190,8 @@ private:
 
 bool ReadPresentedPixels(IDXGISwapChain* swapChain, std::vector<std::uint8_t>& rgba, UINT& width, UINT& height)
 {
-    if (!swapChain) return false;
+    if (!swapChain)
+        return false;
     return static_cast<SwapChainImpl*>(swapChain)->ReadPresented(rgba, width, height);
 }
 
@@ -189,15 +205,22 @@ HRESULT D3D11CreateDeviceAndSwapChain(IDXGIAdapter* pAdapter, D3D_DRIVER_TYPE Dr
                                       ID3D11Device** ppDevice, D3D_FEATURE_LEVEL* pFeatureLevel,
                                       ID3D11DeviceContext** ppImmediateContext)
 {
-    if (ppSwapChain) *ppSwapChain = nullptr;
-    if (ppDevice) *ppDevice = nullptr;
-    if (ppImmediateContext) *ppImmediateContext = nullptr;
-    if (!CreationArgumentsValid(pAdapter, DriverType, pFeatureLevels, FeatureLevels)) return E_INVALIDARG;
-    if (!pSwapChainDesc || !pSwapChainDesc->OutputWindow || !pSwapChainDesc->OutputWindow->sdl) return E_INVALIDARG;
-    if (!FindFormat(pSwapChainDesc->BufferDesc.Format) || pSwapChainDesc->SampleDesc.Count > 1) return E_INVALIDARG;
+    if (ppSwapChain)
+        *ppSwapChain = nullptr;
+    if (ppDevice)
+        *ppDevice = nullptr;
+    if (ppImmediateContext)
+        *ppImmediateContext = nullptr;
+    if (!CreationArgumentsValid(pAdapter, DriverType, pFeatureLevels, FeatureLevels))
+        return E_INVALIDARG;
+    if (!pSwapChainDesc || !pSwapChainDesc->OutputWindow || !pSwapChainDesc->OutputWindow->sdl)
+        return E_INVALIDARG;
+    if (!FindFormat(pSwapChainDesc->BufferDesc.Format) || pSwapChainDesc->SampleDesc.Count > 1)
+        return E_INVALIDARG;
     HRESULT hr;
     DeviceImpl* device = NewDevice(pSwapChainDesc->OutputWindow->sdl, false, Flags, hr);
-    if (!device) return hr;
+    if (!device)
+        return hr;
     auto* swapChain = new SwapChainImpl(device, *pSwapChainDesc);
     hr = swapChain->MakeBackBuffer();
     if (FAILED(hr)) {
@@ -205,9 +228,12 @@ HRESULT D3D11CreateDeviceAndSwapChain(IDXGIAdapter* pAdapter, D3D_DRIVER_TYPE Dr
         device->Release();
         return hr;
     }
-    if (!pSwapChainDesc->Windowed) swapChain->SetFullscreenState(TRUE, nullptr);
-    if (pFeatureLevel) *pFeatureLevel = D3D_FEATURE_LEVEL_11_0;
-    if (ppImmediateContext) device->GetImmediateContext(ppImmediateContext);
+    if (!pSwapChainDesc->Windowed)
+        swapChain->SetFullscreenState(TRUE, nullptr);
+    if (pFeatureLevel)
+        *pFeatureLevel = D3D_FEATURE_LEVEL_11_0;
+    if (ppImmediateContext)
+        device->GetImmediateContext(ppImmediateContext);
     if (ppSwapChain)
         *ppSwapChain = swapChain;
     else

@@ -8,19 +8,24 @@ namespace {
 thread_local DWORD t_lastError = 0;
 }
 
-DWORD GetLastError() { return t_lastError; }
+DWORD GetLastError()
+{
+    return t_lastError;
+}
 
-void SetLastError(DWORD errorCode) { t_lastError = errorCode; }
+void SetLastError(DWORD errorCode)
+{
+    t_lastError = errorCode;
+}
 
-DWORD FormatMessageA(DWORD flags, const void* source, DWORD messageId,
-                     DWORD languageId, char* buffer, DWORD size, void* arguments)
+DWORD FormatMessageA(DWORD flags, const void* source, DWORD messageId, DWORD languageId, char* buffer, DWORD size,
+                     void* arguments)
 {
     (void)source;
     (void)languageId;
     (void)size;
     (void)arguments;
-    if (!(flags & FORMAT_MESSAGE_FROM_SYSTEM) || !(flags & FORMAT_MESSAGE_ALLOCATE_BUFFER) ||
-        buffer == nullptr) {
+    if (!(flags & FORMAT_MESSAGE_FROM_SYSTEM) || !(flags & FORMAT_MESSAGE_ALLOCATE_BUFFER) || buffer == nullptr) {
         return 0;
     }
     char scratch[256];

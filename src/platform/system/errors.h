@@ -17,6 +17,6 @@ void SetLastError(DWORD errorCode);
 // Only FORMAT_MESSAGE_FROM_SYSTEM with FORMAT_MESSAGE_ALLOCATE_BUFFER: then
 // buffer is really a char** that receives a LocalFree-able text. Returns the
 // length of the text without its NUL, 0 on failure.
-DWORD FormatMessageA(DWORD flags, const void* source, DWORD messageId,
-                     DWORD languageId, char* buffer, DWORD size, void* arguments);
+DWORD FormatMessageA(DWORD flags, const void* source, DWORD messageId, DWORD languageId, char* buffer, DWORD size,
+                     void* arguments);
 void* LocalFree(void* memory);

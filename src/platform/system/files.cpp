@@ -36,8 +36,14 @@ FileTable& Table()
 }
 
 // Handle values are never reused, and are neither null nor INVALID_HANDLE_VALUE.
-HANDLE ToHandle(std::uintptr_t id) { return reinterpret_cast<HANDLE>(id << 4); }
-std::uintptr_t ToId(HANDLE handle) { return reinterpret_cast<std::uintptr_t>(handle) >> 4; }
+HANDLE ToHandle(std::uintptr_t id)
+{
+    return reinterpret_cast<HANDLE>(id << 4);
+}
+std::uintptr_t ToId(HANDLE handle)
+{
+    return reinterpret_cast<std::uintptr_t>(handle) >> 4;
+}
 
 OpenFile* Find(FileTable& table, HANDLE handle)
 {
@@ -49,7 +55,10 @@ OpenFile* Find(FileTable& table, HANDLE handle)
     return &found->second;
 }
 
-void SetErrno() { SetLastError(static_cast<DWORD>(errno)); }
+void SetErrno()
+{
+    SetLastError(static_cast<DWORD>(errno));
+}
 
 // Opens a regular file for reading: open() on Linux also succeeds on a folder,
 // and on a pipe it would block; both are refused as unreadable here.
@@ -101,9 +110,8 @@ std::string AbsolutePath(const char* fileName)
 
 }  // namespace
 
-HANDLE CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode,
-                   void* securityAttributes, DWORD creationDisposition,
-                   DWORD flagsAndAttributes, HANDLE templateFile)
+HANDLE CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode, void* securityAttributes,
+                   DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE templateFile)
 {
     (void)shareMode;
     (void)securityAttributes;
@@ -164,8 +172,7 @@ BOOL ReadFile(HANDLE handle, void* buffer, DWORD bytesToRead, DWORD* bytesRead, 
     return TRUE;
 }
 
-BOOL GetFileTime(HANDLE handle, FILETIME* creationTime, FILETIME* lastAccessTime,
-                 FILETIME* lastWriteTime)
+BOOL GetFileTime(HANDLE handle, FILETIME* creationTime, FILETIME* lastAccessTime, FILETIME* lastWriteTime)
 {
     FileTable& table = Table();
     std::lock_guard<std::mutex> guard(table.lock);
@@ -184,8 +191,7 @@ BOOL GetFileTime(HANDLE handle, FILETIME* creationTime, FILETIME* lastAccessTime
     }
     // Seconds from 1601 to 1970, then 100 ns units.
     auto toFileTime = [](const timespec& t) {
-        std::int64_t units = (static_cast<std::int64_t>(t.tv_sec) + 11644473600LL) * 10000000LL +
-                             t.tv_nsec / 100;
+        std::int64_t units = (static_cast<std::int64_t>(t.tv_sec) + 11644473600LL) * 10000000LL + t.tv_nsec / 100;
         std::uint64_t value = units < 0 ? 0u : static_cast<std::uint64_t>(units);
         return FILETIME{static_cast<DWORD>(value & 0xFFFFFFFFu), static_cast<DWORD>(value >> 32)};
     };

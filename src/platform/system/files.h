@@ -28,20 +28,16 @@ struct FILETIME {
 
 // Opens an existing regular file for reading. Relative paths are taken
 // against the working directory at the time of the call.
-HANDLE CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode,
-                   void* securityAttributes, DWORD creationDisposition,
-                   DWORD flagsAndAttributes, HANDLE templateFile);
+HANDLE CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode, void* securityAttributes,
+                   DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE templateFile);
 // Reads up to bytesToRead bytes; fewer only at the end of the file or on error.
-BOOL ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead,
-              void* overlapped);
+BOOL ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead, void* overlapped);
 // The last-write time is taken from the path the file was opened with, so it
 // shows a save that replaced the file (see platform::FileReplaced).
-BOOL GetFileTime(HANDLE file, FILETIME* creationTime, FILETIME* lastAccessTime,
-                 FILETIME* lastWriteTime);
+BOOL GetFileTime(HANDLE file, FILETIME* creationTime, FILETIME* lastAccessTime, FILETIME* lastWriteTime);
 // Size of the open file: low 32 bits returned, high 32 bits in *fileSizeHigh.
 DWORD GetFileSize(HANDLE file, DWORD* fileSizeHigh);
-DWORD SetFilePointer(HANDLE file, LONG distanceToMove, LONG* distanceToMoveHigh,
-                     DWORD moveMethod);
+DWORD SetFilePointer(HANDLE file, LONG distanceToMove, LONG* distanceToMoveHigh, DWORD moveMethod);
 BOOL CloseHandle(HANDLE file);
 
 namespace platform {

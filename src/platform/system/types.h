@@ -15,6 +15,15 @@ typedef std::intptr_t LPARAM;
 typedef std::intptr_t LRESULT;
 typedef std::intptr_t LONG_PTR;
 typedef std::intptr_t INT_PTR;
+typedef const char* LPCSTR;
+typedef char* LPSTR;
+
+struct RECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+};
 
 // An open kernel object (a file); the system layer's own table entry underneath.
 typedef void* HANDLE;
@@ -42,3 +51,10 @@ struct HWND__;
 typedef HWND__* HWND;
 struct HINSTANCE__;
 typedef HINSTANCE__* HINSTANCE;
+typedef HINSTANCE HMODULE;
+
+// A drawing object of the text layer (platform/text/gdi.h); a brush is one of
+// them, so a window class's background brush and a GDI brush are one type.
+struct HGDIOBJ__;
+typedef HGDIOBJ__* HGDIOBJ;
+typedef HGDIOBJ HBRUSH;

@@ -27,7 +27,6 @@ struct Brush : HGDIOBJ__ {
     explicit Brush(COLORREF c) : HGDIOBJ__(GdiKind::Brush), color(c) {}
 };
 
-
 struct Bitmap : HGDIOBJ__ {
     int width;
     int height;
@@ -199,12 +198,9 @@ HFONT CreateFontA(int height, int, int, int, int, DWORD, DWORD, DWORD, DWORD, DW
 HGDIOBJ GetStockObject(int which)
 {
     switch (which) {
-    case BLACK_BRUSH:
-        return &g_blackBrush;
-    case WHITE_BRUSH:
-        return &g_whiteBrush;
-    default:
-        return nullptr;
+    case BLACK_BRUSH: return &g_blackBrush;
+    case WHITE_BRUSH: return &g_whiteBrush;
+    default: return nullptr;
     }
 }
 
@@ -315,9 +311,9 @@ BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int count)
             for (std::int64_t r = row0; r < row1 && col0 < col1; ++r) {
                 const unsigned char* src = glyph.buffer + r * glyph.pitch;
                 // The row's first visible pixel: originX may lie left of the bitmap.
-                std::uint8_t* dst = bitmap->pixels.data() +
-                                    (static_cast<std::size_t>(originY + r) * bitmap->width +
-                                     static_cast<std::size_t>(originX + col0)) * 4;
+                std::uint8_t* dst = bitmap->pixels.data() + (static_cast<std::size_t>(originY + r) * bitmap->width +
+                                                             static_cast<std::size_t>(originX + col0)) *
+                                                                4;
                 for (std::int64_t c = col0; c < col1; ++c, dst += 4) {
                     unsigned coverage;
                     if (glyph.pixel_mode == FT_PIXEL_MODE_GRAY)

@@ -15,22 +15,11 @@
 
 struct HDC__;
 typedef HDC__* HDC;
-struct HGDIOBJ__;
-typedef HGDIOBJ__* HGDIOBJ;
 typedef HGDIOBJ HBITMAP;
 typedef HGDIOBJ HFONT;
-typedef HGDIOBJ HBRUSH;
 typedef DWORD COLORREF;
-typedef const char* LPCSTR;
 
 #define RGB(r, g, b) ((COLORREF)(((BYTE)(r)) | ((WORD)((BYTE)(g)) << 8) | (((DWORD)(BYTE)(b)) << 16)))
-
-struct RECT {
-    LONG left;
-    LONG top;
-    LONG right;
-    LONG bottom;
-};
 
 struct BITMAPINFOHEADER {
     DWORD biSize;
@@ -81,9 +70,9 @@ HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
 // height < 0: character height (em size) in pixels; height > 0: cell height
 // (ascent + descent); 0: 16 pixels. Null when fontconfig finds no face file
 // or FreeType cannot open it.
-HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
-                  DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision,
-                  DWORD quality, DWORD pitchAndFamily, LPCSTR faceName);
+HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic, DWORD underline,
+                  DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision, DWORD quality,
+                  DWORD pitchAndFamily, LPCSTR faceName);
 
 HGDIOBJ GetStockObject(int which);  // BLACK_BRUSH and WHITE_BRUSH only
 // Selects a bitmap or a font into the context; returns the one it replaces.

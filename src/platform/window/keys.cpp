@@ -84,7 +84,7 @@ struct SidedKey {
     unsigned long keysym;
 };
 const SidedKey kSidedKeys[] = {
-    {VK_LSHIFT, SDLK_LSHIFT, XK_Shift_L},   {VK_RSHIFT, SDLK_RSHIFT, XK_Shift_R},
+    {VK_LSHIFT, SDLK_LSHIFT, XK_Shift_L},    {VK_RSHIFT, SDLK_RSHIFT, XK_Shift_R},
     {VK_LCONTROL, SDLK_LCTRL, XK_Control_L}, {VK_RCONTROL, SDLK_RCTRL, XK_Control_R},
     {VK_LMENU, SDLK_LALT, XK_Alt_L},         {VK_RMENU, SDLK_RALT, XK_Alt_R},
 };

@@ -9,9 +9,6 @@
 
 #include "platform/system/types.h"
 
-typedef const char* LPCSTR;
-typedef HINSTANCE HMODULE;
-
 #define GMEM_FIXED 0x0000
 
 // Slashes and backslashes both separate folders; an empty path fails.

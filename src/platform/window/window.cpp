@@ -135,8 +135,8 @@ void TranslateSdlEvent(const SDL_Event& e)
             return;
         bool down = e.type == SDL_KEYDOWN;
         bool alt = (e.key.keysym.mod & KMOD_ALT) != 0;
-        UINT message = platform::IsSystemKey(vk, alt) ? (down ? WM_SYSKEYDOWN : WM_SYSKEYUP)
-                                                      : (down ? WM_KEYDOWN : WM_KEYUP);
+        UINT message =
+            platform::IsSystemKey(vk, alt) ? (down ? WM_SYSKEYDOWN : WM_SYSKEYUP) : (down ? WM_KEYDOWN : WM_KEYUP);
         Post(w, message, static_cast<WPARAM>(vk), KeyLParam(e.key, down));
         break;
     }
@@ -162,8 +162,7 @@ void TranslateSdlEvent(const SDL_Event& e)
             message = down ? WM_MBUTTONDOWN : WM_MBUTTONUP;
         if (message == 0)
             return;
-        Post(w, message, MouseKeyFlags(SDL_GetMouseState(nullptr, nullptr)),
-             MAKELPARAM(e.button.x, e.button.y));
+        Post(w, message, MouseKeyFlags(SDL_GetMouseState(nullptr, nullptr)), MAKELPARAM(e.button.x, e.button.y));
         break;
     }
     case SDL_WINDOWEVENT: {
@@ -186,11 +185,8 @@ void TranslateSdlEvent(const SDL_Event& e)
                  MAKELPARAM(cw, ch));
             break;
         }
-        case SDL_WINDOWEVENT_CLOSE:
-            Post(w, WM_CLOSE, 0, 0);
-            break;
-        default:
-            break;
+        case SDL_WINDOWEVENT_CLOSE: Post(w, WM_CLOSE, 0, 0); break;
+        default: break;
         }
         break;
     }
@@ -201,8 +197,7 @@ void TranslateSdlEvent(const SDL_Event& e)
             if (!StateOf(w)->destroyed)
                 Post(w, WM_CLOSE, 0, 0);
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -269,8 +264,8 @@ BOOL AdjustWindowRect(RECT* rect, DWORD style, BOOL)
     return TRUE;
 }
 
-HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
-                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance, void* param)
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
+                     int height, HWND parent, HMENU menu, HINSTANCE instance, void* param)
 {
     Layer& l = L();
     if (!className)

@@ -13,15 +13,11 @@
 // Message boxes are the system layer's (platform/system).
 #include "platform/system/types.h"
 
-typedef const char* LPCSTR;
-typedef char* LPSTR;
 typedef WORD ATOM;
 
 struct HICON__;
 typedef HICON__* HICON;
 typedef HICON HCURSOR;
-struct HBRUSH__;
-typedef HBRUSH__* HBRUSH;
 struct HMENU__;
 typedef HMENU__* HMENU;
 
@@ -40,13 +36,6 @@ struct WNDCLASSEXA {
     LPCSTR lpszMenuName;
     LPCSTR lpszClassName;
     HICON hIconSm;
-};
-
-struct RECT {
-    LONG left;
-    LONG top;
-    LONG right;
-    LONG bottom;
 };
 
 struct POINT {
@@ -99,8 +88,7 @@ struct CREATESTRUCTA {
 #define WS_THICKFRAME 0x00040000L
 #define WS_MINIMIZEBOX 0x00020000L
 #define WS_MAXIMIZEBOX 0x00010000L
-#define WS_OVERLAPPEDWINDOW \
-    (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
+#define WS_OVERLAPPEDWINDOW (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
 
 #define SW_HIDE 0
 #define SW_SHOWNORMAL 1
@@ -209,8 +197,8 @@ BOOL AdjustWindowRect(RECT* rect, DWORD style, BOOL menu);
 // Sends WM_CREATE (lParam: CREATESTRUCTA*) and WM_SIZE to the class's
 // procedure before it returns; the window is hidden until ShowWindow.
 // Fails (null) when the video system or the window cannot be made.
-HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
-                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance, void* param);
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
+                     int height, HWND parent, HMENU menu, HINSTANCE instance, void* param);
 BOOL ShowWindow(HWND window, int command);
 // Sends WM_DESTROY, then hides the window for good; the SDL window itself
 // stays until the process ends, because a GL context may still live on it.

@@ -12,7 +12,6 @@ extern const char g_fullscreenQuadText[];
 extern const char g_raymarchLibraryText[];
 
 const char* const g_builtinShaders[BuiltinShader::Count] = {
-    g_blurHorizontalText, g_blurVerticalText, g_addTwoText,         g_fxaaText,
-    g_hashNoiseText,      g_copyText,         g_octaveBlendText,    g_loadingScreenText,
-    g_fullscreenQuadText, g_raymarchLibraryText,
+    g_blurHorizontalText, g_blurVerticalText, g_addTwoText,        g_fxaaText,           g_hashNoiseText,
+    g_copyText,           g_octaveBlendText,  g_loadingScreenText, g_fullscreenQuadText, g_raymarchLibraryText,
 };

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "platform/audio/waveout.h"
@@ -16,7 +16,8 @@ using namespace std::chrono_literals;
 
 const WAVEFORMATEX kFormat = {WAVE_FORMAT_PCM, 1, 44100, 88200, 2, 16, 0};
 
-DWORD Position(HWAVEOUT h, UINT type = TIME_SAMPLES) {
+DWORD Position(HWAVEOUT h, UINT type = TIME_SAMPLES)
+{
     MMTIME t = {};
     t.wType = type;
     EXPECT_EQ(waveOutGetPosition(h, &t, sizeof t), MMRESULT(MMSYSERR_NOERROR));
@@ -25,10 +26,12 @@ DWORD Position(HWAVEOUT h, UINT type = TIME_SAMPLES) {
 
 // Polls until the condition holds or two seconds have passed.
 template <class Condition>
-bool WaitFor(Condition condition) {
+bool WaitFor(Condition condition)
+{
     const auto end = std::chrono::steady_clock::now() + 2s;
     while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
+        if (std::chrono::steady_clock::now() > end)
+            return false;
         std::this_thread::sleep_for(5ms);
     }
     return true;
@@ -36,7 +39,8 @@ bool WaitFor(Condition condition) {
 
 }  // namespace
 
-TEST(WaveOut, RefusesWhatItDoesNotDo) {
+TEST(WaveOut, RefusesWhatItDoesNotDo)
+{
     HWAVEOUT h = nullptr;
     WAVEFORMATEX eightBit = kFormat;
     eightBit.wBitsPerSample = 8;
@@ -51,7 +55,8 @@ TEST(WaveOut, RefusesWhatItDoesNotDo) {
     EXPECT_EQ(waveOutReset(nullptr), MMRESULT(MMSYSERR_INVALHANDLE));
 }
 
-TEST(WaveOut, OpenPlayResetClose) {
+TEST(WaveOut, OpenPlayResetClose)
+{
     std::vector<std::int16_t> pcm(4410, 100);
     WAVEHDR header = {};
     header.lpData = reinterpret_cast<char*>(pcm.data());
@@ -107,7 +112,8 @@ TEST(WaveOut, OpenPlayResetClose) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
 }
 
-TEST(WaveOut, AHeaderWithoutLoopFlagsPlaysOnce) {
+TEST(WaveOut, AHeaderWithoutLoopFlagsPlaysOnce)
+{
     std::vector<std::int16_t> pcm(441, 7);
     WAVEHDR header = {};
     header.lpData = reinterpret_cast<char*>(pcm.data());
@@ -131,7 +137,8 @@ TEST(WaveOut, AHeaderWithoutLoopFlagsPlaysOnce) {
     waveOutClose(h);
 }
 
-TEST(WaveOut, FallsBackToTheDummyDriverWhenNoDeviceOpens) {
+TEST(WaveOut, FallsBackToTheDummyDriverWhenNoDeviceOpens)
+{
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
@@ -144,7 +151,8 @@ TEST(WaveOut, FallsBackToTheDummyDriverWhenNoDeviceOpens) {
             header.dwFlags = WHDR_BEGINLOOP | WHDR_ENDLOOP;
             header.dwLoops = 0xFFFFFFFFu;
             HWAVEOUT h = nullptr;
-            if (waveOutOpen(&h, WAVE_MAPPER, &kFormat, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR) _exit(2);
+            if (waveOutOpen(&h, WAVE_MAPPER, &kFormat, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR)
+                _exit(2);
             waveOutPrepareHeader(h, &header, sizeof header);
             waveOutWrite(h, &header, sizeof header);
             std::this_thread::sleep_for(150ms);

@@ -15,8 +15,8 @@ const DialogItemTemplateEx kItems[] = {
     {0, 0, WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST | WS_TABSTOP, 5, 40, 60, 80, 11, "combobox", nullptr},
     {0, 0, WS_CHILD | WS_VISIBLE | SS_RIGHT, 5, 60, 60, 10, -1, "static", "Label"},
 };
-const DialogTemplateEx kTemplate = {1,      0xFFFF,  0,       0, WS_POPUP | WS_CAPTION, 0, 0, 100, 80,
-                                    nullptr, nullptr, "Test", 8, 0, 0, 0, "Tahoma", kItems, 4};
+const DialogTemplateEx kTemplate = {
+    1, 0xFFFF, 0, 0, WS_POPUP | WS_CAPTION, 0, 0, 100, 80, nullptr, nullptr, "Test", 8, 0, 0, 0, "Tahoma", kItems, 4};
 
 std::vector<std::string> g_log;
 

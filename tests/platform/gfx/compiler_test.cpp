@@ -15,12 +15,13 @@ struct Result {
     std::string messages;
     ~Result()
     {
-        if (code) code->Release();
+        if (code)
+            code->Release();
     }
 };
 
-void Compile(Result& r, const std::string& text, const char* entry, const char* target,
-             ID3DInclude* include = nullptr, const char* name = nullptr)
+void Compile(Result& r, const std::string& text, const char* entry, const char* target, ID3DInclude* include = nullptr,
+             const char* name = nullptr)
 {
     ID3DBlob* errors = nullptr;
     r.hr = D3DCompile(text.c_str(), text.size(), name, nullptr, include, entry, target, 0, 0, &r.code, &errors);
@@ -30,10 +31,10 @@ void Compile(Result& r, const std::string& text, const char* entry, const char* 
     }
 }
 
-const char* kQuadVs =
-    "struct VSInput { float4 PositionCS : POSITION; float2 TexCoord : texcoord0; };\n"
-    "struct VSOutput { float4 PositionCS : SV_POSITION; float2 TexCoord : texcoord0; };\n"
-    "VSOutput v(VSInput input) { VSOutput o; o.PositionCS = input.PositionCS; o.TexCoord = input.TexCoord; return o; }\n";
+const char* kQuadVs = "struct VSInput { float4 PositionCS : POSITION; float2 TexCoord : texcoord0; };\n"
+                      "struct VSOutput { float4 PositionCS : SV_POSITION; float2 TexCoord : texcoord0; };\n"
+                      "VSOutput v(VSInput input) { VSOutput o; o.PositionCS = input.PositionCS; o.TexCoord = "
+                      "input.TexCoord; return o; }\n";
 
 // An in-memory include callback that counts Open and Close.
 class MapInclude : public ID3DInclude {
@@ -44,7 +45,8 @@ public:
     HRESULT Open(D3D_INCLUDE_TYPE, LPCSTR name, LPCVOID parent, LPCVOID* data, UINT* bytes) override
     {
         auto it = files.find(name);
-        if (it == files.end()) return E_FAIL;
+        if (it == files.end())
+            return E_FAIL;
         ++opens;
         parents.push_back(parent);
         *data = it->second.c_str();

@@ -25,10 +25,10 @@ inline ID3DBlob* CompileOrFail(const std::string& text, const char* entry, const
 }
 
 // The full-screen quad of the passes: POSITION float4 + texcoord0 float2.
-inline const char* kQuadVs =
-    "struct VSInput { float4 PositionCS : POSITION; float2 TexCoord : texcoord0; };\n"
-    "struct VSOutput { float4 PositionCS : SV_POSITION; float2 TexCoord : texcoord0; };\n"
-    "VSOutput v(VSInput input) { VSOutput o; o.PositionCS = input.PositionCS; o.TexCoord = input.TexCoord; return o; }\n";
+inline const char* kQuadVs = "struct VSInput { float4 PositionCS : POSITION; float2 TexCoord : texcoord0; };\n"
+                             "struct VSOutput { float4 PositionCS : SV_POSITION; float2 TexCoord : texcoord0; };\n"
+                             "VSOutput v(VSInput input) { VSOutput o; o.PositionCS = input.PositionCS; o.TexCoord = "
+                             "input.TexCoord; return o; }\n";
 
 struct QuadVertex {
     float position[4];
@@ -45,8 +45,10 @@ protected:
     }
     void TearDown() override
     {
-        for (IUnknown* o : owned) o->Release();
-        if (context) context->Release();
+        for (IUnknown* o : owned)
+            o->Release();
+        if (context)
+            context->Release();
         if (device) {
             EXPECT_EQ(device->Release(), 0u);
         }
@@ -55,22 +57,26 @@ protected:
     template <class T>
     T* Keep(T* object)
     {
-        if (object) owned.push_back(object);
+        if (object)
+            owned.push_back(object);
         return object;
     }
 
     ID3D11PixelShader* PixelShader(const std::string& text)
     {
         ID3DBlob* code = CompileOrFail(text, "p", "ps_5_0");
-        if (!code) return nullptr;
+        if (!code)
+            return nullptr;
         ID3D11PixelShader* ps = nullptr;
         EXPECT_EQ(device->CreatePixelShader(code->GetBufferPointer(), code->GetBufferSize(), nullptr, &ps), S_OK);
         code->Release();
         return Keep(ps);
     }
 
-    ID3D11Texture2D* Texture(UINT w, UINT h, DXGI_FORMAT format, UINT bind = D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE,
-                             const void* data = nullptr, UINT pitch = 0, UINT arraySize = 1, UINT samples = 1, UINT mips = 1)
+    ID3D11Texture2D* Texture(UINT w, UINT h, DXGI_FORMAT format,
+                             UINT bind = D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE,
+                             const void* data = nullptr, UINT pitch = 0, UINT arraySize = 1, UINT samples = 1,
+                             UINT mips = 1)
     {
         D3D11_TEXTURE2D_DESC d{};
         d.Width = w;
@@ -132,16 +138,21 @@ protected:
         if (!quadVs) {
             ID3DBlob* code = CompileOrFail(kQuadVs, "v", "vs_5_0");
             ASSERT_NE(code, nullptr);
-            ASSERT_EQ(device->CreateVertexShader(code->GetBufferPointer(), code->GetBufferSize(), nullptr, &quadVs), S_OK);
+            ASSERT_EQ(device->CreateVertexShader(code->GetBufferPointer(), code->GetBufferSize(), nullptr, &quadVs),
+                      S_OK);
             Keep(quadVs);
             D3D11_INPUT_ELEMENT_DESC elements[] = {
-                {"POSITION", 0, DXGI_FORMAT_R32G32B32A32_FLOAT, 0, D3D11_APPEND_ALIGNED_ELEMENT, D3D11_INPUT_PER_VERTEX_DATA, 0},
-                {"texcoord", 0, DXGI_FORMAT_R32G32_FLOAT, 0, D3D11_APPEND_ALIGNED_ELEMENT, D3D11_INPUT_PER_VERTEX_DATA, 0},
+                {"POSITION", 0, DXGI_FORMAT_R32G32B32A32_FLOAT, 0, D3D11_APPEND_ALIGNED_ELEMENT,
+                 D3D11_INPUT_PER_VERTEX_DATA, 0},
+                {"texcoord", 0, DXGI_FORMAT_R32G32_FLOAT, 0, D3D11_APPEND_ALIGNED_ELEMENT, D3D11_INPUT_PER_VERTEX_DATA,
+                 0},
             };
-            ASSERT_EQ(device->CreateInputLayout(elements, 2, code->GetBufferPointer(), code->GetBufferSize(), &layout), S_OK);
+            ASSERT_EQ(device->CreateInputLayout(elements, 2, code->GetBufferPointer(), code->GetBufferSize(), &layout),
+                      S_OK);
             Keep(layout);
             code->Release();
-            const QuadVertex quad[4] = {{{1, 1, 1, 1}, {1, 0}}, {{1, -1, 1, 1}, {1, 1}}, {{-1, -1, 1, 1}, {0, 1}}, {{-1, 1, 1, 1}, {0, 0}}};
+            const QuadVertex quad[4] = {
+                {{1, 1, 1, 1}, {1, 0}}, {{1, -1, 1, 1}, {1, 1}}, {{-1, -1, 1, 1}, {0, 1}}, {{-1, 1, 1, 1}, {0, 0}}};
             const std::uint16_t indices[6] = {0, 1, 2, 2, 3, 0};
             D3D11_BUFFER_DESC vd{sizeof quad, D3D11_USAGE_IMMUTABLE, D3D11_BIND_VERTEX_BUFFER, 0, 0, 0};
             D3D11_SUBRESOURCE_DATA vdata{quad, 0, 0};
@@ -162,7 +173,8 @@ protected:
         context->IASetPrimitiveTopology(D3D11_PRIMITIVE_TOPOLOGY_TRIANGLELIST);
         context->VSSetShader(quadVs, nullptr, 0);
         context->RSSetState(raster);
-        D3D11_VIEWPORT vp{0, 0, float(width ? width : targetWidth), float(height ? height : targetHeight), minDepth, maxDepth};
+        D3D11_VIEWPORT vp{0,        0,       float(width ? width : targetWidth), float(height ? height : targetHeight),
+                          minDepth, maxDepth};
         context->RSSetViewports(1, &vp);
     }
 
@@ -177,7 +189,8 @@ protected:
         d.MiscFlags = 0;
         ID3D11Texture2D* staging = nullptr;
         EXPECT_EQ(device->CreateTexture2D(&d, nullptr, &staging), S_OK);
-        if (!staging) return {};
+        if (!staging)
+            return {};
         context->CopyResource(staging, source);
         D3D11_MAPPED_SUBRESOURCE m{};
         EXPECT_EQ(context->Map(staging, subresource, D3D11_MAP_READ, 0, &m), S_OK);
@@ -215,8 +228,10 @@ inline float Half(std::uint16_t h)
         float f = std::ldexp(float(mant), -24);
         return sign ? -f : f;
     }
-    if (exp == 31) bits = (sign << 31) | 0x7f800000u | (mant << 13);
-    else bits = (sign << 31) | ((exp + 112) << 23) | (mant << 13);
+    if (exp == 31)
+        bits = (sign << 31) | 0x7f800000u | (mant << 13);
+    else
+        bits = (sign << 31) | ((exp + 112) << 23) | (mant << 13);
     float f;
     std::memcpy(&f, &bits, 4);
     return f;

@@ -51,16 +51,16 @@ TEST_F(Gfx, TexcoordAndPositionOriginAreTopLeft)
     auto* source = Texture(2, 2, DXGI_FORMAT_R8G8B8A8_UNORM, D3D11_BIND_SHADER_RESOURCE, texels, 8);
     auto* srv = Srv(source);
     auto* point = Sampler(D3D11_FILTER_MIN_MAG_MIP_POINT);
-    auto* sample = PixelShader(std::string(kVsOut) +
-                               "Texture2D t : register(t0); SamplerState s : register(s0);\n"
-                               "float4 p(VSOutput i) : SV_TARGET { return t.Sample(s, i.TexCoord); }\n");
+    auto* sample =
+        PixelShader(std::string(kVsOut) + "Texture2D t : register(t0); SamplerState s : register(s0);\n"
+                                          "float4 p(VSOutput i) : SV_TARGET { return t.Sample(s, i.TexCoord); }\n");
     context->PSSetShader(sample, nullptr, 0);
     context->PSSetShaderResources(0, 1, &srv);
     context->PSSetSamplers(0, 1, &point);
     context->DrawIndexed(6, 0, 0);
     f = Floats(Read(target));
-    EXPECT_FLOAT_EQ(f[0], 1.0f);                 // top row red
-    EXPECT_FLOAT_EQ(f[(7 * 8) * 4 + 2], 1.0f);   // bottom row blue
+    EXPECT_FLOAT_EQ(f[0], 1.0f);                // top row red
+    EXPECT_FLOAT_EQ(f[(7 * 8) * 4 + 2], 1.0f);  // bottom row blue
 }
 
 namespace {
@@ -82,15 +82,20 @@ void CreateWindowDevice(UINT width, UINT height, BOOL windowed, WindowDevice& ou
     ASSERT_NE(out.window, nullptr) << SDL_GetError();
     out.hwnd.sdl = out.window;
     DXGI_SWAP_CHAIN_DESC desc{};
-    desc.BufferDesc = {width, height, {0, 0}, DXGI_FORMAT_R8G8B8A8_UNORM_SRGB, DXGI_MODE_SCANLINE_ORDER_UNSPECIFIED,
+    desc.BufferDesc = {width,
+                       height,
+                       {0, 0},
+                       DXGI_FORMAT_R8G8B8A8_UNORM_SRGB,
+                       DXGI_MODE_SCANLINE_ORDER_UNSPECIFIED,
                        DXGI_MODE_SCALING_UNSPECIFIED};
     desc.SampleDesc = {1, 0};
     desc.BufferUsage = DXGI_USAGE_RENDER_TARGET_OUTPUT;
     desc.BufferCount = 1;
     desc.OutputWindow = &out.hwnd;
     desc.Windowed = windowed;
-    ASSERT_EQ(D3D11CreateDeviceAndSwapChain(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0, D3D11_SDK_VERSION,
-                                            &desc, &out.swapChain, &out.device, nullptr, &out.context),
+    ASSERT_EQ(D3D11CreateDeviceAndSwapChain(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0,
+                                            D3D11_SDK_VERSION, &desc, &out.swapChain, &out.device, nullptr,
+                                            &out.context),
               S_OK);
 }
 
@@ -121,7 +126,8 @@ TEST(GfxWindow, SwapChainShowsTheImageUpright)
     // Top half red, bottom half blue, drawn by position.
     ID3DBlob* vsCode = CompileOrFail(kQuadVs, "v", "vs_5_0");
     ID3DBlob* psCode = CompileOrFail(
-        std::string(kVsOut) + "float4 p(VSOutput i) : SV_TARGET { return i.PositionCS.y < 16 ? float4(1,0,0,1) : float4(0,0,1,1); }",
+        std::string(kVsOut) +
+            "float4 p(VSOutput i) : SV_TARGET { return i.PositionCS.y < 16 ? float4(1,0,0,1) : float4(0,0,1,1); }",
         "p", "ps_5_0");
     ID3D11VertexShader* vs = nullptr;
     ID3D11PixelShader* ps = nullptr;
@@ -188,7 +194,8 @@ TEST(GfxWindow, SwapChainShowsTheImageUpright)
     backBuffer->Release();
     EXPECT_EQ(swapChain->Present(1, 0), S_OK);
 
-    for (IUnknown* o : std::initializer_list<IUnknown*>{vs, ps, layout, vb, rs, vsCode, psCode}) o->Release();
+    for (IUnknown* o : std::initializer_list<IUnknown*>{vs, ps, layout, vb, rs, vsCode, psCode})
+        o->Release();
     context->ClearState();
     swapChain->Release();
     context->Release();
@@ -218,7 +225,8 @@ TEST_F(Gfx, RegistersBindByNumberWithHlslPacking)
     b1[1] = 2;  // b.x
     b1[2] = 3;  // b.y
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) b1[4 + r * 4 + c] = float(10 * r + c);  // column-major: register r holds column r
+        for (int c = 0; c < 4; ++c)
+            b1[4 + r * 4 + c] = float(10 * r + c);  // column-major: register r holds column r
     float b3[8] = {5, 0, 0, 0, 6, 7, 8, 9};
     ID3D11Buffer* cbs[4] = {ConstantBuffer(48), ConstantBuffer(96), nullptr, ConstantBuffer(32)};
     Write(cbs[0], b0, sizeof b0);
@@ -243,17 +251,19 @@ TEST_F(Gfx, SamplersFollowRegistersNotNamesAndOneTextureTakesBoth)
     // Black and white texels side by side: sampled between them, point gives one, linear gives half.
     std::uint8_t texels[8] = {0, 0, 0, 255, 255, 255, 255, 255};
     auto* tex = Srv(Texture(2, 1, DXGI_FORMAT_R8G8B8A8_UNORM, D3D11_BIND_SHADER_RESOURCE, texels, 8));
-    auto* ps = PixelShader(std::string(kVsOut) +
-                           "Texture2D InputTexture0 : register(t0);\n"
-                           "Texture2D InputTexture1 : register(t1);\n"
-                           "SamplerState LinearSampler : register(s0);\n"
-                           "SamplerState PointSampler : register(s1);\n"
-                           "float4 p(VSOutput i) : SV_TARGET {\n"
-                           "  float2 uv = float2(0.5, 0.5);\n"
-                           "  return float4(InputTexture0.Sample(LinearSampler, uv).r, InputTexture0.Sample(PointSampler, uv).r,\n"
-                           "                InputTexture1.Sample(PointSampler, uv).r, 1);\n"
-                           "}\n");
-    ID3D11SamplerState* samplers[2] = {Sampler(D3D11_FILTER_MIN_MAG_MIP_POINT), Sampler(D3D11_FILTER_MIN_MAG_MIP_LINEAR)};
+    auto* ps = PixelShader(
+        std::string(kVsOut) +
+        "Texture2D InputTexture0 : register(t0);\n"
+        "Texture2D InputTexture1 : register(t1);\n"
+        "SamplerState LinearSampler : register(s0);\n"
+        "SamplerState PointSampler : register(s1);\n"
+        "float4 p(VSOutput i) : SV_TARGET {\n"
+        "  float2 uv = float2(0.5, 0.5);\n"
+        "  return float4(InputTexture0.Sample(LinearSampler, uv).r, InputTexture0.Sample(PointSampler, uv).r,\n"
+        "                InputTexture1.Sample(PointSampler, uv).r, 1);\n"
+        "}\n");
+    ID3D11SamplerState* samplers[2] = {Sampler(D3D11_FILTER_MIN_MAG_MIP_POINT),
+                                       Sampler(D3D11_FILTER_MIN_MAG_MIP_LINEAR)};
     ID3D11ShaderResourceView* views[2] = {tex, nullptr};
     BindQuad();
     context->OMSetRenderTargets(1, &rtv, nullptr);
@@ -263,8 +273,8 @@ TEST_F(Gfx, SamplersFollowRegistersNotNamesAndOneTextureTakesBoth)
     context->DrawIndexed(6, 0, 0);
     auto f = Floats(Read(target));
     EXPECT_TRUE(f[0] == 0.0f || f[0] == 1.0f) << f[0];  // s0 filters by point
-    EXPECT_NEAR(f[1], 0.5f, 0.01f);                      // s1 linearly
-    EXPECT_EQ(f[2], 0.0f);                               // t1 unbound: zeros
+    EXPECT_NEAR(f[1], 0.5f, 0.01f);                     // s1 linearly
+    EXPECT_EQ(f[2], 0.0f);                              // t1 unbound: zeros
 }
 
 TEST_F(Gfx, SrgbTargetsEncodeAndFloatTargetsKeepRange)
@@ -277,7 +287,8 @@ TEST_F(Gfx, SrgbTargetsEncodeAndFloatTargetsKeepRange)
     context->ClearRenderTargetView(srgbRtv, magenta);
     EXPECT_EQ(Texel8(Read(srgb), 4, 1, 1), (std::array<int, 4>{255, 0, 255, 255}));
 
-    auto* ps = PixelShader(std::string(kVsOut) + "float4 p(VSOutput i) : SV_TARGET { return float4(0.5, 4.0, 0.0, 1.0); }\n");
+    auto* ps =
+        PixelShader(std::string(kVsOut) + "float4 p(VSOutput i) : SV_TARGET { return float4(0.5, 4.0, 0.0, 1.0); }\n");
     targetWidth = targetHeight = 4;
     BindQuad();
     context->PSSetShader(ps, nullptr, 0);
@@ -306,10 +317,10 @@ TEST_F(Gfx, DirectXDefaultsThatGlLacks)
     context->OMSetRenderTargets(1, &rtv, nullptr);
 
     // Unbound texture and constant buffer read as zeros (alpha too).
-    auto* reads = PixelShader(std::string(kVsOut) +
-                              "Texture2D t : register(t0); SamplerState s : register(s0);\n"
-                              "cbuffer c : register(b2) { float4 k; };\n"
-                              "float4 p(VSOutput i) : SV_TARGET { return t.Sample(s, i.TexCoord) + k; }\n");
+    auto* reads =
+        PixelShader(std::string(kVsOut) + "Texture2D t : register(t0); SamplerState s : register(s0);\n"
+                                          "cbuffer c : register(b2) { float4 k; };\n"
+                                          "float4 p(VSOutput i) : SV_TARGET { return t.Sample(s, i.TexCoord) + k; }\n");
     context->PSSetShader(reads, nullptr, 0);
     context->DrawIndexed(6, 0, 0);
     auto f = Floats(Read(target));
@@ -329,7 +340,8 @@ TEST_F(Gfx, DirectXDefaultsThatGlLacks)
     Keep(scissored);
     D3D11_BLEND_DESC bd{};
     for (auto& rt : bd.RenderTarget)
-        rt = {FALSE, D3D11_BLEND_ONE, D3D11_BLEND_ZERO, D3D11_BLEND_OP_ADD, D3D11_BLEND_ONE, D3D11_BLEND_ZERO, D3D11_BLEND_OP_ADD, 0};
+        rt = {FALSE,           D3D11_BLEND_ONE,  D3D11_BLEND_ZERO,   D3D11_BLEND_OP_ADD,
+              D3D11_BLEND_ONE, D3D11_BLEND_ZERO, D3D11_BLEND_OP_ADD, 0};
     ID3D11BlendState* noWrites = nullptr;
     device->CreateBlendState(&bd, &noWrites);
     Keep(noWrites);
@@ -347,11 +359,12 @@ TEST_F(Gfx, DirectXDefaultsThatGlLacks)
     context->RSSetState(raster);
 
     // The viewport's depth range: a vertex at depth 0 lands at MinDepth.
-    ID3DBlob* code = CompileOrFail(
-        "struct VSInput { float4 PositionCS : POSITION; float2 TexCoord : texcoord0; };\n"
-        "struct VSOutput { float4 PositionCS : SV_POSITION; float2 TexCoord : texcoord0; };\n"
-        "VSOutput v(VSInput input) { VSOutput o; o.PositionCS = float4(input.PositionCS.xy, 0, 1); o.TexCoord = input.TexCoord; return o; }\n",
-        "v", "vs_5_0");
+    ID3DBlob* code =
+        CompileOrFail("struct VSInput { float4 PositionCS : POSITION; float2 TexCoord : texcoord0; };\n"
+                      "struct VSOutput { float4 PositionCS : SV_POSITION; float2 TexCoord : texcoord0; };\n"
+                      "VSOutput v(VSInput input) { VSOutput o; o.PositionCS = float4(input.PositionCS.xy, 0, 1); "
+                      "o.TexCoord = input.TexCoord; return o; }\n",
+                      "v", "vs_5_0");
     ID3D11VertexShader* flat = nullptr;
     device->CreateVertexShader(code->GetBufferPointer(), code->GetBufferSize(), nullptr, &flat);
     code->Release();
@@ -427,7 +440,8 @@ TEST_F(Gfx, ClearStateUnbindsEverythingAndViewsKeepResourcesAlive)
     auto* rtv = Rtv(target);
     // A view whose texture the caller has released still works (texture generators rely on it).
     float red[4 * 4] = {1, 0, 0, 1, 1, 0, 0, 1, 1, 0, 0, 1, 1, 0, 0, 1};
-    D3D11_TEXTURE2D_DESC d{2, 2, 1, 1, DXGI_FORMAT_R32G32B32A32_FLOAT, {1, 0}, D3D11_USAGE_DEFAULT, D3D11_BIND_SHADER_RESOURCE, 0, 0};
+    D3D11_TEXTURE2D_DESC d{
+        2, 2, 1, 1, DXGI_FORMAT_R32G32B32A32_FLOAT, {1, 0}, D3D11_USAGE_DEFAULT, D3D11_BIND_SHADER_RESOURCE, 0, 0};
     D3D11_SUBRESOURCE_DATA init{red, 32, 0};
     ID3D11Texture2D* temporary = nullptr;
     ASSERT_EQ(device->CreateTexture2D(&d, &init, &temporary), S_OK);
@@ -446,8 +460,9 @@ TEST_F(Gfx, ClearStateUnbindsEverythingAndViewsKeepResourcesAlive)
     EXPECT_EQ(got.Width, 2u);
     resource->Release();
 
-    auto* ps = PixelShader(std::string(kVsOut) + "Texture2D t : register(t0); SamplerState s : register(s0);\n"
-                                                 "float4 p(VSOutput i) : SV_TARGET { return t.Sample(s, i.TexCoord); }\n");
+    auto* ps =
+        PixelShader(std::string(kVsOut) + "Texture2D t : register(t0); SamplerState s : register(s0);\n"
+                                          "float4 p(VSOutput i) : SV_TARGET { return t.Sample(s, i.TexCoord); }\n");
     BindQuad();
     context->OMSetRenderTargets(1, &rtv, nullptr);
     context->PSSetShader(ps, nullptr, 0);
@@ -469,7 +484,8 @@ TEST_F(Gfx, ClearStateUnbindsEverythingAndViewsKeepResourcesAlive)
 TEST_F(Gfx, MultisampledAndArrayTargets)
 {
     // Four slices, one view each; sampled back through an array view.
-    auto* array = Texture(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM, D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE, nullptr, 0, 4);
+    auto* array =
+        Texture(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM, D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE, nullptr, 0, 4);
     const float colours[4][4] = {{1, 0, 0, 1}, {0, 1, 0, 1}, {0, 0, 1, 1}, {1, 1, 1, 1}};
     for (UINT s = 0; s < 4; ++s) {
         D3D11_RENDER_TARGET_VIEW_DESC rd{};
@@ -480,13 +496,15 @@ TEST_F(Gfx, MultisampledAndArrayTargets)
     }
     for (UINT s = 0; s < 4; ++s) {
         auto px = Texel8(Read(array, s), 4, 3, 3);
-        for (int c = 0; c < 4; ++c) EXPECT_EQ(px[c], int(colours[s][c] * 255)) << "slice " << s;
+        for (int c = 0; c < 4; ++c)
+            EXPECT_EQ(px[c], int(colours[s][c] * 255)) << "slice " << s;
     }
     targetWidth = targetHeight = 4;
     auto* out = Texture(4, 4, DXGI_FORMAT_R32G32B32A32_FLOAT);
     auto* outRtv = Rtv(out);
-    auto* ps = PixelShader(std::string(kVsOut) + "Texture2DArray t : register(t0); SamplerState s : register(s0);\n"
-                                                 "float4 p(VSOutput i) : SV_TARGET { return t.Sample(s, float3(i.TexCoord, 2)); }\n");
+    auto* ps = PixelShader(std::string(kVsOut) +
+                           "Texture2DArray t : register(t0); SamplerState s : register(s0);\n"
+                           "float4 p(VSOutput i) : SV_TARGET { return t.Sample(s, float3(i.TexCoord, 2)); }\n");
     auto* arraySrv = Srv(array);
     BindQuad();
     context->OMSetRenderTargets(1, &outRtv, nullptr);
@@ -500,12 +518,14 @@ TEST_F(Gfx, MultisampledAndArrayTargets)
     UINT levels = 0;
     ASSERT_EQ(device->CheckMultisampleQualityLevels(DXGI_FORMAT_R8G8B8A8_UNORM, 4, &levels), S_OK);
     ASSERT_GE(levels, 1u);
-    auto* ms = Texture(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM, D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE, nullptr, 0, 1, 4);
+    auto* ms = Texture(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM, D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE, nullptr,
+                       0, 1, 4);
     auto* msRtv = Rtv(ms);
     D3D11_RENDER_TARGET_VIEW_DESC msDesc{};
     msRtv->GetDesc(&msDesc);
     EXPECT_EQ(msDesc.ViewDimension, D3D11_RTV_DIMENSION_TEXTURE2DMS);
-    auto* white = PixelShader(std::string(kVsOut) + "float4 p(VSOutput i) : SV_TARGET { return float4(1, 0.5, 0, 1); }\n");
+    auto* white =
+        PixelShader(std::string(kVsOut) + "float4 p(VSOutput i) : SV_TARGET { return float4(1, 0.5, 0, 1); }\n");
     context->OMSetRenderTargets(1, &msRtv, nullptr);
     context->PSSetShader(white, nullptr, 0);
     context->DrawIndexed(6, 0, 0);
@@ -526,8 +546,9 @@ TEST_F(Gfx, DepthBufferWithTypelessFormatIsReadThroughItsShaderView)
     targetWidth = targetHeight = 4;
     auto* out = Texture(4, 4, DXGI_FORMAT_R32G32B32A32_FLOAT);
     auto* outRtv = Rtv(out);
-    auto* ps = PixelShader(std::string(kVsOut) + "Texture2D t : register(t0); SamplerState s : register(s0);\n"
-                                                 "float4 p(VSOutput i) : SV_TARGET { return t.Sample(s, i.TexCoord).r; }\n");
+    auto* ps =
+        PixelShader(std::string(kVsOut) + "Texture2D t : register(t0); SamplerState s : register(s0);\n"
+                                          "float4 p(VSOutput i) : SV_TARGET { return t.Sample(s, i.TexCoord).r; }\n");
     for (const Case& c : cases) {
         auto* tex = Texture(4, 4, c.typeless, D3D11_BIND_DEPTH_STENCIL | D3D11_BIND_SHADER_RESOURCE);
         D3D11_DEPTH_STENCIL_VIEW_DESC dd{};
@@ -557,8 +578,10 @@ TEST_F(Gfx, ComputeShaderWritesThroughUnorderedAccessViews)
 {
     // A typed buffer read through its shader view, written into another through its UAV and into a texture.
     float input[16 * 4];
-    for (int i = 0; i < 64; ++i) input[i] = float(i);
-    D3D11_BUFFER_DESC bd{sizeof input, D3D11_USAGE_DEFAULT, D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_UNORDERED_ACCESS, 0, 0, 0};
+    for (int i = 0; i < 64; ++i)
+        input[i] = float(i);
+    D3D11_BUFFER_DESC bd{
+        sizeof input, D3D11_USAGE_DEFAULT, D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_UNORDERED_ACCESS, 0, 0, 0};
     D3D11_SUBRESOURCE_DATA init{input, 0, 0};
     ID3D11Buffer *inBuf = nullptr, *outBuf = nullptr;
     ASSERT_EQ(device->CreateBuffer(&bd, &init, &inBuf), S_OK);
@@ -653,7 +676,8 @@ TEST_F(Gfx, DefaultRasterizerCullsBackFacesWithClockwiseFront)
         BindQuad();
         ID3D11RasterizerState* rs = nullptr;
         if (!c.useNullState) {
-            D3D11_RASTERIZER_DESC rd{D3D11_FILL_SOLID, D3D11_CULL_BACK, c.counterClockwiseFront, 0, 0, 0, TRUE, FALSE, FALSE, FALSE};
+            D3D11_RASTERIZER_DESC rd{
+                D3D11_FILL_SOLID, D3D11_CULL_BACK, c.counterClockwiseFront, 0, 0, 0, TRUE, FALSE, FALSE, FALSE};
             device->CreateRasterizerState(&rd, &rs);
             Keep(rs);
         }
@@ -671,9 +695,12 @@ TEST_F(Gfx, ViewOfALaterMipLevelReadsThatLevel)
 {
     // Level 0 of 4x4 red, level 1 of 2x2 green; a view from level 1 reads green.
     std::vector<std::uint8_t> level0(4 * 4 * 4), level1(2 * 2 * 4);
-    for (std::size_t i = 0; i < level0.size(); i += 4) level0[i] = 255, level0[i + 3] = 255;
-    for (std::size_t i = 0; i < level1.size(); i += 4) level1[i + 1] = 255, level1[i + 3] = 255;
-    D3D11_TEXTURE2D_DESC d{4, 4, 2, 1, DXGI_FORMAT_R8G8B8A8_UNORM, {1, 0}, D3D11_USAGE_DEFAULT, D3D11_BIND_SHADER_RESOURCE, 0, 0};
+    for (std::size_t i = 0; i < level0.size(); i += 4)
+        level0[i] = 255, level0[i + 3] = 255;
+    for (std::size_t i = 0; i < level1.size(); i += 4)
+        level1[i + 1] = 255, level1[i + 3] = 255;
+    D3D11_TEXTURE2D_DESC d{
+        4, 4, 2, 1, DXGI_FORMAT_R8G8B8A8_UNORM, {1, 0}, D3D11_USAGE_DEFAULT, D3D11_BIND_SHADER_RESOURCE, 0, 0};
     D3D11_SUBRESOURCE_DATA init[2] = {{level0.data(), 16, 0}, {level1.data(), 8, 0}};
     ID3D11Texture2D* tex = nullptr;
     ASSERT_EQ(device->CreateTexture2D(&d, init, &tex), S_OK);
@@ -690,8 +717,9 @@ TEST_F(Gfx, ViewOfALaterMipLevelReadsThatLevel)
     targetWidth = targetHeight = 2;
     auto* target = Texture(2, 2, DXGI_FORMAT_R32G32B32A32_FLOAT);
     auto* rtv = Rtv(target);
-    auto* ps = PixelShader(std::string(kVsOut) + "Texture2D t : register(t0); SamplerState s : register(s1);\n"
-                                                 "float4 p(VSOutput i) : SV_TARGET { return t.Sample(s, i.TexCoord); }\n");
+    auto* ps =
+        PixelShader(std::string(kVsOut) + "Texture2D t : register(t0); SamplerState s : register(s1);\n"
+                                          "float4 p(VSOutput i) : SV_TARGET { return t.Sample(s, i.TexCoord); }\n");
     auto* linear = Sampler(D3D11_FILTER_MIN_MAG_MIP_LINEAR);
     ID3D11SamplerState* samplers[2] = {nullptr, linear};
     BindQuad();
@@ -708,7 +736,8 @@ TEST_F(Gfx, ViewOfALaterMipLevelReadsThatLevel)
 
 TEST_F(Gfx, CreationRefusesWhatItCannotMake)
 {
-    D3D11_TEXTURE2D_DESC d{0, 4, 1, 1, DXGI_FORMAT_R8G8B8A8_UNORM, {1, 0}, D3D11_USAGE_DEFAULT, D3D11_BIND_SHADER_RESOURCE, 0, 0};
+    D3D11_TEXTURE2D_DESC d{
+        0, 4, 1, 1, DXGI_FORMAT_R8G8B8A8_UNORM, {1, 0}, D3D11_USAGE_DEFAULT, D3D11_BIND_SHADER_RESOURCE, 0, 0};
     ID3D11Texture2D* tex = reinterpret_cast<ID3D11Texture2D*>(1);
     EXPECT_EQ(device->CreateTexture2D(&d, nullptr, &tex), E_INVALIDARG);
     EXPECT_EQ(tex, nullptr);
@@ -727,9 +756,16 @@ TEST_F(Gfx, CreationRefusesWhatItCannotMake)
     tex->Release();
     // More levels than the chain of a 4x4 texture has (three), whatever its usage.
     for (D3D11_USAGE usage : {D3D11_USAGE_DEFAULT, D3D11_USAGE_STAGING}) {
-        D3D11_TEXTURE2D_DESC m{4, 4, 4, 1, DXGI_FORMAT_R8G8B8A8_UNORM, {1, 0}, usage,
+        D3D11_TEXTURE2D_DESC m{4,
+                               4,
+                               4,
+                               1,
+                               DXGI_FORMAT_R8G8B8A8_UNORM,
+                               {1, 0},
+                               usage,
                                usage == D3D11_USAGE_STAGING ? 0u : UINT(D3D11_BIND_SHADER_RESOURCE),
-                               usage == D3D11_USAGE_STAGING ? UINT(D3D11_CPU_ACCESS_READ) : 0u, 0};
+                               usage == D3D11_USAGE_STAGING ? UINT(D3D11_CPU_ACCESS_READ) : 0u,
+                               0};
         EXPECT_EQ(device->CreateTexture2D(&m, nullptr, &tex), E_INVALIDARG) << usage;
         m.MipLevels = 0xffffffffu;
         EXPECT_EQ(device->CreateTexture2D(&m, nullptr, &tex), E_INVALIDARG) << usage;
@@ -747,13 +783,15 @@ TEST_F(Gfx, CreationRefusesWhatItCannotMake)
 TEST_F(Gfx, DriverFailuresComeBackAsCompilerErrors)
 {
     // glslang and SPIRV-Cross accept it; the driver's limits do not.
-    std::string text = "cbuffer a : register(b0) { float4 x[4096]; };\n"
-                       "cbuffer b : register(b1) { float4 y[4096]; };\n"
-                       "cbuffer c : register(b2) { float4 z[4096]; };\n"
-                       "float4 p(float4 pos : SV_POSITION) : SV_TARGET { int i = int(pos.x); return x[i] + y[i] + z[i]; }\n";
+    std::string text =
+        "cbuffer a : register(b0) { float4 x[4096]; };\n"
+        "cbuffer b : register(b1) { float4 y[4096]; };\n"
+        "cbuffer c : register(b2) { float4 z[4096]; };\n"
+        "float4 p(float4 pos : SV_POSITION) : SV_TARGET { int i = int(pos.x); return x[i] + y[i] + z[i]; }\n";
     ID3DBlob* code = nullptr;
     ID3DBlob* errors = nullptr;
-    EXPECT_EQ(D3DCompile(text.c_str(), text.size(), "big.hlsl", nullptr, nullptr, "p", "ps_5_0", 0, 0, &code, &errors), E_FAIL);
+    EXPECT_EQ(D3DCompile(text.c_str(), text.size(), "big.hlsl", nullptr, nullptr, "p", "ps_5_0", 0, 0, &code, &errors),
+              E_FAIL);
     EXPECT_EQ(code, nullptr);
     ASSERT_NE(errors, nullptr);
     std::string messages = static_cast<const char*>(errors->GetBufferPointer());
@@ -786,11 +824,19 @@ TEST_F(Gfx, SrgbEncodeHoldsForEveryOutputWidthAndNotForBlending)
     // Additive blending of two 0.25s adds in linear light: 0.5 stored, within the driver's encode.
     D3D11_BLEND_DESC bd{};
     for (auto& rt : bd.RenderTarget)
-        rt = {TRUE, D3D11_BLEND_ONE, D3D11_BLEND_ONE, D3D11_BLEND_OP_ADD, D3D11_BLEND_ONE, D3D11_BLEND_ONE, D3D11_BLEND_OP_ADD, 0xF};
+        rt = {TRUE,
+              D3D11_BLEND_ONE,
+              D3D11_BLEND_ONE,
+              D3D11_BLEND_OP_ADD,
+              D3D11_BLEND_ONE,
+              D3D11_BLEND_ONE,
+              D3D11_BLEND_OP_ADD,
+              0xF};
     ID3D11BlendState* additive = nullptr;
     device->CreateBlendState(&bd, &additive);
     Keep(additive);
-    auto* quarter = PixelShader(std::string(kVsOut) + "float4 p(VSOutput i) : SV_TARGET { return float4(0.25, 0, 0, 1); }\n");
+    auto* quarter =
+        PixelShader(std::string(kVsOut) + "float4 p(VSOutput i) : SV_TARGET { return float4(0.25, 0, 0, 1); }\n");
     context->ClearRenderTargetView(rtv, black);
     context->OMSetBlendState(additive, nullptr, 0xffffffff);
     context->PSSetShader(quarter, nullptr, 0);
@@ -836,13 +882,16 @@ TEST_F(Gfx, AResourceBoundAsTargetLeavesTheShaderSlots)
 {
     targetWidth = targetHeight = 2;
     float red[16] = {1, 0, 0, 1, 1, 0, 0, 1, 1, 0, 0, 1, 1, 0, 0, 1};
-    auto* a = Texture(2, 2, DXGI_FORMAT_R32G32B32A32_FLOAT, D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE, red, 32);
+    auto* a =
+        Texture(2, 2, DXGI_FORMAT_R32G32B32A32_FLOAT, D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE, red, 32);
     auto* b = Texture(2, 2, DXGI_FORMAT_R32G32B32A32_FLOAT);
     auto* aSrv = Srv(a);
     auto* aRtv = Rtv(a);
     auto* bRtv = Rtv(b);
-    auto* ps = PixelShader(std::string(kVsOut) + "Texture2D t : register(t0); SamplerState s : register(s0);\n"
-                                                 "float4 p(VSOutput i) : SV_TARGET { return t.Sample(s, i.TexCoord) + float4(0, 0, 0.5, 0); }\n");
+    auto* ps =
+        PixelShader(std::string(kVsOut) +
+                    "Texture2D t : register(t0); SamplerState s : register(s0);\n"
+                    "float4 p(VSOutput i) : SV_TARGET { return t.Sample(s, i.TexCoord) + float4(0, 0, 0.5, 0); }\n");
     BindQuad();
     context->PSSetShader(ps, nullptr, 0);
     context->OMSetRenderTargets(1, &bRtv, nullptr);
@@ -898,17 +947,23 @@ TEST(GfxWindow, FullScreenKeepsTheConfiguredBufferSize)
 TEST_F(Gfx, ViewRangesBeyondTheTextureAreRefused)
 {
     // Two slices of two levels; first and count as callers may pass them, -1 meaning all the rest.
-    ID3D11Texture2D* colour = Texture(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM,
-                                      D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_UNORDERED_ACCESS,
-                                      nullptr, 0, 2, 1, 2);
+    ID3D11Texture2D* colour = Texture(
+        4, 4, DXGI_FORMAT_R8G8B8A8_UNORM,
+        D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_UNORDERED_ACCESS, nullptr, 0, 2, 1, 2);
     ID3D11Texture2D* depth = Texture(4, 4, DXGI_FORMAT_D24_UNORM_S8_UINT, D3D11_BIND_DEPTH_STENCIL, nullptr, 0, 2);
     ASSERT_TRUE(colour && depth);
     struct Case {
         UINT first, count;
         HRESULT expected;
     } cases[] = {
-        {0, 2, S_OK},           {1, UINT(-1), S_OK},    {0xffffffffu, 2, E_INVALIDARG}, {0xfffffffeu, 3, E_INVALIDARG},
-        {2, 1, E_INVALIDARG},   {3, UINT(-1), E_INVALIDARG}, {0, 3, E_INVALIDARG},      {1, 0, E_INVALIDARG},
+        {0, 2, S_OK},
+        {1, UINT(-1), S_OK},
+        {0xffffffffu, 2, E_INVALIDARG},
+        {0xfffffffeu, 3, E_INVALIDARG},
+        {2, 1, E_INVALIDARG},
+        {3, UINT(-1), E_INVALIDARG},
+        {0, 3, E_INVALIDARG},
+        {1, 0, E_INVALIDARG},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "first " << c.first << " count " << c.count);
@@ -918,7 +973,8 @@ TEST_F(Gfx, ViewRangesBeyondTheTextureAreRefused)
         rd.Texture2DArray = {0, c.first, c.count};
         ID3D11RenderTargetView* rtv = nullptr;
         EXPECT_EQ(device->CreateRenderTargetView(colour, &rd, &rtv), c.expected);
-        if (rtv) rtv->Release();
+        if (rtv)
+            rtv->Release();
 
         D3D11_DEPTH_STENCIL_VIEW_DESC dd{};
         dd.Format = DXGI_FORMAT_D24_UNORM_S8_UINT;
@@ -926,7 +982,8 @@ TEST_F(Gfx, ViewRangesBeyondTheTextureAreRefused)
         dd.Texture2DArray = {0, c.first, c.count};
         ID3D11DepthStencilView* dsv = nullptr;
         EXPECT_EQ(device->CreateDepthStencilView(depth, &dd, &dsv), c.expected);
-        if (dsv) dsv->Release();
+        if (dsv)
+            dsv->Release();
 
         D3D11_UNORDERED_ACCESS_VIEW_DESC ud{};
         ud.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
@@ -934,7 +991,8 @@ TEST_F(Gfx, ViewRangesBeyondTheTextureAreRefused)
         ud.Texture2DArray = {0, c.first, c.count};
         ID3D11UnorderedAccessView* uav = nullptr;
         EXPECT_EQ(device->CreateUnorderedAccessView(colour, &ud, &uav), c.expected);
-        if (uav) uav->Release();
+        if (uav)
+            uav->Release();
 
         // The same ranges over slices and over levels of a shader view.
         D3D11_SHADER_RESOURCE_VIEW_DESC sd{};
@@ -943,11 +1001,13 @@ TEST_F(Gfx, ViewRangesBeyondTheTextureAreRefused)
         sd.Texture2DArray = {0, UINT(-1), c.first, c.count};
         ID3D11ShaderResourceView* srv = nullptr;
         EXPECT_EQ(device->CreateShaderResourceView(colour, &sd, &srv), c.expected);
-        if (srv) srv->Release();
+        if (srv)
+            srv->Release();
         sd.Texture2DArray = {c.first, c.count, 0, 2};
         srv = nullptr;
         EXPECT_EQ(device->CreateShaderResourceView(colour, &sd, &srv), c.expected);
-        if (srv) srv->Release();
+        if (srv)
+            srv->Release();
     }
 }
 
@@ -1003,10 +1063,10 @@ TEST_F(Gfx, UpdatesAndCopiesOutsideTheTextureAreIgnored)
     ASSERT_TRUE(depth && colour);
     std::vector<std::uint8_t> texels(64, 0xff);
     const D3D11_BOX boxes[] = {
-        {5, 0, 0, 4, 1, 1},             // right before left
-        {0, 2, 0, 4, 1, 1},             // bottom before top
+        {5, 0, 0, 4, 1, 1},               // right before left
+        {0, 2, 0, 4, 1, 1},               // bottom before top
         {0xfffffff0u, 0, 0, 0x10, 1, 1},  // left + width wraps
-        {0, 0, 0, 5, 1, 1},             // past the right edge
+        {0, 0, 0, 5, 1, 1},               // past the right edge
     };
     for (const D3D11_BOX& box : boxes) {
         context->UpdateSubresource(depth, 0, &box, texels.data(), 16, 0);
@@ -1014,8 +1074,16 @@ TEST_F(Gfx, UpdatesAndCopiesOutsideTheTextureAreIgnored)
     }
     EXPECT_EQ(Read(colour)[0], 0);  // nothing was written
     // A staging copy with other levels or slices than the source is refused, not run past its end.
-    D3D11_TEXTURE2D_DESC d{4, 4, 1, 2, DXGI_FORMAT_R8G8B8A8_UNORM, {1, 0}, D3D11_USAGE_STAGING, 0,
-                           D3D11_CPU_ACCESS_READ | D3D11_CPU_ACCESS_WRITE, 0};
+    D3D11_TEXTURE2D_DESC d{4,
+                           4,
+                           1,
+                           2,
+                           DXGI_FORMAT_R8G8B8A8_UNORM,
+                           {1, 0},
+                           D3D11_USAGE_STAGING,
+                           0,
+                           D3D11_CPU_ACCESS_READ | D3D11_CPU_ACCESS_WRITE,
+                           0};
     ID3D11Texture2D* twoSlices = nullptr;
     ASSERT_EQ(device->CreateTexture2D(&d, nullptr, &twoSlices), S_OK);
     Keep(twoSlices);
@@ -1044,8 +1112,8 @@ TEST_F(Gfx, IndexCountsPastTheIndexBufferDrawOnlyWhatItHolds)
         UINT count, start;
         float green;  // of every texel
     } cases[] = {
-        {1000000, 0, 1},  // the six indices there are
-        {6, 6, 0},        // starts at the end
+        {1000000, 0, 1},      // the six indices there are
+        {6, 6, 0},            // starts at the end
         {6, 0xfffffff0u, 0},  // start * 2 bytes wraps in 32 bits
         {0xffffffffu, 3, 0},  // one triangle, half the target: not all green
     };
@@ -1056,7 +1124,8 @@ TEST_F(Gfx, IndexCountsPastTheIndexBufferDrawOnlyWhatItHolds)
         context->DrawIndexedInstanced(c.count, 1, c.start, 0, 0);
         auto f = Floats(Read(target));
         float all = 1;
-        for (std::size_t i = 1; i < f.size(); i += 4) all = std::min(all, f[i]);
+        for (std::size_t i = 1; i < f.size(); i += 4)
+            all = std::min(all, f[i]);
         EXPECT_EQ(all, c.green);
     }
 }

@@ -53,10 +53,8 @@ TEST(D3dxMath, RotationsTurnTheAxesLeftHanded)
     };
     // A quarter turn about each axis, the axis given at lengths other than 1.
     const Case cases[] = {
-        {"x: y to z", {2, 0, 0}, {0, 1, 0}, {0, 0, 1}},
-        {"x: z to -y", {0.5f, 0, 0}, {0, 0, 1}, {0, -1, 0}},
-        {"y: x to -z", {0, 3, 0}, {1, 0, 0}, {0, 0, -1}},
-        {"y: z to x", {0, 1, 0}, {0, 0, 1}, {1, 0, 0}},
+        {"x: y to z", {2, 0, 0}, {0, 1, 0}, {0, 0, 1}},   {"x: z to -y", {0.5f, 0, 0}, {0, 0, 1}, {0, -1, 0}},
+        {"y: x to -z", {0, 3, 0}, {1, 0, 0}, {0, 0, -1}}, {"y: z to x", {0, 1, 0}, {0, 0, 1}, {1, 0, 0}},
         {"z: x to y", {0, 0, 1}, {1, 0, 0}, {0, 1, 0}},
     };
     for (const Case& c : cases) {

@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,8 +36,8 @@ protected:
 
     static HANDLE Open(const std::string& path)
     {
-        return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
     }
 
     std::string dir;
@@ -131,9 +131,9 @@ TEST_F(FilesTest, LastWriteTimeFromThePath)
 TEST(Errors, FormatMessageGivesTheSystemTextWithCrLf)
 {
     char* text = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
-        nullptr, ENOENT, 0x400, reinterpret_cast<char*>(&text), 0, nullptr);
+    const DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
+                       nullptr, ENOENT, 0x400, reinterpret_cast<char*>(&text), 0, nullptr);
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(std::string(text, length), std::string(std::strerror(ENOENT)) + "\r\n");
     EXPECT_EQ(LocalFree(text), nullptr);

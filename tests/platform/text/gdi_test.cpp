@@ -149,8 +149,8 @@ TEST(Gdi, GlyphsAreClippedToTheBitmap)
     struct Case {
         int x, y;
     };
-    const Case cases[] = {{-10, -10}, {20, 8}, {-1000, 0}, {0, -1000}, {INT_MAX - 5, 0}, {INT_MIN + 5, INT_MIN + 5},
-                          {0, INT_MAX - 5}};
+    const Case cases[] = {
+        {-10, -10}, {20, 8}, {-1000, 0}, {0, -1000}, {INT_MAX - 5, 0}, {INT_MIN + 5, INT_MIN + 5}, {0, INT_MAX - 5}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "at " << c.x << ", " << c.y);
         Canvas canvas(24, 16);

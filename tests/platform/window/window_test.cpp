@@ -297,8 +297,8 @@ TEST(WindowLayerClose, CloseDestroysAndSendsDestroy)
     wc.lpszClassName = "CloseClass";
     ASSERT_NE(RegisterClassExA(&wc), 0);
     EXPECT_EQ(RegisterClassExA(&wc), 0);  // registered once
-    HWND w = CreateWindowExA(0, "CloseClass", "Close", WS_OVERLAPPEDWINDOW, 0, 0, 200, 200, nullptr,
-                             nullptr, nullptr, nullptr);
+    HWND w = CreateWindowExA(0, "CloseClass", "Close", WS_OVERLAPPEDWINDOW, 0, 0, 200, 200, nullptr, nullptr, nullptr,
+                             nullptr);
     ASSERT_NE(w, nullptr);
     g_seen.clear();
     SDL_Event e{};
@@ -313,8 +313,7 @@ TEST(WindowLayerClose, CloseDestroysAndSendsDestroy)
     EXPECT_EQ(g_seen[0].message, UINT(WM_CLOSE));
     EXPECT_EQ(g_seen[1].message, UINT(WM_DESTROY));
     EXPECT_FALSE(IsWindow(w));
-    EXPECT_EQ(CreateWindowExA(0, "NoSuchClass", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr),
-              nullptr);
+    EXPECT_EQ(CreateWindowExA(0, "NoSuchClass", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr), nullptr);
 }
 
 }  // namespace
