@@ -1,7 +1,6 @@
 #include "intro/intro_scene.h"
 
-#include <iostream>
-
+#include "platform/system/console.h"
 #include "support/config.h"
 #include "support/reloadable_file.h"
 
@@ -70,7 +69,7 @@ IntroModel::IntroScene BuildIntroScene(config& reader, bool* nextSceneFollows)
             continue;
         }
         if (!reader.NextValue()) {
-            std::cout << "BuildIntroScene warning: unrecognised parameter in [scene] " + name + "\n";
+            ConsoleWrite("BuildIntroScene warning: unrecognised parameter in [scene] " + name + "\n");
             continue;
         }
         if (name == "shaderFile")
@@ -86,7 +85,7 @@ IntroModel::IntroScene BuildIntroScene(config& reader, bool* nextSceneFollows)
         else if (name == "timeUnit")
             scene.timeUnit = reader.GetInt();
         else
-            std::cout << "BuildIntroScene warning: unrecognised parameter in [scene] " + name + "\n";
+            ConsoleWrite("BuildIntroScene warning: unrecognised parameter in [scene] " + name + "\n");
     }
 
     bool atNextScene = false;
@@ -101,7 +100,7 @@ IntroModel::IntroScene BuildIntroScene(config& reader, bool* nextSceneFollows)
         else if (section == "post")
             scene.postParameters = BuildShaderParameterBlock(reader);
         else
-            std::cout << "BuildIntroScene warning: unrecognised section " + section + "\n";
+            ConsoleWrite("BuildIntroScene warning: unrecognised section " + section + "\n");
     }
     if (nextSceneFollows)
         *nextSceneFollows = atNextScene;
@@ -146,8 +145,8 @@ IntroModel::ShaderParameter BuildShaderParameter(config& reader)
     else if (type == "float4")
         n = 4;
     else
-        std::cout << "BuildShaderParameter warning: invalid type for cbuffer " + type + " at param " + name +
-                         ", reverting to float\n";
+        ConsoleWrite("BuildShaderParameter warning: invalid type for cbuffer " + type + " at param " + name +
+                     ", reverting to float\n");
 
     IntroModel::ShaderParameter parameter(name, n);
     // Values are dealt to the components in turn: x0, y0, x1, y1, ...
@@ -169,7 +168,7 @@ IntroModel::ShaderParameter BuildShaderParameter(config& reader)
 std::string introscene(std::string fileName, IntroModel::ShaderParameterBlock block)
 {
     if (fileName.empty()) {
-        std::cout << "introscene error: No filename was given.\n";
+        ConsoleWrite("introscene error: No filename was given.\n");
         return std::string();
     }
     try {
@@ -178,7 +177,7 @@ std::string introscene(std::string fileName, IntroModel::ShaderParameterBlock bl
         source += g_fileCache.Get(fileName).GetText();
         return source;
     } catch (WinApi::WinApiException e) {
-        std::cout << "introscene error: exception while accessing " + fileName + e.message + "\n";
+        ConsoleWrite("introscene error: exception while accessing " + fileName + e.message + "\n");
         return std::string();
     }
 }

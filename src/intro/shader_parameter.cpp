@@ -1,6 +1,5 @@
 #include "intro/shader_parameter.h"
-
-#include <iostream>
+#include "platform/system/console.h"
 
 namespace IntroModel {
 
@@ -156,7 +155,8 @@ std::string ShaderParameterBlock::GenerateHlslCBuffer() const
             text += starting->HlslDeclaration();
             s += starting->ComponentCount();
         } else {
-            std::cout << "GenerateHlslCBuffer warning: Allocation map inconsistencty at offset " << s << "\n";
+            ConsoleWrite("GenerateHlslCBuffer warning: Allocation map inconsistencty at offset " + std::to_string(s) +
+                         "\n");
             s += 1;
         }
     }

@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <iterator>
 #include <set>
 
+#include "platform/system/console.h"
 #include "rendering/builtin_shaders.h"
 #include "support/config.h"
 #include "support/minify.h"
@@ -20,7 +20,7 @@ void ReportUnreadable(const char* operation, const char* what, const WinApi::Win
     std::string reason = e.message;
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r'))
         reason.pop_back();
-    std::cout << operation << " error: cannot read " << what << " " << reason << "\n";
+    ConsoleWrite(std::string(operation) + " error: cannot read " + what + " " + reason + "\n");
 }
 
 bool FileOpens(const std::string& name)
@@ -93,7 +93,7 @@ bool CanPoll(const char* key, const std::string& fileName, const std::string& sc
     if (!fileName.empty())
         return true;
     if (sceneFileRead)
-        std::cout << "SolutionScene::Load error: " << sceneFile << " names no " << key << "\n";
+        ConsoleWrite(std::string("SolutionScene::Load error: ") + sceneFile + " names no " + key + "\n");
     return false;
 }
 
@@ -120,7 +120,7 @@ void CompileWhenChanged(const IntroModel::IntroScene& model, const SceneShader& 
     try {
         if ((model.*s.fileChanged)() || layoutChanged || AnyNowOpens(s.missingIncludes)) {
             s.source = (model.*s.buildSource)();
-            std::printf("compiling %s\n", s.file.c_str());
+            ConsolePrintf("compiling %s\n", s.file.c_str());
             s.shader.device = device;
             const bool compiled = s.shader.CompilePixelShader(s.source.c_str());
             s.missingIncludes = compiled ? std::vector<std::string>() : MissingIncludes(s.source);
@@ -235,8 +235,8 @@ bool Solution::Load()
                     SolutionScene scene(device);
                     ::ParseIntroParameters(reader, scene);
                     if (scene.sceneFile.empty())
-                        std::cout << "Solution::Load error: [scene] entry " << scenes.size()
-                                  << " of the intro names no sceneFile\n";
+                        ConsoleWrite("Solution::Load error: [scene] entry " + std::to_string(scenes.size()) +
+                                     " of the intro names no sceneFile\n");
                     scenes.push_back(scene);
                 }
             }
@@ -291,7 +291,7 @@ void Solution::ParseIntroParameters(config& reader)
         else if (name == "timeDelay")
             timeDelay = static_cast<std::uint32_t>(reader.GetInt());
         else
-            std::printf("ParseIntroParameters warning: unrecognised parameter %s\n", name.c_str());
+            ConsolePrintf("ParseIntroParameters warning: unrecognised parameter %s\n", name.c_str());
     }
 }
 
@@ -327,7 +327,7 @@ void ParseIntroParameters(config& reader, SolutionScene& scene)
         else if (name == "timeOffset")
             scene.timeOffset = reader.GetFloat();
         else
-            std::printf("ParseIntroParameters warning: unrecognised parameter %s\n", name.c_str());
+            ConsolePrintf("ParseIntroParameters warning: unrecognised parameter %s\n", name.c_str());
     }
 }
 

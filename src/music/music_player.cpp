@@ -6,6 +6,7 @@
 
 #include "music/sample_buffer.h"
 #include "music/song.h"
+#include "platform/system/console.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -68,8 +69,7 @@ void ConvertToPcm(const float* samples, std::uint32_t count, std::int16_t* out)
 void GenerateSong()
 {
     if (!g_musicSamples) {
-        std::printf("Audio: generating song\n");
-        std::fflush(stdout);
+        ConsolePrintf("Audio: generating song\n");
         {
             SampleBuffer song = RenderSong();
             const std::uint32_t n = song.size;
@@ -78,8 +78,7 @@ void GenerateSong()
                 std::abort();
             g_musicBytes = 2 * n;
             ConvertToPcm(song.data, n, g_musicSamples);
-            std::printf("Audio: finished generating song\n");
-            std::fflush(stdout);
+            ConsolePrintf("Audio: finished generating song\n");
         }
     }
     g_sampleBuffersDestroyed = 489;

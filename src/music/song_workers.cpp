@@ -1,4 +1,5 @@
 #include "music/song_workers.h"
+#include "platform/system/console.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -50,10 +51,10 @@ void SongWorkers::Run(const Sound& job, std::unique_lock<std::mutex>& lock)
     try {
         result = job->work();
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "song rendering failed: %s\n", e.what());
+        ConsoleErrorPrintf("song rendering failed: %s\n", e.what());
         std::abort();
     } catch (...) {
-        std::fprintf(stderr, "song rendering failed\n");
+        ConsoleErrorPrintf("song rendering failed\n");
         std::abort();
     }
     lock.lock();

@@ -7,6 +7,7 @@
 #include <string>
 #include <system_error>
 
+#include "platform/system/console.h"
 #include "platform/system/debug_output.h"
 #include "rendering/simple_array.h"
 
@@ -110,7 +111,7 @@ DXGI_FORMAT InputElementFormat(BYTE mask, D3D_REGISTER_COMPONENT_TYPE type)
 HRESULT ShaderIncludeHandler::Open(D3D_INCLUDE_TYPE, LPCSTR fileName, LPCVOID, LPCVOID* data, UINT* bytes)
 {
     auto cannotOpen = [fileName]() {
-        std::printf("shader include error: cannot open file %s\n", fileName ? fileName : "");
+        ConsolePrintf("shader include error: cannot open file %s\n", fileName ? fileName : "");
         return E_FAIL;
     };
     if (!fileName || !data || !bytes)
@@ -295,7 +296,7 @@ bool Shader::CompilePixelShader(const char* text)
     ShaderIncludeHandler includeHandler;
     Compile(text, Stage::Pixel, &includeHandler);
     if (BlobContains(errors, "error")) {
-        std::printf("%s\n", BlobText(errors).c_str());
+        ConsolePrintf("%s\n", BlobText(errors).c_str());
         Drop(errors);
         return false;
     }

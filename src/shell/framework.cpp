@@ -9,6 +9,7 @@
 #include "intro/solution.h"
 #include "music/music_player.h"
 #include "platform/system/clock.h"
+#include "platform/system/console.h"
 #include "platform/system/message_box.h"
 #include "platform/window/process.h"
 #include "platform/window/window.h"
@@ -39,7 +40,7 @@ void LoadIntro(Solution& solution)
     try {
         solution.Load();
     } catch (const WinApi::WinApiException& e) {
-        std::printf("frameworkmain error: reload failed: %s\n", WithoutLineEnd(e.message).c_str());
+        ConsolePrintf("frameworkmain error: reload failed: %s\n", WithoutLineEnd(e.message).c_str());
     }
 }
 
@@ -91,7 +92,7 @@ int frameworkmain(HINSTANCE, HINSTANCE, char* commandLine, int)
     int wordCount = 0;
     char** words = SplitCommandLine(commandLine ? commandLine : "", &wordCount);
     if (wordCount < 1) {
-        std::fprintf(stderr, "usage: quorvelan <intro file>\n");
+        ConsoleErrorPrintf("usage: quorvelan <intro file>\n");
         return 1;
     }
     std::string introPath = words[0];
@@ -99,11 +100,10 @@ int frameworkmain(HINSTANCE, HINSTANCE, char* commandLine, int)
 
     // 2. The intro's folder becomes the working directory.
     if (!SetCurrentDirectoryA(GetDirectoryOfPath(introPath).c_str()))
-        std::printf("error: failed to set working directory");
+        ConsolePrintf("error: failed to set working directory");
 
     // 3. The console is our terminal, unbuffered.
     AllocConsole();
-    std::fflush(stdout);
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     std::setvbuf(stdin, nullptr, _IONBF, 0);
 
@@ -116,8 +116,8 @@ int frameworkmain(HINSTANCE, HINSTANCE, char* commandLine, int)
     try {
         g_fileCache.Get(introFile);
     } catch (const WinApi::WinApiException& e) {
-        std::printf("frameworkmain error: cannot open the intro file %s: %s\n", introPath.c_str(),
-                    WithoutLineEnd(e.message).c_str());
+        ConsolePrintf("frameworkmain error: cannot open the intro file %s: %s\n", introPath.c_str(),
+                      WithoutLineEnd(e.message).c_str());
         return 1;
     }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/system/console.h"
 #include "support/config.h"
 #include "support/minify.h"
 #include "support/reloadable_file.h"
@@ -73,15 +74,15 @@ void ApplyParameter(config& reader, Settings& s, StartupValues& v)
     else if (name == "positionY")
         v.windowY = reader.GetInt();
     else
-        std::printf("frameworkmain warning: unrecognised paramter %s\n", name.c_str());
+        ConsolePrintf("frameworkmain warning: unrecognised paramter %s\n", name.c_str());
 }
 
 void CheckSide(const char* name, int& side, int fallback)
 {
     if (side >= 1 && side <= kMaxWindowSide)
         return;
-    std::printf("frameworkmain warning: %s %d is out of range (1 to %d), using %d\n", name, side, kMaxWindowSide,
-                fallback);
+    ConsolePrintf("frameworkmain warning: %s %d is out of range (1 to %d), using %d\n", name, side, kMaxWindowSide,
+                  fallback);
     side = fallback;
 }
 
@@ -121,8 +122,8 @@ void ReadStartupSettings(Settings& settings, StartupValues& startup)
         file.Update();
         text = file.GetText();
     } catch (const WinApi::WinApiException& e) {
-        std::printf("frameworkmain warning: cannot read config.quoconfig (%s), using the default settings\n",
-                    WithoutLineEnd(e.message).c_str());
+        ConsolePrintf("frameworkmain warning: cannot read config.quoconfig (%s), using the default settings\n",
+                      WithoutLineEnd(e.message).c_str());
     }
     ApplyStartupText(text, settings, startup);
 }

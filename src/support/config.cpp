@@ -1,11 +1,11 @@
 #include "support/config.h"
+#include "platform/system/console.h"
 
 #include <locale.h>
 
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
-#include <iostream>
 
 namespace {
 
@@ -122,7 +122,7 @@ bool config::NextSection()
     if (!UsedUp() && cur == ']') {
         return true;
     }
-    std::cout << "config warning: [ is not closed and reached end of file\n";
+    ConsoleWrite("config warning: [ is not closed and reached end of file\n");
     return false;
 }
 
@@ -143,7 +143,8 @@ bool config::NextParameter()
     }
     SkipSpace();
     if (UsedUp()) {
-        std::cout << "config warning: unexpected end of file near " << typeName << " in [" << section << "]\n";
+        ConsoleWrite(std::string("config warning: unexpected end of file near ") + typeName + " in [" + section +
+                     "]\n");
         return false;
     }
     if (IsIdentifierChar(cur)) {
@@ -153,13 +154,13 @@ bool config::NextParameter()
         }
         SkipSpace();
         if (UsedUp()) {
-            std::cout << "config warning: unexpected end of file near " << typeName << " " << name << " in [" << section
-                      << "]\n";
+            ConsoleWrite(std::string("config warning: unexpected end of file near ") + typeName + " " + name + " in [" +
+                         section + "]\n");
             return false;
         }
     } else {
-        std::cout << "config warning: you forgot typename or parameter name for " << typeName << " in [" << section
-                  << "]\n";
+        ConsoleWrite(std::string("config warning: you forgot typename or parameter name for ") + typeName + " in [" +
+                     section + "]\n");
         name = std::move(typeName);
         typeName.clear();
     }
@@ -167,8 +168,8 @@ bool config::NextParameter()
         Advance();
         return true;
     }
-    std::cout << "config warning: unexpected char " << cur << " after " << typeName << " " << name << " in [" << section
-              << "]\n";
+    ConsoleWrite(std::string("config warning: unexpected char ") + cur + " after " + typeName + " " + name + " in [" +
+                 section + "]\n");
     while (!UsedUp() && cur != ';' && cur != '[') {
         Advance();
     }
@@ -178,8 +179,8 @@ bool config::NextParameter()
 // The text ended where a value, or the ";" of the list, was expected.
 void config::WarnEndOfFileAfter() const
 {
-    std::cout << "config warning: unexpected end of file after " << typeName << " " << name << " in [" << section
-              << "]\n";
+    ConsoleWrite(std::string("config warning: unexpected end of file after ") + typeName + " " + name + " in [" +
+                 section + "]\n");
 }
 
 bool config::NextValue()

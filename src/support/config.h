@@ -1,7 +1,7 @@
 #pragma once
 // Forward-only pull parser of the system's text format: [section] headers and
 // "type name = values ;" parameters. Input is MinifyText's output. Bad input
-// prints "config warning: ..." on std::cout and is skipped; nothing throws.
+// prints "config warning: ..." on the console and is skipped; nothing throws.
 #include <string>
 
 class config {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "platform/system/console.h"
 #include "platform/system/errors.h"
 #include "platform/system/files.h"
 
@@ -95,7 +96,7 @@ bool ReloadableFile::Update()
     if (hasLastWriteTime && lastWriteTime == current) {
         return false;
     }
-    std::printf("reading file %s\n", path.c_str());
+    ConsolePrintf("reading file %s\n", path.c_str());
     if (!Read()) {
         // Nothing recorded, so the next Update tries again.
         hasLastWriteTime = false;
@@ -111,7 +112,7 @@ void ReloadableFile::Reload()
     FollowReplacement();
     std::uint64_t current = 0;
     bool known = QueryLastWriteTime(current);
-    std::printf("reading file %s\n", path.c_str());
+    ConsolePrintf("reading file %s\n", path.c_str());
     if (Read() && known) {
         lastWriteTime = current;
         hasLastWriteTime = true;

@@ -15,17 +15,11 @@
 
 #include "intro/intro_scene.h"
 #include "intro/solution.h"
+#include "platform/system/console.h"
 #include "support/config.h"
 #include "support/minify.h"
 
 namespace {
-
-// The readers' warnings would only slow the fuzzer down.
-class NullBuffer : public std::streambuf {
-protected:
-    int overflow(int c) override { return c; }
-    std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
-};
 
 void Check(bool condition)
 {
@@ -118,13 +112,8 @@ void ReadScene(const std::string& text)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    // Never destroyed: std::cout may still be flushed after static destructors.
-    static NullBuffer* const nullBuffer = new NullBuffer;
-    static std::streambuf* const unused = std::cout.rdbuf(nullBuffer);
-    (void)unused;
-    // ParseIntroParameters prints with printf.
-    static std::FILE* const quiet = std::freopen("/dev/null", "w", stdout);
-    (void)quiet;
+    // The system's warnings would only slow the fuzzer down.
+    ConsoleCapture quiet;
 
     const std::string raw(reinterpret_cast<const char*>(data), size);
     const std::size_t split = raw.find('\0');

@@ -18,17 +18,11 @@
 
 #include "intro/intro_scene.h"
 #include "intro/shader_parameter.h"
+#include "platform/system/console.h"
 #include "support/config.h"
 #include "support/minify.h"
 
 namespace {
-
-// The builder's warnings would only slow the fuzzer down.
-class NullBuffer : public std::streambuf {
-protected:
-    int overflow(int c) override { return c; }
-    std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
-};
 
 void Check(bool condition)
 {
@@ -289,10 +283,8 @@ void AddFromList(IntroModel::ShaderParameterBlock& block, const std::string& lis
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    // Never destroyed: std::cout may still be flushed after static destructors.
-    static NullBuffer* const nullBuffer = new NullBuffer;
-    static std::streambuf* const unused = std::cout.rdbuf(nullBuffer);
-    (void)unused;
+    // The system's warnings would only slow the fuzzer down.
+    ConsoleCapture quiet;
 
     const std::string raw(reinterpret_cast<const char*>(data), size);
     const std::size_t split = raw.find('\0');

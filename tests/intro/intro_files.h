@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/system/console.h"
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -81,11 +82,10 @@ inline std::string Replace(std::string text, const std::string& what, const std:
 inline std::string Captured(const std::function<void()>& call)
 {
     std::fflush(stdout);
-    testing::internal::CaptureStdout();
+    ConsoleCapture console;
     call();
-    std::cout.flush();
     std::fflush(stdout);
-    return testing::internal::GetCapturedStdout();
+    return console.Text();
 }
 
 // The lines of text that start with prefix, in order.

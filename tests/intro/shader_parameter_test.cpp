@@ -1,4 +1,5 @@
 #include "intro/shader_parameter.h"
+#include "platform/system/console.h"
 
 #include <gtest/gtest.h>
 
@@ -210,10 +211,9 @@ TEST(ShaderParameterBlock, WarnsAboutATakenSlotWhereNoParameterStarts)
 {
     ShaderParameterBlock block;
     block.allocationMap = {false, true, true, true};
-    testing::internal::CaptureStdout();
+    ConsoleCapture console;
     const std::string text = block.GenerateHlslCBuffer();
-    std::cout.flush();
-    const std::string log = testing::internal::GetCapturedStdout();
+    const std::string log = console.Text();
     EXPECT_EQ(text, kOpen + "float unused1;float unused2;float unused3;" + kClose);
     EXPECT_EQ(log, "GenerateHlslCBuffer warning: Allocation map inconsistencty at offset 0\n");
 }

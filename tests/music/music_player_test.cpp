@@ -13,6 +13,7 @@
 
 #include "music/music_player.h"
 #include "music/sample_buffer.h"
+#include "platform/system/console.h"
 
 namespace {
 
@@ -89,9 +90,9 @@ TEST(MusicPlayer, GenerateSongWithSamplesInPlaceRendersNothing)
 {
     SmallSong(100);
     g_sampleBuffersDestroyed = 5;
-    testing::internal::CaptureStdout();
+    ConsoleCapture console;
     GenerateSong();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(console.Text(), "");
     EXPECT_EQ(g_sampleBuffersDestroyed.load(), 489u);
     EXPECT_DOUBLE_EQ(GetSongProgress(), 489.0 / 488.0);
 }

@@ -13,6 +13,7 @@
 #include "music/song.h"
 #include "music/song_workers.h"
 #include "music/synthesis.h"
+#include "platform/system/console.h"
 #include "test_util.h"
 
 using namespace SongParts;
@@ -240,12 +241,12 @@ TEST(Song, GenerateSongRendersOnceAndSaysSo)
     // In a fresh process, where no song has been generated yet.
     EXPECT_EXIT(
         {
-            testing::internal::CaptureStdout();
+            ConsoleCapture console;
             GenerateSong();
-            const std::string first = testing::internal::GetCapturedStdout();
-            testing::internal::CaptureStdout();
+            const std::string first = console.Text();
+            console.Clear();
             GenerateSong();
-            const std::string second = testing::internal::GetCapturedStdout();
+            const std::string second = console.Text();
             std::vector<std::int16_t> pcm(g_musicSamples, g_musicSamples + g_musicBytes / 2);
             const bool ok = first == "Audio: generating song\nAudio: finished generating song\n" && second.empty() &&
                             g_musicBytes == 2u * 6784000u && Fnv1a(pcm) == kSongPcmHash &&

@@ -1,3 +1,4 @@
+#include "platform/system/console.h"
 #include "rendering/post_processor.h"
 
 #include <gtest/gtest.h>
@@ -250,9 +251,9 @@ TEST(PostProcessor, AShaderWithoutAPixelShaderDrawsNoColour)
     PostProcessor pass;
     pass.Initialize(device);
     Shader broken(device);
-    testing::internal::CaptureStdout();
+    ConsoleCapture console;
     EXPECT_FALSE(broken.CompilePixelShader("float4 p( : SV_TARGET {"));
-    testing::internal::GetCapturedStdout();
+    console.Text();
     ASSERT_EQ(broken.pixelShader, nullptr);
     test::FloatTarget out(device, 4, 4);
     out.Clear(context, 0.5f);

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "platform/system/console.h"
 #include "rendering/shader.h"
 
 namespace {
@@ -40,10 +41,10 @@ protected:
         ShaderIncludeHandler handler;
         LPCVOID data = reinterpret_cast<LPCVOID>(0x1);
         UINT bytes = 12345;
-        testing::internal::CaptureStdout();
+        ConsoleCapture console;
         const HRESULT result = handler.Open(D3D_INCLUDE_LOCAL, name.c_str(), nullptr, &data, &bytes);
         std::fflush(stdout);
-        Opened opened{result, std::string(), bytes, testing::internal::GetCapturedStdout()};
+        Opened opened{result, std::string(), bytes, console.Text()};
         if (result == S_OK) {
             opened.text.assign(static_cast<const char*>(data), bytes);
             EXPECT_EQ(static_cast<const char*>(data)[bytes], '\0');

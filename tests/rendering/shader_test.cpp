@@ -1,3 +1,4 @@
+#include "platform/system/console.h"
 #include "rendering/shader.h"
 
 #include <gtest/gtest.h>
@@ -41,10 +42,10 @@ struct Captured {
 template <typename F>
 Captured Capture(F&& compile)
 {
-    testing::internal::CaptureStdout();
+    ConsoleCapture console;
     const bool result = compile();
     std::fflush(stdout);
-    return {result, testing::internal::GetCapturedStdout()};
+    return {result, console.Text()};
 }
 
 std::string MessageOf(ID3DBlob* blob)

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "platform/system/console.h"
 #include "shell/settings.h"
 #include "support/config.h"
 #include "support/minify.h"
@@ -25,10 +26,10 @@ Result Apply(const std::string& text)
 {
     Result r{};
     SetDefaultSettings(r.s);
-    testing::internal::CaptureStdout();
+    ConsoleCapture console;
     config reader(MinifyText(text));
     ApplyStartupConfig(reader, r.s, r.v);
-    r.output = testing::internal::GetCapturedStdout();
+    r.output = console.Text();
     return r;
 }
 
@@ -131,9 +132,9 @@ protected:
     {
         Result r{};
         r.s.width = -1;
-        testing::internal::CaptureStdout();
+        ConsoleCapture console;
         ReadStartupSettings(r.s, r.v);
-        r.output = testing::internal::GetCapturedStdout();
+        r.output = console.Text();
         return r;
     }
 };
@@ -173,9 +174,9 @@ TEST(StartupSettings, SizesOutOfRangeFallBackToTheDefaults)
     };
     for (const Case& c : cases) {
         Result r{};
-        testing::internal::CaptureStdout();
+        ConsoleCapture console;
         ApplyStartupText(c.text, r.s, r.v);
-        r.output = testing::internal::GetCapturedStdout();
+        r.output = console.Text();
         EXPECT_EQ(r.s.width, c.width) << c.text;
         EXPECT_EQ(r.s.height, c.height) << c.text;
         EXPECT_EQ(r.output.find("is out of range") != std::string::npos, c.warns) << r.output;

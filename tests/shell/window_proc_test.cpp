@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/system/console.h"
 #include "platform/window/native_window.h"
 #include "platform/window/window.h"
 #include "rendering/camera.h"
@@ -102,10 +103,10 @@ TEST_F(Proc, ResizeGoesToTheWindow)
 TEST_F(Proc, NoWindowShowsTheBoxAndCallsNothing)
 {
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-    testing::internal::CaptureStderr();
+    ConsoleCapture console;
     WindowProc(hwnd, WM_SIZE, 0, MAKELPARAM(10, 10));
     WindowProc(hwnd, WM_KEYDOWN, VK_ESCAPE, 0);
-    std::string err = testing::internal::GetCapturedStderr();
+    std::string err = console.ErrorText();
     EXPECT_NE(err.find("Bad Window Pointer on Resize"), std::string::npos) << err;
     EXPECT_EQ(g_window, nullptr);
     EXPECT_EQ(DrainQuit(), 0);  // the run still ends

@@ -1,3 +1,4 @@
+#include "platform/system/console.h"
 #include "support/config.h"
 
 #include <gtest/gtest.h>
@@ -15,18 +16,6 @@
 
 namespace {
 
-// Collects what the parser prints on std::cout.
-class CoutCapture {
-public:
-    CoutCapture() : old(std::cout.rdbuf(buffer.rdbuf())) {}
-    ~CoutCapture() { std::cout.rdbuf(old); }
-    std::string Text() const { return buffer.str(); }
-
-private:
-    std::ostringstream buffer;
-    std::streambuf* old;
-};
-
 struct Parameter {
     std::string section;
     std::string typeName;
@@ -37,7 +26,7 @@ struct Parameter {
 // The calling pattern of every reader: sections, parameters, all values.
 std::vector<Parameter> ReadAll(const std::string& text, std::string* warnings = nullptr)
 {
-    CoutCapture capture;
+    ConsoleCapture capture;
     std::vector<Parameter> result;
     config c(text);
     while (c.NextSection()) {
@@ -57,7 +46,7 @@ std::vector<Parameter> ReadAll(const std::string& text, std::string* warnings = 
 
 TEST(Config, EmptyTextHasNoSection)
 {
-    CoutCapture capture;
+    ConsoleCapture capture;
     config c("");
     EXPECT_FALSE(c.NextSection());
     EXPECT_EQ(capture.Text(), "");
@@ -81,7 +70,7 @@ TEST(Config, SectionHeaders)
         {"abc", false, "", ""},
     };
     for (const Case& k : cases) {
-        CoutCapture capture;
+        ConsoleCapture capture;
         config c(k.text);
         EXPECT_EQ(c.NextSection(), k.found) << k.text;
         EXPECT_EQ(c.GetSection(), k.section) << k.text;
@@ -161,7 +150,7 @@ TEST(Config, OneWordHeaderKeepsItsValue)
 
 TEST(Config, ReaderOfFewerValuesLosesTheSection)
 {
-    CoutCapture capture;
+    ConsoleCapture capture;
     config c("[s]float a=1 2;float b=3;");
     ASSERT_TRUE(c.NextSection());
     ASSERT_TRUE(c.NextParameter());

@@ -1,3 +1,4 @@
+#include "platform/system/console.h"
 #include "support/file_reader.h"
 
 #include <gtest/gtest.h>
@@ -67,13 +68,13 @@ TEST_F(FileReaderTest, ReadByteGivesZeroAtTheEnd)
 TEST_F(FileReaderTest, FailedOpenAndCloseShowBoxesAndReadNothing)
 {
     const std::string missing = dir + "/missing";
-    ::testing::internal::CaptureStderr();
+    ConsoleCapture console;
     FileReader reader(missing.c_str());
     EXPECT_EQ(reader.file, INVALID_HANDLE_VALUE);
     EXPECT_EQ(reader.ReadByte(), 0);
     EXPECT_EQ(reader.ReadInt(), 0);
     reader.Close();
-    const std::string shown = ::testing::internal::GetCapturedStderr();
+    const std::string shown = console.ErrorText();
     EXPECT_NE(shown.find("Failed to Open File"), std::string::npos) << shown;
     EXPECT_NE(shown.find(missing), std::string::npos) << shown;
     EXPECT_NE(shown.find("Failed to Close File"), std::string::npos) << shown;
@@ -85,9 +86,9 @@ TEST_F(FileReaderTest, SecondCloseFailsSafely)
     FileReader reader(Make("1").c_str());
     HANDLE opened = reader.file;
     reader.Close();
-    ::testing::internal::CaptureStderr();
+    ConsoleCapture console;
     reader.Close();
-    EXPECT_NE(::testing::internal::GetCapturedStderr().find("Failed to Close File"), std::string::npos);
+    EXPECT_NE(console.ErrorText().find("Failed to Close File"), std::string::npos);
     EXPECT_EQ(reader.file, opened);
     EXPECT_EQ(reader.ReadByte(), 0);
 }

@@ -1,3 +1,4 @@
+#include "platform/system/console.h"
 #include "support/reloadable_file.h"
 
 #include "platform/system/errors.h"
@@ -43,10 +44,10 @@ protected:
     // Update with its console line captured.
     static bool Update(WinApi::ReloadableFile& file, std::string* printed)
     {
-        ::testing::internal::CaptureStdout();
+        ConsoleCapture console;
         bool changed = file.Update();
         std::fflush(stdout);
-        *printed = ::testing::internal::GetCapturedStdout();
+        *printed = console.Text();
         return changed;
     }
 
@@ -265,11 +266,11 @@ TEST_F(ReloadableFileTest, ReloadReadsEvenWithoutChange)
     const std::string path = PathOf("r.txt");
     Write(path, "r");
     WinApi::ReloadableTextFile file(path);
-    ::testing::internal::CaptureStdout();
+    ConsoleCapture console;
     file.Reload();
     file.Reload();
     std::fflush(stdout);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "reading file " + path + "\nreading file " + path + "\n");
+    EXPECT_EQ(console.Text(), "reading file " + path + "\nreading file " + path + "\n");
     EXPECT_EQ(file.GetText(), "r");
     EXPECT_FALSE(file.HasChanged());
     EXPECT_NE(file.GetLastWriteTime(), 0u);

@@ -1,4 +1,5 @@
 #include "platform/audio/waveout.h"
+#include "platform/system/console.h"
 
 #include <SDL.h>
 
@@ -89,8 +90,7 @@ bool OpenDevice(const WAVEFORMATEX& f)
     static bool said = false;
     if (!said) {
         said = true;
-        std::printf("waveOut: no sound device could be opened (%s); playing silently\n", SDL_GetError());
-        std::fflush(stdout);
+        ConsolePrintf("waveOut: no sound device could be opened (%s); playing silently\n", SDL_GetError());
     }
     SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)

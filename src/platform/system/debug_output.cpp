@@ -1,10 +1,11 @@
 #include "platform/system/debug_output.h"
+#include "platform/system/console.h"
 
 #include <cstdio>
 
 void OutputDebugStringA(const char* text)
 {
     if (text != nullptr) {
-        std::fputs(text, stderr);
+        ConsoleWrite(text, ConsoleChannel::Error);
     }
 }

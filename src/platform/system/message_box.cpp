@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/system/console.h"
 #include "platform/window/native_window.h"
 
 namespace {
@@ -35,7 +36,6 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type)
             return IDOK;
         }
     }
-    std::fprintf(stderr, "%s: %s\n", shownCaption, shownText);
-    std::fflush(stderr);
+    ConsoleErrorPrintf("%s: %s\n", shownCaption, shownText);
     return IDOK;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/audio/waveout.h"
+#include "platform/system/console.h"
 
 namespace {
 
@@ -143,7 +144,7 @@ TEST(WaveOut, FallsBackToTheDummyDriverWhenNoDeviceOpens)
     EXPECT_EXIT(
         {
             setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-            testing::internal::CaptureStdout();
+            ConsoleCapture console;
             std::vector<std::int16_t> pcm(4410, 1);
             WAVEHDR header = {};
             header.lpData = reinterpret_cast<char*>(pcm.data());
@@ -164,7 +165,7 @@ TEST(WaveOut, FallsBackToTheDummyDriverWhenNoDeviceOpens)
             // A second open says nothing more.
             waveOutOpen(&h, WAVE_MAPPER, &kFormat, 0, 0, CALLBACK_NULL);
             waveOutClose(h);
-            const std::string said = testing::internal::GetCapturedStdout();
+            const std::string said = console.Text();
             std::fprintf(stderr, "%s[position advanced: %s]\n", said.c_str(), t.u.sample > 0 ? "yes" : "no");
             std::fflush(stderr);
             _exit(0);

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/system/clock.h"
+#include "platform/system/console.h"
 #include "platform/system/debug_output.h"
 #include "platform/system/errors.h"
 #include "platform/system/files.h"
@@ -145,10 +146,10 @@ TEST(Errors, FormatMessageGivesTheSystemTextWithCrLf)
 TEST(MessageBox, HeadlessWritesToStandardErrorWithoutWaiting)
 {
     ASSERT_EQ(setenv("SDL_VIDEODRIVER", "offscreen", 1), 0);
-    ::testing::internal::CaptureStderr();
+    ConsoleCapture console;
     EXPECT_EQ(MessageBoxA(nullptr, "Failed to create window!", "Error", MB_OK), IDOK);
     OutputDebugStringA("debug line\n");
-    const std::string shown = ::testing::internal::GetCapturedStderr();
+    const std::string shown = console.ErrorText();
     EXPECT_EQ(shown, "Error: Failed to create window!\ndebug line\n");
 }
 
