@@ -1,7 +1,8 @@
 // Buffers, 2D textures, their views, and the state objects.
 #include <algorithm>
+#include <cstring>
 
-#include "platform/gfx/gl_context.h"
+#include "platform/gfx/device_impl.h"
 
 namespace gfx {
 
@@ -349,6 +350,29 @@ GLuint BufferTexture(const BufferImpl& b, const FormatInfo& f, GLintptr first, G
     return texture;
 }
 
+// A shader-resource or unordered-access view of a buffer bound as bind: a buffer texture
+// over the elements pDesc names. made is the new view (in *out too), null where none is made.
+template <class View, class Desc, class Dim, class Interface>
+HRESULT NewBufferView(const std::shared_ptr<Core>& core, BufferImpl& b, const Desc* pDesc, Dim dimension, UINT bind,
+                      Interface** out, View*& made)
+{
+    made = nullptr;
+    const FormatInfo* f = pDesc ? FindFormat(pDesc->Format) : nullptr;
+    if (!pDesc || pDesc->ViewDimension != dimension || !f || f->depth || !b.gl || !(b.desc.BindFlags & bind))
+        return E_INVALIDARG;
+    GLintptr first = 0;
+    GLsizeiptr size = 0;
+    if (!BufferRange(b, *f, pDesc->Buffer.FirstElement, pDesc->Buffer.NumElements, first, size))
+        return E_INVALIDARG;
+    if (!out)
+        return S_FALSE;
+    made = NewView<View>(core, &b, *pDesc);
+    made->texture = BufferTexture(b, *f, first, size);
+    made->ownsTexture = true;
+    *out = made;
+    return S_OK;
+}
+
 }  // namespace
 
 SrvImpl::~SrvImpl()
@@ -358,7 +382,6 @@ SrvImpl::~SrvImpl()
         core_->cache.ForgetTexture(texture);
         glDeleteTextures(1, &texture);
     }
-    resource->Release();
 }
 
 HRESULT DeviceImpl::CreateShaderResourceView(ID3D11Resource* resource, const D3D11_SHADER_RESOURCE_VIEW_DESC* pDesc,
@@ -368,22 +391,11 @@ HRESULT DeviceImpl::CreateShaderResourceView(ID3D11Resource* resource, const D3D
         *out = nullptr;
     core->MakeCurrent();
     if (BufferImpl* b = AsBuffer(resource)) {
-        const FormatInfo* f = pDesc ? FindFormat(pDesc->Format) : nullptr;
-        if (!pDesc || pDesc->ViewDimension != D3D11_SRV_DIMENSION_BUFFER || !f || f->depth || !b->gl ||
-            !(b->desc.BindFlags & D3D11_BIND_SHADER_RESOURCE))
-            return E_INVALIDARG;
-        GLintptr first = 0;
-        GLsizeiptr size = 0;
-        if (!BufferRange(*b, *f, pDesc->Buffer.FirstElement, pDesc->Buffer.NumElements, first, size))
-            return E_INVALIDARG;
-        if (!out)
-            return S_FALSE;
-        auto* v = NewView<SrvImpl>(core, resource, *pDesc);
-        v->target = GL_TEXTURE_BUFFER;
-        v->texture = BufferTexture(*b, *f, first, size);
-        v->ownsTexture = true;
-        *out = v;
-        return S_OK;
+        SrvImpl* v = nullptr;
+        HRESULT hr = NewBufferView(core, *b, pDesc, D3D11_SRV_DIMENSION_BUFFER, D3D11_BIND_SHADER_RESOURCE, out, v);
+        if (v)
+            v->target = GL_TEXTURE_BUFFER;
+        return hr;
     }
     TextureImpl* t = AsTexture(resource);
     if (!t || !t->gl || !(t->desc.BindFlags & D3D11_BIND_SHADER_RESOURCE))
@@ -504,7 +516,6 @@ RtvImpl::~RtvImpl()
         core_->cache.ForgetTexture(attachTexture);
         glDeleteTextures(1, &attachTexture);
     }
-    resource->Release();
 }
 
 void DsvImpl::Attach(GLuint fbo)
@@ -536,7 +547,6 @@ DsvImpl::~DsvImpl()
         core_->cache.ForgetTexture(attachTexture);
         glDeleteTextures(1, &attachTexture);
     }
-    resource->Release();
 }
 
 namespace {
@@ -720,7 +730,6 @@ UavImpl::~UavImpl()
         core_->cache.ForgetTexture(texture);
         glDeleteTextures(1, &texture);
     }
-    resource->Release();
 }
 
 namespace {
@@ -738,23 +747,13 @@ HRESULT DeviceImpl::CreateUnorderedAccessView(ID3D11Resource* resource, const D3
         *out = nullptr;
     core->MakeCurrent();
     if (BufferImpl* b = AsBuffer(resource)) {
-        const FormatInfo* f = pDesc ? FindFormat(pDesc->Format) : nullptr;
-        if (!pDesc || pDesc->ViewDimension != D3D11_UAV_DIMENSION_BUFFER || !f || f->depth || !b->gl ||
-            !(b->desc.BindFlags & D3D11_BIND_UNORDERED_ACCESS))
-            return E_INVALIDARG;
-        GLintptr first = 0;
-        GLsizeiptr size = 0;
-        if (!BufferRange(*b, *f, pDesc->Buffer.FirstElement, pDesc->Buffer.NumElements, first, size))
-            return E_INVALIDARG;
-        if (!out)
-            return S_FALSE;
-        auto* v = NewView<UavImpl>(core, resource, *pDesc);
-        v->fmt = f;
-        v->texture = BufferTexture(*b, *f, first, size);
-        v->ownsTexture = true;
-        v->format = f->internal;
-        *out = v;
-        return S_OK;
+        UavImpl* v = nullptr;
+        HRESULT hr = NewBufferView(core, *b, pDesc, D3D11_UAV_DIMENSION_BUFFER, D3D11_BIND_UNORDERED_ACCESS, out, v);
+        if (v) {
+            v->fmt = FindFormat(pDesc->Format);
+            v->format = v->fmt->internal;
+        }
+        return hr;
     }
     TextureImpl* t = AsTexture(resource);
     if (!t || !t->gl || IsMs(*t) || !(t->desc.BindFlags & D3D11_BIND_UNORDERED_ACCESS))
