@@ -463,49 +463,45 @@ HRESULT DeviceImpl::CreateComputeShader(const void* code, SIZE_T size, ID3D11Cla
     return CreateShader<ComputeShaderImpl>(Stage::Compute, code, size, out);
 }
 
-HRESULT DeviceImpl::CreateBlendState(const D3D11_BLEND_DESC* desc, ID3D11BlendState** out)
-{
-    if (!desc)
-        return E_INVALIDARG;
-    if (!out)
-        return S_FALSE;
-    *out = new BlendImpl(core, *desc);
-    return S_OK;
-}
+namespace {
 
-HRESULT DeviceImpl::CreateDepthStencilState(const D3D11_DEPTH_STENCIL_DESC* desc, ID3D11DepthStencilState** out)
-{
-    if (!desc)
-        return E_INVALIDARG;
-    if (!out)
-        return S_FALSE;
-    *out = new DepthStencilImpl(core, *desc);
-    return S_OK;
-}
-
-HRESULT DeviceImpl::CreateRasterizerState(const D3D11_RASTERIZER_DESC* desc, ID3D11RasterizerState** out)
-{
-    if (!desc)
-        return E_INVALIDARG;
-    if (desc->FillMode != D3D11_FILL_SOLID && desc->FillMode != D3D11_FILL_WIREFRAME)
-        return E_INVALIDARG;
-    if (desc->CullMode < D3D11_CULL_NONE || desc->CullMode > D3D11_CULL_BACK)
-        return E_INVALIDARG;
-    if (!out)
-        return S_FALSE;
-    *out = new RasterizerImpl(core, *desc);
-    return S_OK;
-}
-
-HRESULT DeviceImpl::CreateSamplerState(const D3D11_SAMPLER_DESC* desc, ID3D11SamplerState** out)
+// A state object of desc (none: refused), made only where the caller asks for one.
+template <class Impl, class Desc, class Interface>
+HRESULT NewState(const std::shared_ptr<Core>& core, const Desc* desc, Interface** out)
 {
     if (!desc)
         return E_INVALIDARG;
     if (!out)
         return S_FALSE;
     core->MakeCurrent();
-    *out = new SamplerImpl(core, *desc);
+    *out = new Impl(core, *desc);
     return S_OK;
+}
+
+}  // namespace
+
+HRESULT DeviceImpl::CreateBlendState(const D3D11_BLEND_DESC* desc, ID3D11BlendState** out)
+{
+    return NewState<BlendImpl>(core, desc, out);
+}
+
+HRESULT DeviceImpl::CreateDepthStencilState(const D3D11_DEPTH_STENCIL_DESC* desc, ID3D11DepthStencilState** out)
+{
+    return NewState<DepthStencilImpl>(core, desc, out);
+}
+
+HRESULT DeviceImpl::CreateRasterizerState(const D3D11_RASTERIZER_DESC* desc, ID3D11RasterizerState** out)
+{
+    if (desc && desc->FillMode != D3D11_FILL_SOLID && desc->FillMode != D3D11_FILL_WIREFRAME)
+        return E_INVALIDARG;
+    if (desc && (desc->CullMode < D3D11_CULL_NONE || desc->CullMode > D3D11_CULL_BACK))
+        return E_INVALIDARG;
+    return NewState<RasterizerImpl>(core, desc, out);
+}
+
+HRESULT DeviceImpl::CreateSamplerState(const D3D11_SAMPLER_DESC* desc, ID3D11SamplerState** out)
+{
+    return NewState<SamplerImpl>(core, desc, out);
 }
 
 HRESULT DeviceImpl::CreateInputLayout(const D3D11_INPUT_ELEMENT_DESC* elements, UINT count, const void* code,

@@ -89,15 +89,27 @@ public:
     bool ownsTexture = false;
 };
 
-class RtvImpl final : public View<ID3D11RenderTargetView, D3D11_RENDER_TARGET_VIEW_DESC> {
+// What render-target and depth views share: a level (and layers) of a texture to attach.
+template <class Interface, class Desc>
+class AttachView : public View<Interface, Desc> {
 public:
-    using View::View;
-    ~RtvImpl() override;
-    void Attach(GLuint fbo, GLenum attachment);
-    GLuint ClearFbo();
+    using View<Interface, Desc>::View;
+    ~AttachView() override
+    {
+        Core& core = *this->core_;
+        core.MakeCurrent();
+        core.ForgetView(id);
+        if (clearFbo)
+            glDeleteFramebuffers(1, &clearFbo);
+        if (linearTexture)
+            glDeleteTextures(1, &linearTexture);
+        if (ownsTexture) {
+            core.cache.ForgetTexture(attachTexture);
+            glDeleteTextures(1, &attachTexture);
+        }
+    }
 
     TextureImpl* texture = nullptr;
-    const FormatInfo* fmt = nullptr;
     GLuint attachTexture = 0;  // the texture or a view of it
     GLenum attachTarget = 0;
     GLuint attachLevels = 1, attachLayers = 1;
@@ -106,28 +118,49 @@ public:
     GLint layer = -1;  // -1: every layer of attachTexture
     GLuint clearFbo = 0;
     std::uint64_t id = 0;
-    // sRGB formats: the same texels viewed as UNORM, for draws that encode in the shader.
+    // sRGB colour formats: the same texels viewed as UNORM, for draws that encode in the shader.
     GLuint linearTexture = 0;
-    bool Srgb() const { return fmt->dxgi == DXGI_FORMAT_R8G8B8A8_UNORM_SRGB; }
-    void AttachLinear(GLuint fbo, GLenum attachment);
+
+protected:
+    // tex (attachTexture or a view of the same storage) at the view's level and layers.
+    void AttachAt(GLuint fbo, GLenum attachment, GLuint tex) const
+    {
+        if (layer >= 0)
+            glNamedFramebufferTextureLayer(fbo, attachment, tex, level, layer);
+        else
+            glNamedFramebufferTexture(fbo, attachment, tex, level);
+    }
+    // A framebuffer of this view alone, for clears.
+    GLuint ClearFboAt(GLenum attachment, GLenum drawBuffer)
+    {
+        if (!clearFbo) {
+            glCreateFramebuffers(1, &clearFbo);
+            AttachAt(clearFbo, attachment, attachTexture);
+            glNamedFramebufferDrawBuffer(clearFbo, drawBuffer);
+        }
+        return clearFbo;
+    }
 };
 
-class DsvImpl final : public View<ID3D11DepthStencilView, D3D11_DEPTH_STENCIL_VIEW_DESC> {
+class RtvImpl final : public AttachView<ID3D11RenderTargetView, D3D11_RENDER_TARGET_VIEW_DESC> {
 public:
-    using View::View;
-    ~DsvImpl() override;
-    void Attach(GLuint fbo);
-    GLuint ClearFbo();
+    using AttachView::AttachView;
+    void Attach(GLuint fbo, GLenum attachment) const { AttachAt(fbo, attachment, attachTexture); }
+    void AttachLinear(GLuint fbo, GLenum attachment);
+    GLuint ClearFbo() { return ClearFboAt(GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT0); }
+    bool Srgb() const { return fmt->dxgi == DXGI_FORMAT_R8G8B8A8_UNORM_SRGB; }
 
-    TextureImpl* texture = nullptr;
-    GLuint attachTexture = 0;
-    GLenum attachTarget = 0;
-    GLuint attachLevels = 1, attachLayers = 1;
-    bool ownsTexture = false;
-    GLint level = 0;
-    GLint layer = -1;
-    GLuint clearFbo = 0;
-    std::uint64_t id = 0;
+    const FormatInfo* fmt = nullptr;
+};
+
+class DsvImpl final : public AttachView<ID3D11DepthStencilView, D3D11_DEPTH_STENCIL_VIEW_DESC> {
+public:
+    using AttachView::AttachView;
+    void Attach(GLuint fbo) const { AttachAt(fbo, Attachment(), attachTexture); }
+    GLuint ClearFbo() { return ClearFboAt(Attachment(), GL_NONE); }
+
+private:
+    GLenum Attachment() const { return texture->fmt->stencil ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT; }
 };
 
 class UavImpl final : public View<ID3D11UnorderedAccessView, D3D11_UNORDERED_ACCESS_VIEW_DESC> {

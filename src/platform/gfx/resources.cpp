@@ -1,6 +1,7 @@
 // Buffers, 2D textures, their views, and the state objects.
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 #include "platform/gfx/device_impl.h"
 
@@ -474,79 +475,13 @@ HRESULT DeviceImpl::CreateShaderResourceView(ID3D11Resource* resource, const D3D
     return S_OK;
 }
 
-void RtvImpl::Attach(GLuint fbo, GLenum attachment)
-{
-    if (layer >= 0)
-        glNamedFramebufferTextureLayer(fbo, attachment, attachTexture, level, layer);
-    else
-        glNamedFramebufferTexture(fbo, attachment, attachTexture, level);
-}
-
 void RtvImpl::AttachLinear(GLuint fbo, GLenum attachment)
 {
     if (!linearTexture) {
         glGenTextures(1, &linearTexture);
         glTextureView(linearTexture, attachTarget, attachTexture, GL_RGBA8, 0, attachLevels, 0, attachLayers);
     }
-    if (layer >= 0)
-        glNamedFramebufferTextureLayer(fbo, attachment, linearTexture, level, layer);
-    else
-        glNamedFramebufferTexture(fbo, attachment, linearTexture, level);
-}
-
-GLuint RtvImpl::ClearFbo()
-{
-    if (!clearFbo) {
-        glCreateFramebuffers(1, &clearFbo);
-        Attach(clearFbo, GL_COLOR_ATTACHMENT0);
-        glNamedFramebufferDrawBuffer(clearFbo, GL_COLOR_ATTACHMENT0);
-    }
-    return clearFbo;
-}
-
-RtvImpl::~RtvImpl()
-{
-    core_->MakeCurrent();
-    core_->ForgetView(id);
-    if (clearFbo)
-        glDeleteFramebuffers(1, &clearFbo);
-    if (linearTexture)
-        glDeleteTextures(1, &linearTexture);
-    if (ownsTexture) {
-        core_->cache.ForgetTexture(attachTexture);
-        glDeleteTextures(1, &attachTexture);
-    }
-}
-
-void DsvImpl::Attach(GLuint fbo)
-{
-    GLenum attachment = texture->fmt->stencil ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
-    if (layer >= 0)
-        glNamedFramebufferTextureLayer(fbo, attachment, attachTexture, level, layer);
-    else
-        glNamedFramebufferTexture(fbo, attachment, attachTexture, level);
-}
-
-GLuint DsvImpl::ClearFbo()
-{
-    if (!clearFbo) {
-        glCreateFramebuffers(1, &clearFbo);
-        Attach(clearFbo);
-        glNamedFramebufferDrawBuffer(clearFbo, GL_NONE);
-    }
-    return clearFbo;
-}
-
-DsvImpl::~DsvImpl()
-{
-    core_->MakeCurrent();
-    core_->ForgetView(id);
-    if (clearFbo)
-        glDeleteFramebuffers(1, &clearFbo);
-    if (ownsTexture) {
-        core_->cache.ForgetTexture(attachTexture);
-        glDeleteTextures(1, &attachTexture);
-    }
+    AttachAt(fbo, attachment, linearTexture);
 }
 
 namespace {
@@ -560,8 +495,8 @@ struct Range {
     bool ms = false;
 };
 
-template <class AttachView>
-bool SetAttachment(AttachView& v, TextureImpl& t, const Range& r, GLenum format)
+template <class V>
+bool SetAttachment(V& v, TextureImpl& t, const Range& r, GLenum format)
 {
     if (r.ms != IsMs(t) || r.level >= t.desc.MipLevels || !Within(r.firstLayer, r.layers, t.desc.ArraySize))
         return false;
@@ -655,19 +590,37 @@ bool AttachDesc(const TextureImpl& t, const Desc* pDesc, const AttachDimensions<
     return true;
 }
 
-// A render-target or depth view of t holding a reference to resource; null where t cannot be attached so.
-template <class View, class Desc>
-View* NewAttachView(const std::shared_ptr<Core>& core, ID3D11Resource* resource, TextureImpl& t, const Desc& d,
-                    const Range& r, GLenum format)
+// A render-target (depth false) or depth view of resource, a texture bound as bind: the desc
+// completed as the runtime does, checked, and the texture attached through a new view.
+template <class View, class Desc, class Dim, class Interface>
+HRESULT NewAttachView(const std::shared_ptr<Core>& core, ID3D11Resource* resource, const Desc* pDesc,
+                      const AttachDimensions<Dim>& dims, UINT bind, bool depth, Interface** out)
 {
+    if (out)
+        *out = nullptr;
+    TextureImpl* t = AsTexture(resource);
+    if (!t || !t->gl || !(t->desc.BindFlags & bind))
+        return E_INVALIDARG;
+    Desc d;
+    Range r;
+    if (!AttachDesc(*t, pDesc, dims, d, r))
+        return E_INVALIDARG;
+    const FormatInfo* f = FindFormat(d.Format);
+    if (!f || f->typeless || f->depth != depth)
+        return E_INVALIDARG;
+    if (!out)
+        return S_FALSE;
     core->MakeCurrent();
     auto* v = NewView<View>(core, resource, d);
     v->id = core->NextId();
-    if (!SetAttachment(*v, t, r, format)) {
+    if (!SetAttachment(*v, *t, r, depth ? t->storage : f->internal)) {
         v->Release();
-        return nullptr;
+        return E_INVALIDARG;
     }
-    return v;
+    if constexpr (std::is_same_v<View, RtvImpl>)
+        v->fmt = f;
+    *out = v;
+    return S_OK;
 }
 
 }  // namespace
@@ -675,50 +628,13 @@ View* NewAttachView(const std::shared_ptr<Core>& core, ID3D11Resource* resource,
 HRESULT DeviceImpl::CreateRenderTargetView(ID3D11Resource* resource, const D3D11_RENDER_TARGET_VIEW_DESC* pDesc,
                                            ID3D11RenderTargetView** out)
 {
-    if (out)
-        *out = nullptr;
-    TextureImpl* t = AsTexture(resource);
-    if (!t || !t->gl || !(t->desc.BindFlags & D3D11_BIND_RENDER_TARGET))
-        return E_INVALIDARG;
-    D3D11_RENDER_TARGET_VIEW_DESC d;
-    Range r;
-    if (!AttachDesc(*t, pDesc, kRtvDimensions, d, r))
-        return E_INVALIDARG;
-    const FormatInfo* f = FindFormat(d.Format);
-    if (!f || f->typeless || f->depth)
-        return E_INVALIDARG;
-    if (!out)
-        return S_FALSE;
-    RtvImpl* v = NewAttachView<RtvImpl>(core, resource, *t, d, r, f->internal);
-    if (!v)
-        return E_INVALIDARG;
-    v->fmt = f;
-    *out = v;
-    return S_OK;
+    return NewAttachView<RtvImpl>(core, resource, pDesc, kRtvDimensions, D3D11_BIND_RENDER_TARGET, false, out);
 }
 
 HRESULT DeviceImpl::CreateDepthStencilView(ID3D11Resource* resource, const D3D11_DEPTH_STENCIL_VIEW_DESC* pDesc,
                                            ID3D11DepthStencilView** out)
 {
-    if (out)
-        *out = nullptr;
-    TextureImpl* t = AsTexture(resource);
-    if (!t || !t->gl || !(t->desc.BindFlags & D3D11_BIND_DEPTH_STENCIL))
-        return E_INVALIDARG;
-    D3D11_DEPTH_STENCIL_VIEW_DESC d;
-    Range r;
-    if (!AttachDesc(*t, pDesc, kDsvDimensions, d, r))
-        return E_INVALIDARG;
-    const FormatInfo* f = FindFormat(d.Format);
-    if (!f || !f->depth || f->typeless)
-        return E_INVALIDARG;
-    if (!out)
-        return S_FALSE;
-    DsvImpl* v = NewAttachView<DsvImpl>(core, resource, *t, d, r, t->storage);
-    if (!v)
-        return E_INVALIDARG;
-    *out = v;
-    return S_OK;
+    return NewAttachView<DsvImpl>(core, resource, pDesc, kDsvDimensions, D3D11_BIND_DEPTH_STENCIL, true, out);
 }
 
 UavImpl::~UavImpl()
