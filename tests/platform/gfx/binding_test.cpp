@@ -10,11 +10,10 @@ TEST_F(Gfx, ClearStateUnbindsEverythingAndViewsKeepResourcesAlive)
     auto* rtv = Rtv(target);
     // A view whose texture the caller has released still works (texture generators rely on it).
     float red[4 * 4] = {1, 0, 0, 1, 1, 0, 0, 1, 1, 0, 0, 1, 1, 0, 0, 1};
-    D3D11_TEXTURE2D_DESC d{
-        2, 2, 1, 1, DXGI_FORMAT_R32G32B32A32_FLOAT, {1, 0}, D3D11_USAGE_DEFAULT, D3D11_BIND_SHADER_RESOURCE, 0, 0};
-    D3D11_SUBRESOURCE_DATA init{red, 32, 0};
+    const TextureDesc d =
+        TextureDesc(2, 2, DXGI_FORMAT_R32G32B32A32_FLOAT).Bind(D3D11_BIND_SHADER_RESOURCE).Data(red, 32);
     ID3D11Texture2D* temporary = nullptr;
-    ASSERT_EQ(device->CreateTexture2D(&d, &init, &temporary), S_OK);
+    ASSERT_EQ(device->CreateTexture2D(&d.desc, d.data.data(), &temporary), S_OK);
     ID3D11ShaderResourceView* srv = nullptr;
     ASSERT_EQ(device->CreateShaderResourceView(temporary, nullptr, &srv), S_OK);
     EXPECT_EQ(temporary->Release(), 1u);  // the view's reference remains
@@ -55,8 +54,7 @@ TEST_F(Gfx, AResourceBoundAsTargetLeavesTheShaderSlots)
 {
     targetWidth = targetHeight = 2;
     float red[16] = {1, 0, 0, 1, 1, 0, 0, 1, 1, 0, 0, 1, 1, 0, 0, 1};
-    auto* a =
-        Texture(2, 2, DXGI_FORMAT_R32G32B32A32_FLOAT, D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE, red, 32);
+    auto* a = Texture(TextureDesc(2, 2, DXGI_FORMAT_R32G32B32A32_FLOAT).Data(red, 32));
     auto* b = Texture(2, 2, DXGI_FORMAT_R32G32B32A32_FLOAT);
     auto* aSrv = Srv(a);
     auto* aRtv = Rtv(a);
@@ -85,7 +83,8 @@ TEST_F(Gfx, SlotRangesPastTheLastSlotBindNothing)
     auto* target = Texture(8, 8, DXGI_FORMAT_R32G32B32A32_FLOAT);
     auto* rtv = Rtv(target);
     std::uint8_t white[4] = {255, 255, 255, 255};
-    auto* tex = Srv(Texture(1, 1, DXGI_FORMAT_R8G8B8A8_UNORM, D3D11_BIND_SHADER_RESOURCE, white, 4));
+    auto* tex =
+        Srv(Texture(TextureDesc(1, 1, DXGI_FORMAT_R8G8B8A8_UNORM).Bind(D3D11_BIND_SHADER_RESOURCE).Data(white, 4)));
     auto* cb = ConstantBuffer(16);
     const float one[4] = {1, 1, 1, 1};
     Write(cb, one, sizeof one);

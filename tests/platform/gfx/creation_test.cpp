@@ -5,12 +5,12 @@ using namespace gfxtest;
 
 TEST_F(Gfx, CreationRefusesWhatItCannotMake)
 {
-    D3D11_TEXTURE2D_DESC d{
-        0, 4, 1, 1, DXGI_FORMAT_R8G8B8A8_UNORM, {1, 0}, D3D11_USAGE_DEFAULT, D3D11_BIND_SHADER_RESOURCE, 0, 0};
+    D3D11_TEXTURE2D_DESC d = TextureDesc(0, 4, DXGI_FORMAT_R8G8B8A8_UNORM).Bind(D3D11_BIND_SHADER_RESOURCE).desc;
     ID3D11Texture2D* tex = reinterpret_cast<ID3D11Texture2D*>(1);
     EXPECT_EQ(device->CreateTexture2D(&d, nullptr, &tex), E_INVALIDARG);
     EXPECT_EQ(tex, nullptr);
-    D3D11_BUFFER_DESC b{0, D3D11_USAGE_DYNAMIC, D3D11_BIND_CONSTANT_BUFFER, D3D11_CPU_ACCESS_WRITE, 0, 0};
+    const D3D11_BUFFER_DESC b =
+        BufferDesc(0).Usage(D3D11_USAGE_DYNAMIC, D3D11_CPU_ACCESS_WRITE).Bind(D3D11_BIND_CONSTANT_BUFFER).desc;
     ID3D11Buffer* buf = reinterpret_cast<ID3D11Buffer*>(1);
     EXPECT_EQ(device->CreateBuffer(&b, nullptr, &buf), E_INVALIDARG);  // a zero-float block gets no buffer
     EXPECT_EQ(buf, nullptr);
@@ -25,16 +25,12 @@ TEST_F(Gfx, CreationRefusesWhatItCannotMake)
     tex->Release();
     // More levels than the chain of a 4x4 texture has (three), whatever its usage.
     for (D3D11_USAGE usage : {D3D11_USAGE_DEFAULT, D3D11_USAGE_STAGING}) {
-        D3D11_TEXTURE2D_DESC m{4,
-                               4,
-                               4,
-                               1,
-                               DXGI_FORMAT_R8G8B8A8_UNORM,
-                               {1, 0},
-                               usage,
-                               usage == D3D11_USAGE_STAGING ? 0u : UINT(D3D11_BIND_SHADER_RESOURCE),
-                               usage == D3D11_USAGE_STAGING ? UINT(D3D11_CPU_ACCESS_READ) : 0u,
-                               0};
+        bool staging = usage == D3D11_USAGE_STAGING;
+        D3D11_TEXTURE2D_DESC m = TextureDesc(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM)
+                                     .Mips(4)
+                                     .Usage(usage, staging ? UINT(D3D11_CPU_ACCESS_READ) : 0u)
+                                     .Bind(staging ? 0u : UINT(D3D11_BIND_SHADER_RESOURCE))
+                                     .desc;
         EXPECT_EQ(device->CreateTexture2D(&m, nullptr, &tex), E_INVALIDARG) << usage;
         m.MipLevels = 0xffffffffu;
         EXPECT_EQ(device->CreateTexture2D(&m, nullptr, &tex), E_INVALIDARG) << usage;
@@ -71,11 +67,10 @@ TEST_F(Gfx, DriverFailuresComeBackAsCompilerErrors)
 
 TEST(GfxDebug, DebugInterfacesOnADebugDevice)
 {
-    ID3D11Device* device = nullptr;
-    ID3D11DeviceContext* context = nullptr;
-    ASSERT_EQ(D3D11CreateDevice(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, D3D11_CREATE_DEVICE_DEBUG, nullptr, 0,
-                                D3D11_SDK_VERSION, &device, nullptr, &context),
-              S_OK);
+    gputest::Device made;
+    ASSERT_EQ(gputest::CreateDevice(made, D3D11_CREATE_DEVICE_DEBUG), S_OK);
+    ID3D11Device* device = made.device;
+    ID3D11DeviceContext* context = made.context;
     ID3D11Debug* debug = nullptr;
     ASSERT_EQ(device->QueryInterface(IID_ID3D11Debug, reinterpret_cast<void**>(&debug)), S_OK);
     ID3D11InfoQueue* queue = nullptr;
@@ -97,10 +92,13 @@ TEST(GfxDebug, DebugInterfacesOnADebugDevice)
 TEST_F(Gfx, ViewRangesBeyondTheTextureAreRefused)
 {
     // Two slices of two levels; first and count as callers may pass them, -1 meaning all the rest.
-    ID3D11Texture2D* colour = Texture(
-        4, 4, DXGI_FORMAT_R8G8B8A8_UNORM,
-        D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_UNORDERED_ACCESS, nullptr, 0, 2, 1, 2);
-    ID3D11Texture2D* depth = Texture(4, 4, DXGI_FORMAT_D24_UNORM_S8_UINT, D3D11_BIND_DEPTH_STENCIL, nullptr, 0, 2);
+    ID3D11Texture2D* colour =
+        Texture(TextureDesc(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM)
+                    .Bind(D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_UNORDERED_ACCESS)
+                    .Array(2)
+                    .Mips(2));
+    ID3D11Texture2D* depth =
+        Texture(TextureDesc(4, 4, DXGI_FORMAT_D24_UNORM_S8_UINT).Bind(D3D11_BIND_DEPTH_STENCIL).Array(2));
     ASSERT_TRUE(colour && depth);
     struct Case {
         UINT first, count;
@@ -120,7 +118,7 @@ TEST_F(Gfx, ViewRangesBeyondTheTextureAreRefused)
         D3D11_RENDER_TARGET_VIEW_DESC rd{};
         rd.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
         rd.ViewDimension = D3D11_RTV_DIMENSION_TEXTURE2DARRAY;
-        rd.Texture2DArray = {0, c.first, c.count};
+        rd.Texture2DArray = {.MipSlice = 0, .FirstArraySlice = c.first, .ArraySize = c.count};
         ID3D11RenderTargetView* rtv = nullptr;
         EXPECT_EQ(device->CreateRenderTargetView(colour, &rd, &rtv), c.expected);
         if (rtv)
@@ -129,7 +127,7 @@ TEST_F(Gfx, ViewRangesBeyondTheTextureAreRefused)
         D3D11_DEPTH_STENCIL_VIEW_DESC dd{};
         dd.Format = DXGI_FORMAT_D24_UNORM_S8_UINT;
         dd.ViewDimension = D3D11_DSV_DIMENSION_TEXTURE2DARRAY;
-        dd.Texture2DArray = {0, c.first, c.count};
+        dd.Texture2DArray = {.MipSlice = 0, .FirstArraySlice = c.first, .ArraySize = c.count};
         ID3D11DepthStencilView* dsv = nullptr;
         EXPECT_EQ(device->CreateDepthStencilView(depth, &dd, &dsv), c.expected);
         if (dsv)
@@ -138,7 +136,7 @@ TEST_F(Gfx, ViewRangesBeyondTheTextureAreRefused)
         D3D11_UNORDERED_ACCESS_VIEW_DESC ud{};
         ud.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
         ud.ViewDimension = D3D11_UAV_DIMENSION_TEXTURE2DARRAY;
-        ud.Texture2DArray = {0, c.first, c.count};
+        ud.Texture2DArray = {.MipSlice = 0, .FirstArraySlice = c.first, .ArraySize = c.count};
         ID3D11UnorderedAccessView* uav = nullptr;
         EXPECT_EQ(device->CreateUnorderedAccessView(colour, &ud, &uav), c.expected);
         if (uav)
@@ -148,12 +146,13 @@ TEST_F(Gfx, ViewRangesBeyondTheTextureAreRefused)
         D3D11_SHADER_RESOURCE_VIEW_DESC sd{};
         sd.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
         sd.ViewDimension = D3D11_SRV_DIMENSION_TEXTURE2DARRAY;
-        sd.Texture2DArray = {0, UINT(-1), c.first, c.count};
+        sd.Texture2DArray = {
+            .MostDetailedMip = 0, .MipLevels = UINT(-1), .FirstArraySlice = c.first, .ArraySize = c.count};
         ID3D11ShaderResourceView* srv = nullptr;
         EXPECT_EQ(device->CreateShaderResourceView(colour, &sd, &srv), c.expected);
         if (srv)
             srv->Release();
-        sd.Texture2DArray = {c.first, c.count, 0, 2};
+        sd.Texture2DArray = {.MostDetailedMip = c.first, .MipLevels = c.count, .FirstArraySlice = 0, .ArraySize = 2};
         srv = nullptr;
         EXPECT_EQ(device->CreateShaderResourceView(colour, &sd, &srv), c.expected);
         if (srv)

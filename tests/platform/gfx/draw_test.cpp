@@ -9,8 +9,8 @@ TEST_F(Gfx, ComputeShaderWritesThroughUnorderedAccessViews)
     float input[16 * 4];
     for (int i = 0; i < 64; ++i)
         input[i] = float(i);
-    D3D11_BUFFER_DESC bd{
-        sizeof input, D3D11_USAGE_DEFAULT, D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_UNORDERED_ACCESS, 0, 0, 0};
+    const D3D11_BUFFER_DESC bd =
+        BufferDesc(sizeof input).Bind(D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_UNORDERED_ACCESS).desc;
     D3D11_SUBRESOURCE_DATA init{input, 0, 0};
     ID3D11Buffer *inBuf = nullptr, *outBuf = nullptr;
     ASSERT_EQ(device->CreateBuffer(&bd, &init, &inBuf), S_OK);
@@ -26,11 +26,12 @@ TEST_F(Gfx, ComputeShaderWritesThroughUnorderedAccessViews)
     D3D11_UNORDERED_ACCESS_VIEW_DESC ud{};
     ud.Format = DXGI_FORMAT_R32G32B32A32_FLOAT;
     ud.ViewDimension = D3D11_UAV_DIMENSION_BUFFER;
-    ud.Buffer = {0, 16, 0};
+    ud.Buffer = {.FirstElement = 0, .NumElements = 16, .Flags = 0};
     ID3D11UnorderedAccessView* outView = nullptr;
     ASSERT_EQ(device->CreateUnorderedAccessView(outBuf, &ud, &outView), S_OK);
     Keep(outView);
-    auto* tex = Texture(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM, D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_UNORDERED_ACCESS);
+    auto* tex = Texture(
+        TextureDesc(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM).Bind(D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_UNORDERED_ACCESS));
     ID3D11UnorderedAccessView* texView = nullptr;
     ASSERT_EQ(device->CreateUnorderedAccessView(tex, nullptr, &texView), S_OK);
     Keep(texView);
@@ -69,7 +70,7 @@ TEST_F(Gfx, ComputeShaderWritesThroughUnorderedAccessViews)
     context->CSSetConstantBuffers(0, 1, &cb);
     context->Dispatch(1, 1, 1);
 
-    D3D11_BUFFER_DESC sdesc{sizeof input, D3D11_USAGE_STAGING, 0, D3D11_CPU_ACCESS_READ, 0, 0};
+    const D3D11_BUFFER_DESC sdesc = BufferDesc(sizeof input).Usage(D3D11_USAGE_STAGING, D3D11_CPU_ACCESS_READ).desc;
     ID3D11Buffer* staging = nullptr;
     ASSERT_EQ(device->CreateBuffer(&sdesc, nullptr, &staging), S_OK);
     Keep(staging);

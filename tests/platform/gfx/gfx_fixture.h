@@ -92,6 +92,50 @@ struct TextureDesc {
     std::vector<D3D11_SUBRESOURCE_DATA> data;
 };
 
+// A buffer by named fields: BufferDesc(bytes).Usage(...).Bind(...); without them default usage, no binding.
+struct BufferDesc {
+    explicit BufferDesc(UINT bytes)
+    {
+        desc.ByteWidth = bytes;
+        desc.Usage = D3D11_USAGE_DEFAULT;
+    }
+    BufferDesc& Usage(D3D11_USAGE usage, UINT cpuAccess = 0)
+    {
+        desc.Usage = usage;
+        desc.CPUAccessFlags = cpuAccess;
+        return *this;
+    }
+    BufferDesc& Bind(UINT flags)
+    {
+        desc.BindFlags = flags;
+        return *this;
+    }
+
+    D3D11_BUFFER_DESC desc{};
+};
+
+// A rasterizer state by named fields: solid, culling as given, depth clip on, the rest off.
+struct RasterizerDesc {
+    explicit RasterizerDesc(D3D11_CULL_MODE cull)
+    {
+        desc.FillMode = D3D11_FILL_SOLID;
+        desc.CullMode = cull;
+        desc.DepthClipEnable = TRUE;
+    }
+    RasterizerDesc& FrontCounterClockwise(bool on)
+    {
+        desc.FrontCounterClockwise = on;
+        return *this;
+    }
+    RasterizerDesc& Scissor(bool on)
+    {
+        desc.ScissorEnable = on;
+        return *this;
+    }
+
+    D3D11_RASTERIZER_DESC desc{};
+};
+
 // One blend description for every target.
 inline D3D11_BLEND_DESC BlendForAllTargets(const D3D11_RENDER_TARGET_BLEND_DESC& target)
 {
@@ -176,7 +220,8 @@ protected:
     }
     ID3D11Buffer* ConstantBuffer(UINT size)
     {
-        D3D11_BUFFER_DESC d{size, D3D11_USAGE_DYNAMIC, D3D11_BIND_CONSTANT_BUFFER, D3D11_CPU_ACCESS_WRITE, 0, 0};
+        const D3D11_BUFFER_DESC d =
+            BufferDesc(size).Usage(D3D11_USAGE_DYNAMIC, D3D11_CPU_ACCESS_WRITE).Bind(D3D11_BIND_CONSTANT_BUFFER).desc;
         ID3D11Buffer* b = nullptr;
         EXPECT_EQ(device->CreateBuffer(&d, nullptr, &b), S_OK);
         return Keep(b);
@@ -252,15 +297,18 @@ protected:
             const QuadVertex quad[4] = {
                 {{1, 1, 1, 1}, {1, 0}}, {{1, -1, 1, 1}, {1, 1}}, {{-1, -1, 1, 1}, {0, 1}}, {{-1, 1, 1, 1}, {0, 0}}};
             const std::uint16_t indices[6] = {0, 1, 2, 2, 3, 0};
-            D3D11_BUFFER_DESC vd{sizeof quad, D3D11_USAGE_IMMUTABLE, D3D11_BIND_VERTEX_BUFFER, 0, 0, 0};
+            const D3D11_BUFFER_DESC vd =
+                BufferDesc(sizeof quad).Usage(D3D11_USAGE_IMMUTABLE).Bind(D3D11_BIND_VERTEX_BUFFER).desc;
             D3D11_SUBRESOURCE_DATA vdata{quad, 0, 0};
             ASSERT_EQ(device->CreateBuffer(&vd, &vdata, &vb), S_OK);
             Keep(vb);
-            D3D11_BUFFER_DESC id{sizeof indices, D3D11_USAGE_IMMUTABLE, D3D11_BIND_INDEX_BUFFER, 0, 0, 0};
+            const D3D11_BUFFER_DESC id =
+                BufferDesc(sizeof indices).Usage(D3D11_USAGE_IMMUTABLE).Bind(D3D11_BIND_INDEX_BUFFER).desc;
             D3D11_SUBRESOURCE_DATA idata{indices, 0, 0};
             ASSERT_EQ(device->CreateBuffer(&id, &idata, &ib), S_OK);
             Keep(ib);
-            D3D11_RASTERIZER_DESC r{D3D11_FILL_SOLID, D3D11_CULL_NONE, FALSE, 0, 0, 0, TRUE, FALSE, TRUE, FALSE};
+            D3D11_RASTERIZER_DESC r = RasterizerDesc(D3D11_CULL_NONE).desc;
+            r.MultisampleEnable = TRUE;
             ASSERT_EQ(device->CreateRasterizerState(&r, &raster), S_OK);
             Keep(raster);
         }

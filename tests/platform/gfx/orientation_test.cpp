@@ -28,7 +28,8 @@ TEST_F(Gfx, TexcoordAndPositionOriginAreTopLeft)
 
     // A texture's first row of data is sampled at v = 0.
     std::uint8_t texels[2 * 2 * 4] = {255, 0, 0, 255, 255, 0, 0, 255, 0, 0, 255, 255, 0, 0, 255, 255};
-    auto* source = Texture(2, 2, DXGI_FORMAT_R8G8B8A8_UNORM, D3D11_BIND_SHADER_RESOURCE, texels, 8);
+    auto* source =
+        Texture(TextureDesc(2, 2, DXGI_FORMAT_R8G8B8A8_UNORM).Bind(D3D11_BIND_SHADER_RESOURCE).Data(texels, 8));
     auto* srv = Srv(source);
     auto* point = Sampler(D3D11_FILTER_MIN_MAG_MIP_POINT);
     auto* sample = PixelShader(std::string(kPixelInput) +

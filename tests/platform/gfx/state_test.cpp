@@ -30,17 +30,15 @@ TEST_F(Gfx, DirectXDefaultsThatGlLacks)
     EXPECT_EQ(std::vector<float>(f.begin(), f.begin() + 4), (std::vector<float>{0, 0, 1, 1}));
 
     // A clear ignores scissor and write masks.
-    D3D11_RASTERIZER_DESC rd{D3D11_FILL_SOLID, D3D11_CULL_NONE, FALSE, 0, 0, 0, TRUE, TRUE, FALSE, FALSE};
-    ID3D11RasterizerState* scissored = nullptr;
-    device->CreateRasterizerState(&rd, &scissored);
-    Keep(scissored);
-    D3D11_BLEND_DESC bd{};
-    for (auto& rt : bd.RenderTarget)
-        rt = {FALSE,           D3D11_BLEND_ONE,  D3D11_BLEND_ZERO,   D3D11_BLEND_OP_ADD,
-              D3D11_BLEND_ONE, D3D11_BLEND_ZERO, D3D11_BLEND_OP_ADD, 0};
-    ID3D11BlendState* noWrites = nullptr;
-    device->CreateBlendState(&bd, &noWrites);
-    Keep(noWrites);
+    ID3D11RasterizerState* scissored = Rasterizer(RasterizerDesc(D3D11_CULL_NONE).Scissor(true).desc);
+    ID3D11BlendState* noWrites = Blend(BlendForAllTargets({.BlendEnable = FALSE,
+                                                           .SrcBlend = D3D11_BLEND_ONE,
+                                                           .DestBlend = D3D11_BLEND_ZERO,
+                                                           .BlendOp = D3D11_BLEND_OP_ADD,
+                                                           .SrcBlendAlpha = D3D11_BLEND_ONE,
+                                                           .DestBlendAlpha = D3D11_BLEND_ZERO,
+                                                           .BlendOpAlpha = D3D11_BLEND_OP_ADD,
+                                                           .RenderTargetWriteMask = 0}));
     D3D11_RECT tiny{0, 0, 1, 1};
     context->RSSetScissorRects(1, &tiny);
     context->RSSetState(scissored);
@@ -67,7 +65,7 @@ TEST_F(Gfx, DirectXDefaultsThatGlLacks)
     Keep(flat);
     auto* depth =
         PixelShader(std::string(kPixelInput) + "float4 p(VSOutput i) : SV_TARGET { return i.PositionCS.z; }\n");
-    BindQuad(0.01f, 1.0f);
+    BindQuad({.minDepth = 0.01f, .maxDepth = 1.0f});
     context->VSSetShader(flat, nullptr, 0);
     context->PSSetShader(depth, nullptr, 0);
     context->DrawIndexed(6, 0, 0);
@@ -114,12 +112,8 @@ TEST_F(Gfx, DefaultRasterizerCullsBackFacesWithClockwiseFront)
     for (const Case& c : cases) {
         BindQuad();
         ID3D11RasterizerState* rs = nullptr;
-        if (!c.useNullState) {
-            D3D11_RASTERIZER_DESC rd{
-                D3D11_FILL_SOLID, D3D11_CULL_BACK, c.counterClockwiseFront, 0, 0, 0, TRUE, FALSE, FALSE, FALSE};
-            device->CreateRasterizerState(&rd, &rs);
-            Keep(rs);
-        }
+        if (!c.useNullState)
+            rs = Rasterizer(RasterizerDesc(D3D11_CULL_BACK).FrontCounterClockwise(c.counterClockwiseFront).desc);
         context->RSSetState(rs);
         context->ClearRenderTargetView(rtv, zero);
         context->OMSetRenderTargets(1, &rtv, nullptr);

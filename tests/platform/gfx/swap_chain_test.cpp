@@ -86,11 +86,11 @@ TEST(GfxWindow, SwapChainShowsTheImageUpright)
     ID3D11InputLayout* layout = nullptr;
     device->CreateInputLayout(elements, 2, vsCode->GetBufferPointer(), vsCode->GetBufferSize(), &layout);
     const QuadVertex tri[3] = {{{-1, -1, 0.5f, 1}, {0, 1}}, {{-1, 3, 0.5f, 1}, {0, -1}}, {{3, -1, 0.5f, 1}, {2, 1}}};
-    D3D11_BUFFER_DESC bd{sizeof tri, D3D11_USAGE_DEFAULT, D3D11_BIND_VERTEX_BUFFER, 0, 0, 0};
+    const D3D11_BUFFER_DESC bd = BufferDesc(sizeof tri).Bind(D3D11_BIND_VERTEX_BUFFER).desc;
     D3D11_SUBRESOURCE_DATA data{tri, 0, 0};
     ID3D11Buffer* vb = nullptr;
     device->CreateBuffer(&bd, &data, &vb);
-    D3D11_RASTERIZER_DESC rd{D3D11_FILL_SOLID, D3D11_CULL_NONE, FALSE, 0, 0, 0, TRUE, FALSE, FALSE, FALSE};
+    const D3D11_RASTERIZER_DESC rd = RasterizerDesc(D3D11_CULL_NONE).desc;
     ID3D11RasterizerState* rs = nullptr;
     device->CreateRasterizerState(&rd, &rs);
 

@@ -36,14 +36,13 @@ TEST_F(Gfx, SrgbTargetsEncodeAndFloatTargetsKeepRange)
 TEST_F(Gfx, MultisampledAndArrayTargets)
 {
     // Four slices, one view each; sampled back through an array view.
-    auto* array =
-        Texture(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM, D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE, nullptr, 0, 4);
+    auto* array = Texture(TextureDesc(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM).Array(4));
     const float colours[4][4] = {{1, 0, 0, 1}, {0, 1, 0, 1}, {0, 0, 1, 1}, {1, 1, 1, 1}};
     for (UINT s = 0; s < 4; ++s) {
         D3D11_RENDER_TARGET_VIEW_DESC rd{};
         rd.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
         rd.ViewDimension = D3D11_RTV_DIMENSION_TEXTURE2DARRAY;
-        rd.Texture2DArray = {0, s, 1};
+        rd.Texture2DArray = {.MipSlice = 0, .FirstArraySlice = s, .ArraySize = 1};
         context->ClearRenderTargetView(Rtv(array, &rd), colours[s]);
     }
     for (UINT s = 0; s < 4; ++s) {
@@ -70,8 +69,7 @@ TEST_F(Gfx, MultisampledAndArrayTargets)
     UINT levels = 0;
     ASSERT_EQ(device->CheckMultisampleQualityLevels(DXGI_FORMAT_R8G8B8A8_UNORM, 4, &levels), S_OK);
     ASSERT_GE(levels, 1u);
-    auto* ms = Texture(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM, D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE, nullptr,
-                       0, 1, 4);
+    auto* ms = Texture(TextureDesc(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM).Samples(4));
     auto* msRtv = Rtv(ms);
     D3D11_RENDER_TARGET_VIEW_DESC msDesc{};
     msRtv->GetDesc(&msDesc);
@@ -102,7 +100,7 @@ TEST_F(Gfx, DepthBufferWithTypelessFormatIsReadThroughItsShaderView)
                            "Texture2D t : register(t0); SamplerState s : register(s0);\n"
                            "float4 p(VSOutput i) : SV_TARGET { return t.Sample(s, i.TexCoord).r; }\n");
     for (const Case& c : cases) {
-        auto* tex = Texture(4, 4, c.typeless, D3D11_BIND_DEPTH_STENCIL | D3D11_BIND_SHADER_RESOURCE);
+        auto* tex = Texture(TextureDesc(4, 4, c.typeless).Bind(D3D11_BIND_DEPTH_STENCIL | D3D11_BIND_SHADER_RESOURCE));
         D3D11_DEPTH_STENCIL_VIEW_DESC dd{};
         dd.Format = c.depth;
         dd.ViewDimension = D3D11_DSV_DIMENSION_TEXTURE2D;
@@ -112,7 +110,7 @@ TEST_F(Gfx, DepthBufferWithTypelessFormatIsReadThroughItsShaderView)
         D3D11_SHADER_RESOURCE_VIEW_DESC sd{};
         sd.Format = c.read;
         sd.ViewDimension = D3D11_SRV_DIMENSION_TEXTURE2D;
-        sd.Texture2D = {0, 1};
+        sd.Texture2D = {.MostDetailedMip = 0, .MipLevels = 1};
         auto* srv = Srv(tex, &sd);
         context->ClearDepthStencilView(dsv, D3D11_CLEAR_DEPTH | D3D11_CLEAR_STENCIL, 0.25f, 0);
         BindQuad();
@@ -148,19 +146,14 @@ TEST_F(Gfx, SrgbEncodeHoldsForEveryOutputWidthAndNotForBlending)
         EXPECT_EQ(Texel8(Read(srgb), 2, 0, 0)[0], c.red) << c.returns;
     }
     // Additive blending of two 0.25s adds in linear light: 0.5 stored, within the driver's encode.
-    D3D11_BLEND_DESC bd{};
-    for (auto& rt : bd.RenderTarget)
-        rt = {TRUE,
-              D3D11_BLEND_ONE,
-              D3D11_BLEND_ONE,
-              D3D11_BLEND_OP_ADD,
-              D3D11_BLEND_ONE,
-              D3D11_BLEND_ONE,
-              D3D11_BLEND_OP_ADD,
-              0xF};
-    ID3D11BlendState* additive = nullptr;
-    device->CreateBlendState(&bd, &additive);
-    Keep(additive);
+    ID3D11BlendState* additive = Blend(BlendForAllTargets({.BlendEnable = TRUE,
+                                                           .SrcBlend = D3D11_BLEND_ONE,
+                                                           .DestBlend = D3D11_BLEND_ONE,
+                                                           .BlendOp = D3D11_BLEND_OP_ADD,
+                                                           .SrcBlendAlpha = D3D11_BLEND_ONE,
+                                                           .DestBlendAlpha = D3D11_BLEND_ONE,
+                                                           .BlendOpAlpha = D3D11_BLEND_OP_ADD,
+                                                           .RenderTargetWriteMask = 0xF}));
     auto* quarter =
         PixelShader(std::string(kPixelInput) + "float4 p(VSOutput i) : SV_TARGET { return float4(0.25, 0, 0, 1); }\n");
     context->ClearRenderTargetView(rtv, black);

@@ -9,7 +9,8 @@ TEST_F(Gfx, SamplersFollowRegistersNotNamesAndOneTextureTakesBoth)
     auto* rtv = Rtv(target);
     // Black and white texels side by side: sampled between them, point gives one, linear gives half.
     std::uint8_t texels[8] = {0, 0, 0, 255, 255, 255, 255, 255};
-    auto* tex = Srv(Texture(2, 1, DXGI_FORMAT_R8G8B8A8_UNORM, D3D11_BIND_SHADER_RESOURCE, texels, 8));
+    auto* tex =
+        Srv(Texture(TextureDesc(2, 1, DXGI_FORMAT_R8G8B8A8_UNORM).Bind(D3D11_BIND_SHADER_RESOURCE).Data(texels, 8)));
     auto* ps = PixelShader(
         std::string(kPixelInput) +
         "Texture2D InputTexture0 : register(t0);\n"
@@ -44,16 +45,18 @@ TEST_F(Gfx, ViewOfALaterMipLevelReadsThatLevel)
         level0[i] = 255, level0[i + 3] = 255;
     for (std::size_t i = 0; i < level1.size(); i += 4)
         level1[i + 1] = 255, level1[i + 3] = 255;
-    D3D11_TEXTURE2D_DESC d{
-        4, 4, 2, 1, DXGI_FORMAT_R8G8B8A8_UNORM, {1, 0}, D3D11_USAGE_DEFAULT, D3D11_BIND_SHADER_RESOURCE, 0, 0};
-    D3D11_SUBRESOURCE_DATA init[2] = {{level0.data(), 16, 0}, {level1.data(), 8, 0}};
+    const TextureDesc d = TextureDesc(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM)
+                              .Bind(D3D11_BIND_SHADER_RESOURCE)
+                              .Mips(2)
+                              .Data(level0.data(), 16)
+                              .Data(level1.data(), 8);
     ID3D11Texture2D* tex = nullptr;
-    ASSERT_EQ(device->CreateTexture2D(&d, init, &tex), S_OK);
+    ASSERT_EQ(device->CreateTexture2D(&d.desc, d.data.data(), &tex), S_OK);
     Keep(tex);
     D3D11_SHADER_RESOURCE_VIEW_DESC sd{};
     sd.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
     sd.ViewDimension = D3D11_SRV_DIMENSION_TEXTURE2D;
-    sd.Texture2D = {1, UINT(-1)};
+    sd.Texture2D = {.MostDetailedMip = 1, .MipLevels = UINT(-1)};
     auto* srv = Srv(tex, &sd);
     D3D11_SHADER_RESOURCE_VIEW_DESC got{};
     srv->GetDesc(&got);
@@ -82,9 +85,10 @@ TEST_F(Gfx, ViewOfALaterMipLevelReadsThatLevel)
 TEST_F(Gfx, UpdatesAndCopiesOutsideTheTextureAreIgnored)
 {
     // D24S8 goes through a converted copy of the caller's rows: an inverted box must not size it.
-    auto* depth = Texture(4, 4, DXGI_FORMAT_D24_UNORM_S8_UINT, D3D11_BIND_DEPTH_STENCIL);
+    auto* depth = Texture(TextureDesc(4, 4, DXGI_FORMAT_D24_UNORM_S8_UINT).Bind(D3D11_BIND_DEPTH_STENCIL));
     const std::vector<std::uint8_t> zeros(64, 0);
-    auto* colour = Texture(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM, D3D11_BIND_SHADER_RESOURCE, zeros.data(), 16);
+    auto* colour =
+        Texture(TextureDesc(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM).Bind(D3D11_BIND_SHADER_RESOURCE).Data(zeros.data(), 16));
     ASSERT_TRUE(depth && colour);
     std::vector<std::uint8_t> texels(64, 0xff);
     const D3D11_BOX boxes[] = {
@@ -99,16 +103,11 @@ TEST_F(Gfx, UpdatesAndCopiesOutsideTheTextureAreIgnored)
     }
     EXPECT_EQ(Read(colour)[0], 0);  // nothing was written
     // A staging copy with other levels or slices than the source is refused, not run past its end.
-    D3D11_TEXTURE2D_DESC d{4,
-                           4,
-                           1,
-                           2,
-                           DXGI_FORMAT_R8G8B8A8_UNORM,
-                           {1, 0},
-                           D3D11_USAGE_STAGING,
-                           0,
-                           D3D11_CPU_ACCESS_READ | D3D11_CPU_ACCESS_WRITE,
-                           0};
+    D3D11_TEXTURE2D_DESC d = TextureDesc(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM)
+                                 .Array(2)
+                                 .Usage(D3D11_USAGE_STAGING, D3D11_CPU_ACCESS_READ | D3D11_CPU_ACCESS_WRITE)
+                                 .Bind(0)
+                                 .desc;
     ID3D11Texture2D* twoSlices = nullptr;
     ASSERT_EQ(device->CreateTexture2D(&d, nullptr, &twoSlices), S_OK);
     Keep(twoSlices);
@@ -117,7 +116,7 @@ TEST_F(Gfx, UpdatesAndCopiesOutsideTheTextureAreIgnored)
     ID3D11Texture2D* twoLevels = nullptr;
     ASSERT_EQ(device->CreateTexture2D(&d, nullptr, &twoLevels), S_OK);
     Keep(twoLevels);
-    auto* target = Texture(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM, D3D11_BIND_SHADER_RESOURCE, nullptr, 0, 2);
+    auto* target = Texture(TextureDesc(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM).Bind(D3D11_BIND_SHADER_RESOURCE).Array(2));
     context->CopyResource(target, twoLevels);
     context->CopyResource(twoLevels, twoSlices);
     context->CopyResource(twoSlices, twoLevels);
