@@ -67,7 +67,7 @@ std::vector<std::string> Read(const std::string& log)
 
 class SolutionTest : public testing::Test {
 protected:
-    void SetUp() override { SKIP_WITHOUT_DEVICE(); }
+    void SetUp() override { REQUIRE_DEVICE(Gfx()); }
 
     Solution Make() { return Solution(folder.IntroPath().c_str(), Gfx().device, Gfx().context, 64, 36); }
 

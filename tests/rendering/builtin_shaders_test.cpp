@@ -263,7 +263,7 @@ TEST(BuiltinShaders, FxaaSoftensAStaircaseAndLeavesFlatAreas)
     PostProcessor pass;
     pass.Initialize(device);
     pass.Draw(context, input.shaderResourceView, output.renderTargetView, &fxaa);
-    const std::vector<std::uint8_t> result = test::ReadBack(device, context, output.texture);
+    const std::vector<std::uint8_t> result = gputest::ReadTexels(device, context, output.texture);
     ASSERT_EQ(result.size(), image.size());
 
     int softened = 0, changedFlat = 0;

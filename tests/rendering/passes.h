@@ -25,7 +25,7 @@ struct FloatTarget {
     // RGBA per texel, rows top first.
     std::vector<float> Read(ID3D11Device* device, ID3D11DeviceContext* context) const
     {
-        return ReadFloats(device, context, target.texture);
+        return gputest::ReadFloatTexels(device, context, target.texture);
     }
 
     void Clear(ID3D11DeviceContext* context, float value) const

@@ -25,7 +25,7 @@ Texels Read(ID3D11Device* device, ID3D11DeviceContext* context, ID3D11ShaderReso
     EXPECT_EQ(desc.MipLevels, 1u);
     texels.width = desc.Width;
     texels.height = desc.Height;
-    texels.bytes = test::ReadBack(device, context, texture);
+    texels.bytes = gputest::ReadTexels(device, context, texture);
     return texels;
 }
 
@@ -35,7 +35,7 @@ protected:
     {
         device = test::SharedGpu().device;
         context = test::SharedGpu().context;
-        ASSERT_NE(device, nullptr) << "D3D11CreateDevice failed";
+        REQUIRE_DEVICE(test::SharedGpu());
         context->ClearState();
         g_renderContext.Set(device, context);
     }

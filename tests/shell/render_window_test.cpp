@@ -5,7 +5,9 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "common/gpu_device.h"
 #include "platform/gfx/d3d11.h"
 #include "platform/system/clock.h"
 #include "platform/window/native_window.h"
@@ -31,20 +33,10 @@ void ReadPixel(RenderWindow& w, unsigned char out[4])
 {
     ID3D11Texture2D* buffer = nullptr;
     ASSERT_TRUE(SUCCEEDED(w.GetSwapChain()->GetBuffer(0, IID_ID3D11Texture2D, reinterpret_cast<void**>(&buffer))));
-    D3D11_TEXTURE2D_DESC desc{};
-    buffer->GetDesc(&desc);
-    desc.Usage = D3D11_USAGE_STAGING;
-    desc.BindFlags = 0;
-    desc.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
-    ID3D11Texture2D* staging = nullptr;
-    ASSERT_TRUE(SUCCEEDED(w.GetDevice()->CreateTexture2D(&desc, nullptr, &staging)));
-    w.GetContext()->CopyResource(staging, buffer);
-    D3D11_MAPPED_SUBRESOURCE mapped{};
-    ASSERT_TRUE(SUCCEEDED(w.GetContext()->Map(staging, 0, D3D11_MAP_READ, 0, &mapped)));
-    std::memcpy(out, mapped.pData, 4);
-    w.GetContext()->Unmap(staging, 0);
-    staging->Release();
+    const std::vector<std::uint8_t> texels = gputest::ReadTexels(w.GetDevice(), w.GetContext(), buffer);
     buffer->Release();
+    ASSERT_GE(texels.size(), 4u);
+    std::memcpy(out, texels.data(), 4);
 }
 
 TEST(RenderWindow, CreateClearResizeRelease)

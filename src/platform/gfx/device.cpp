@@ -4,9 +4,13 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/gfx/compiler_internal.h"
-#include "platform/gfx/gl_context.h"
+#include "platform/gfx/context_impl.h"
+#include "platform/gfx/d3dcompiler.h"
+#include "platform/gfx/device_impl.h"
+#include "platform/gfx/gfx_stats.h"
 #include "platform/window/native_window.h"
 
 namespace gfx {
@@ -55,8 +59,7 @@ Core::~Core()
     MakeCurrent();
     for (auto& p : precompiled)
         glDeleteProgram(p.program);
-    for (auto& f : fbos)
-        glDeleteFramebuffers(1, &f.second);
+    framebuffers.DeleteAll();
     for (auto& z : zeroTextures)
         glDeleteTextures(1, &z.second);
     if (zeroBuffer)
@@ -169,19 +172,7 @@ GLuint Core::LinkProgram(Stage stage, const std::string& glsl, std::string& log)
 
 void Core::ForgetView(std::uint64_t viewId)
 {
-    for (auto it = fbos.begin(); it != fbos.end();) {
-        bool uses = false;
-        for (auto id : it->first.ids)
-            uses |= id == viewId;
-        if (uses) {
-            // A cached binding of this name would otherwise survive its deletion.
-            cache.BindDrawFramebuffer(0);
-            glDeleteFramebuffers(1, &it->second);
-            it = fbos.erase(it);
-        } else {
-            ++it;
-        }
-    }
+    framebuffers.Forget(viewId, cache);
 }
 
 bool PrecompileOnCurrentDevice(const ShaderInfo& info, bool& ok, std::string& log)
@@ -442,91 +433,75 @@ std::unique_ptr<Program> DeviceImpl::MakeProgram(Stage stage, const void* code, 
     return std::make_unique<Program>(*core, std::move(info), program);
 }
 
-HRESULT DeviceImpl::CreateVertexShader(const void* code, SIZE_T size, ID3D11ClassLinkage*, ID3D11VertexShader** out)
+template <class Impl, class Interface>
+HRESULT DeviceImpl::CreateShader(Stage stage, const void* code, SIZE_T size, Interface** out)
 {
     if (out)
         *out = nullptr;
     HRESULT hr;
-    auto program = MakeProgram(Stage::Vertex, code, size, hr);
+    auto program = MakeProgram(stage, code, size, hr);
     if (!program)
         return hr;
     if (!out)
         return S_FALSE;
-    *out = new VertexShaderImpl(core, std::move(program));
+    *out = new Impl(core, std::move(program));
     return S_OK;
+}
+
+HRESULT DeviceImpl::CreateVertexShader(const void* code, SIZE_T size, ID3D11ClassLinkage*, ID3D11VertexShader** out)
+{
+    return CreateShader<VertexShaderImpl>(Stage::Vertex, code, size, out);
 }
 
 HRESULT DeviceImpl::CreatePixelShader(const void* code, SIZE_T size, ID3D11ClassLinkage*, ID3D11PixelShader** out)
 {
-    if (out)
-        *out = nullptr;
-    HRESULT hr;
-    auto program = MakeProgram(Stage::Pixel, code, size, hr);
-    if (!program)
-        return hr;
-    if (!out)
-        return S_FALSE;
-    *out = new PixelShaderImpl(core, std::move(program));
-    return S_OK;
+    return CreateShader<PixelShaderImpl>(Stage::Pixel, code, size, out);
 }
 
 HRESULT DeviceImpl::CreateComputeShader(const void* code, SIZE_T size, ID3D11ClassLinkage*, ID3D11ComputeShader** out)
 {
-    if (out)
-        *out = nullptr;
-    HRESULT hr;
-    auto program = MakeProgram(Stage::Compute, code, size, hr);
-    if (!program)
-        return hr;
-    if (!out)
-        return S_FALSE;
-    *out = new ComputeShaderImpl(core, std::move(program));
-    return S_OK;
+    return CreateShader<ComputeShaderImpl>(Stage::Compute, code, size, out);
 }
 
-HRESULT DeviceImpl::CreateBlendState(const D3D11_BLEND_DESC* desc, ID3D11BlendState** out)
-{
-    if (!desc)
-        return E_INVALIDARG;
-    if (!out)
-        return S_FALSE;
-    *out = new BlendImpl(core, *desc);
-    return S_OK;
-}
+namespace {
 
-HRESULT DeviceImpl::CreateDepthStencilState(const D3D11_DEPTH_STENCIL_DESC* desc, ID3D11DepthStencilState** out)
-{
-    if (!desc)
-        return E_INVALIDARG;
-    if (!out)
-        return S_FALSE;
-    *out = new DepthStencilImpl(core, *desc);
-    return S_OK;
-}
-
-HRESULT DeviceImpl::CreateRasterizerState(const D3D11_RASTERIZER_DESC* desc, ID3D11RasterizerState** out)
-{
-    if (!desc)
-        return E_INVALIDARG;
-    if (desc->FillMode != D3D11_FILL_SOLID && desc->FillMode != D3D11_FILL_WIREFRAME)
-        return E_INVALIDARG;
-    if (desc->CullMode < D3D11_CULL_NONE || desc->CullMode > D3D11_CULL_BACK)
-        return E_INVALIDARG;
-    if (!out)
-        return S_FALSE;
-    *out = new RasterizerImpl(core, *desc);
-    return S_OK;
-}
-
-HRESULT DeviceImpl::CreateSamplerState(const D3D11_SAMPLER_DESC* desc, ID3D11SamplerState** out)
+// A state object of desc (none: refused), made only where the caller asks for one.
+template <class Impl, class Desc, class Interface>
+HRESULT NewState(const std::shared_ptr<Core>& core, const Desc* desc, Interface** out)
 {
     if (!desc)
         return E_INVALIDARG;
     if (!out)
         return S_FALSE;
     core->MakeCurrent();
-    *out = new SamplerImpl(core, *desc);
+    *out = new Impl(core, *desc);
     return S_OK;
+}
+
+}  // namespace
+
+HRESULT DeviceImpl::CreateBlendState(const D3D11_BLEND_DESC* desc, ID3D11BlendState** out)
+{
+    return NewState<BlendImpl>(core, desc, out);
+}
+
+HRESULT DeviceImpl::CreateDepthStencilState(const D3D11_DEPTH_STENCIL_DESC* desc, ID3D11DepthStencilState** out)
+{
+    return NewState<DepthStencilImpl>(core, desc, out);
+}
+
+HRESULT DeviceImpl::CreateRasterizerState(const D3D11_RASTERIZER_DESC* desc, ID3D11RasterizerState** out)
+{
+    if (desc && desc->FillMode != D3D11_FILL_SOLID && desc->FillMode != D3D11_FILL_WIREFRAME)
+        return E_INVALIDARG;
+    if (desc && (desc->CullMode < D3D11_CULL_NONE || desc->CullMode > D3D11_CULL_BACK))
+        return E_INVALIDARG;
+    return NewState<RasterizerImpl>(core, desc, out);
+}
+
+HRESULT DeviceImpl::CreateSamplerState(const D3D11_SAMPLER_DESC* desc, ID3D11SamplerState** out)
+{
+    return NewState<SamplerImpl>(core, desc, out);
 }
 
 HRESULT DeviceImpl::CreateInputLayout(const D3D11_INPUT_ELEMENT_DESC* elements, UINT count, const void* code,

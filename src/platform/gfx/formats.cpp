@@ -1,5 +1,5 @@
 // DXGI formats as GL formats.
-#include "platform/gfx/gl_device.h"
+#include "platform/gfx/formats.h"
 
 namespace gfx {
 

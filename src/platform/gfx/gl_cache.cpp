@@ -1,5 +1,7 @@
 // The GL state cache: a GL call only where the value changes.
-#include "platform/gfx/gl_device.h"
+#include "platform/gfx/gl_cache.h"
+
+#include <cstring>
 
 namespace gfx {
 

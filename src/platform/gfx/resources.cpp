@@ -1,7 +1,9 @@
 // Buffers, 2D textures, their views, and the state objects.
 #include <algorithm>
+#include <cstring>
+#include <type_traits>
 
-#include "platform/gfx/gl_context.h"
+#include "platform/gfx/device_impl.h"
 
 namespace gfx {
 
@@ -349,6 +351,29 @@ GLuint BufferTexture(const BufferImpl& b, const FormatInfo& f, GLintptr first, G
     return texture;
 }
 
+// A shader-resource or unordered-access view of a buffer bound as bind: a buffer texture
+// over the elements pDesc names. made is the new view (in *out too), null where none is made.
+template <class View, class Desc, class Dim, class Interface>
+HRESULT NewBufferView(const std::shared_ptr<Core>& core, BufferImpl& b, const Desc* pDesc, Dim dimension, UINT bind,
+                      Interface** out, View*& made)
+{
+    made = nullptr;
+    const FormatInfo* f = pDesc ? FindFormat(pDesc->Format) : nullptr;
+    if (!pDesc || pDesc->ViewDimension != dimension || !f || f->depth || !b.gl || !(b.desc.BindFlags & bind))
+        return E_INVALIDARG;
+    GLintptr first = 0;
+    GLsizeiptr size = 0;
+    if (!BufferRange(b, *f, pDesc->Buffer.FirstElement, pDesc->Buffer.NumElements, first, size))
+        return E_INVALIDARG;
+    if (!out)
+        return S_FALSE;
+    made = NewView<View>(core, &b, *pDesc);
+    made->texture = BufferTexture(b, *f, first, size);
+    made->ownsTexture = true;
+    *out = made;
+    return S_OK;
+}
+
 }  // namespace
 
 SrvImpl::~SrvImpl()
@@ -358,7 +383,6 @@ SrvImpl::~SrvImpl()
         core_->cache.ForgetTexture(texture);
         glDeleteTextures(1, &texture);
     }
-    resource->Release();
 }
 
 HRESULT DeviceImpl::CreateShaderResourceView(ID3D11Resource* resource, const D3D11_SHADER_RESOURCE_VIEW_DESC* pDesc,
@@ -368,22 +392,11 @@ HRESULT DeviceImpl::CreateShaderResourceView(ID3D11Resource* resource, const D3D
         *out = nullptr;
     core->MakeCurrent();
     if (BufferImpl* b = AsBuffer(resource)) {
-        const FormatInfo* f = pDesc ? FindFormat(pDesc->Format) : nullptr;
-        if (!pDesc || pDesc->ViewDimension != D3D11_SRV_DIMENSION_BUFFER || !f || f->depth || !b->gl ||
-            !(b->desc.BindFlags & D3D11_BIND_SHADER_RESOURCE))
-            return E_INVALIDARG;
-        GLintptr first = 0;
-        GLsizeiptr size = 0;
-        if (!BufferRange(*b, *f, pDesc->Buffer.FirstElement, pDesc->Buffer.NumElements, first, size))
-            return E_INVALIDARG;
-        if (!out)
-            return S_FALSE;
-        auto* v = NewView<SrvImpl>(core, resource, *pDesc);
-        v->target = GL_TEXTURE_BUFFER;
-        v->texture = BufferTexture(*b, *f, first, size);
-        v->ownsTexture = true;
-        *out = v;
-        return S_OK;
+        SrvImpl* v = nullptr;
+        HRESULT hr = NewBufferView(core, *b, pDesc, D3D11_SRV_DIMENSION_BUFFER, D3D11_BIND_SHADER_RESOURCE, out, v);
+        if (v)
+            v->target = GL_TEXTURE_BUFFER;
+        return hr;
     }
     TextureImpl* t = AsTexture(resource);
     if (!t || !t->gl || !(t->desc.BindFlags & D3D11_BIND_SHADER_RESOURCE))
@@ -462,81 +475,13 @@ HRESULT DeviceImpl::CreateShaderResourceView(ID3D11Resource* resource, const D3D
     return S_OK;
 }
 
-void RtvImpl::Attach(GLuint fbo, GLenum attachment)
-{
-    if (layer >= 0)
-        glNamedFramebufferTextureLayer(fbo, attachment, attachTexture, level, layer);
-    else
-        glNamedFramebufferTexture(fbo, attachment, attachTexture, level);
-}
-
 void RtvImpl::AttachLinear(GLuint fbo, GLenum attachment)
 {
     if (!linearTexture) {
         glGenTextures(1, &linearTexture);
         glTextureView(linearTexture, attachTarget, attachTexture, GL_RGBA8, 0, attachLevels, 0, attachLayers);
     }
-    if (layer >= 0)
-        glNamedFramebufferTextureLayer(fbo, attachment, linearTexture, level, layer);
-    else
-        glNamedFramebufferTexture(fbo, attachment, linearTexture, level);
-}
-
-GLuint RtvImpl::ClearFbo()
-{
-    if (!clearFbo) {
-        glCreateFramebuffers(1, &clearFbo);
-        Attach(clearFbo, GL_COLOR_ATTACHMENT0);
-        glNamedFramebufferDrawBuffer(clearFbo, GL_COLOR_ATTACHMENT0);
-    }
-    return clearFbo;
-}
-
-RtvImpl::~RtvImpl()
-{
-    core_->MakeCurrent();
-    core_->ForgetView(id);
-    if (clearFbo)
-        glDeleteFramebuffers(1, &clearFbo);
-    if (linearTexture)
-        glDeleteTextures(1, &linearTexture);
-    if (ownsTexture) {
-        core_->cache.ForgetTexture(attachTexture);
-        glDeleteTextures(1, &attachTexture);
-    }
-    resource->Release();
-}
-
-void DsvImpl::Attach(GLuint fbo)
-{
-    GLenum attachment = texture->fmt->stencil ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
-    if (layer >= 0)
-        glNamedFramebufferTextureLayer(fbo, attachment, attachTexture, level, layer);
-    else
-        glNamedFramebufferTexture(fbo, attachment, attachTexture, level);
-}
-
-GLuint DsvImpl::ClearFbo()
-{
-    if (!clearFbo) {
-        glCreateFramebuffers(1, &clearFbo);
-        Attach(clearFbo);
-        glNamedFramebufferDrawBuffer(clearFbo, GL_NONE);
-    }
-    return clearFbo;
-}
-
-DsvImpl::~DsvImpl()
-{
-    core_->MakeCurrent();
-    core_->ForgetView(id);
-    if (clearFbo)
-        glDeleteFramebuffers(1, &clearFbo);
-    if (ownsTexture) {
-        core_->cache.ForgetTexture(attachTexture);
-        glDeleteTextures(1, &attachTexture);
-    }
-    resource->Release();
+    AttachAt(fbo, attachment, linearTexture);
 }
 
 namespace {
@@ -550,8 +495,8 @@ struct Range {
     bool ms = false;
 };
 
-template <class AttachView>
-bool SetAttachment(AttachView& v, TextureImpl& t, const Range& r, GLenum format)
+template <class V>
+bool SetAttachment(V& v, TextureImpl& t, const Range& r, GLenum format)
 {
     if (r.ms != IsMs(t) || r.level >= t.desc.MipLevels || !Within(r.firstLayer, r.layers, t.desc.ArraySize))
         return false;
@@ -645,19 +590,37 @@ bool AttachDesc(const TextureImpl& t, const Desc* pDesc, const AttachDimensions<
     return true;
 }
 
-// A render-target or depth view of t holding a reference to resource; null where t cannot be attached so.
-template <class View, class Desc>
-View* NewAttachView(const std::shared_ptr<Core>& core, ID3D11Resource* resource, TextureImpl& t, const Desc& d,
-                    const Range& r, GLenum format)
+// A render-target (depth false) or depth view of resource, a texture bound as bind: the desc
+// completed as the runtime does, checked, and the texture attached through a new view.
+template <class View, class Desc, class Dim, class Interface>
+HRESULT NewAttachView(const std::shared_ptr<Core>& core, ID3D11Resource* resource, const Desc* pDesc,
+                      const AttachDimensions<Dim>& dims, UINT bind, bool depth, Interface** out)
 {
+    if (out)
+        *out = nullptr;
+    TextureImpl* t = AsTexture(resource);
+    if (!t || !t->gl || !(t->desc.BindFlags & bind))
+        return E_INVALIDARG;
+    Desc d;
+    Range r;
+    if (!AttachDesc(*t, pDesc, dims, d, r))
+        return E_INVALIDARG;
+    const FormatInfo* f = FindFormat(d.Format);
+    if (!f || f->typeless || f->depth != depth)
+        return E_INVALIDARG;
+    if (!out)
+        return S_FALSE;
     core->MakeCurrent();
     auto* v = NewView<View>(core, resource, d);
     v->id = core->NextId();
-    if (!SetAttachment(*v, t, r, format)) {
+    if (!SetAttachment(*v, *t, r, depth ? t->storage : f->internal)) {
         v->Release();
-        return nullptr;
+        return E_INVALIDARG;
     }
-    return v;
+    if constexpr (std::is_same_v<View, RtvImpl>)
+        v->fmt = f;
+    *out = v;
+    return S_OK;
 }
 
 }  // namespace
@@ -665,50 +628,13 @@ View* NewAttachView(const std::shared_ptr<Core>& core, ID3D11Resource* resource,
 HRESULT DeviceImpl::CreateRenderTargetView(ID3D11Resource* resource, const D3D11_RENDER_TARGET_VIEW_DESC* pDesc,
                                            ID3D11RenderTargetView** out)
 {
-    if (out)
-        *out = nullptr;
-    TextureImpl* t = AsTexture(resource);
-    if (!t || !t->gl || !(t->desc.BindFlags & D3D11_BIND_RENDER_TARGET))
-        return E_INVALIDARG;
-    D3D11_RENDER_TARGET_VIEW_DESC d;
-    Range r;
-    if (!AttachDesc(*t, pDesc, kRtvDimensions, d, r))
-        return E_INVALIDARG;
-    const FormatInfo* f = FindFormat(d.Format);
-    if (!f || f->typeless || f->depth)
-        return E_INVALIDARG;
-    if (!out)
-        return S_FALSE;
-    RtvImpl* v = NewAttachView<RtvImpl>(core, resource, *t, d, r, f->internal);
-    if (!v)
-        return E_INVALIDARG;
-    v->fmt = f;
-    *out = v;
-    return S_OK;
+    return NewAttachView<RtvImpl>(core, resource, pDesc, kRtvDimensions, D3D11_BIND_RENDER_TARGET, false, out);
 }
 
 HRESULT DeviceImpl::CreateDepthStencilView(ID3D11Resource* resource, const D3D11_DEPTH_STENCIL_VIEW_DESC* pDesc,
                                            ID3D11DepthStencilView** out)
 {
-    if (out)
-        *out = nullptr;
-    TextureImpl* t = AsTexture(resource);
-    if (!t || !t->gl || !(t->desc.BindFlags & D3D11_BIND_DEPTH_STENCIL))
-        return E_INVALIDARG;
-    D3D11_DEPTH_STENCIL_VIEW_DESC d;
-    Range r;
-    if (!AttachDesc(*t, pDesc, kDsvDimensions, d, r))
-        return E_INVALIDARG;
-    const FormatInfo* f = FindFormat(d.Format);
-    if (!f || !f->depth || f->typeless)
-        return E_INVALIDARG;
-    if (!out)
-        return S_FALSE;
-    DsvImpl* v = NewAttachView<DsvImpl>(core, resource, *t, d, r, t->storage);
-    if (!v)
-        return E_INVALIDARG;
-    *out = v;
-    return S_OK;
+    return NewAttachView<DsvImpl>(core, resource, pDesc, kDsvDimensions, D3D11_BIND_DEPTH_STENCIL, true, out);
 }
 
 UavImpl::~UavImpl()
@@ -720,7 +646,6 @@ UavImpl::~UavImpl()
         core_->cache.ForgetTexture(texture);
         glDeleteTextures(1, &texture);
     }
-    resource->Release();
 }
 
 namespace {
@@ -738,23 +663,13 @@ HRESULT DeviceImpl::CreateUnorderedAccessView(ID3D11Resource* resource, const D3
         *out = nullptr;
     core->MakeCurrent();
     if (BufferImpl* b = AsBuffer(resource)) {
-        const FormatInfo* f = pDesc ? FindFormat(pDesc->Format) : nullptr;
-        if (!pDesc || pDesc->ViewDimension != D3D11_UAV_DIMENSION_BUFFER || !f || f->depth || !b->gl ||
-            !(b->desc.BindFlags & D3D11_BIND_UNORDERED_ACCESS))
-            return E_INVALIDARG;
-        GLintptr first = 0;
-        GLsizeiptr size = 0;
-        if (!BufferRange(*b, *f, pDesc->Buffer.FirstElement, pDesc->Buffer.NumElements, first, size))
-            return E_INVALIDARG;
-        if (!out)
-            return S_FALSE;
-        auto* v = NewView<UavImpl>(core, resource, *pDesc);
-        v->fmt = f;
-        v->texture = BufferTexture(*b, *f, first, size);
-        v->ownsTexture = true;
-        v->format = f->internal;
-        *out = v;
-        return S_OK;
+        UavImpl* v = nullptr;
+        HRESULT hr = NewBufferView(core, *b, pDesc, D3D11_UAV_DIMENSION_BUFFER, D3D11_BIND_UNORDERED_ACCESS, out, v);
+        if (v) {
+            v->fmt = FindFormat(pDesc->Format);
+            v->format = v->fmt->internal;
+        }
+        return hr;
     }
     TextureImpl* t = AsTexture(resource);
     if (!t || !t->gl || IsMs(*t) || !(t->desc.BindFlags & D3D11_BIND_UNORDERED_ACCESS))

@@ -2,7 +2,9 @@
 // upright, by a blit into the window's default framebuffer.
 #include <SDL.h>
 
-#include "platform/gfx/gl_context.h"
+#include <cstring>
+
+#include "platform/gfx/device_impl.h"
 #include "platform/gfx/swap_chain_readback.h"
 #include "platform/window/native_window.h"
 

@@ -2,12 +2,14 @@
 // A headless device and small helpers for pixel tests of the gfx layer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "common/gpu_device.h"
 #include "platform/gfx/d3dcompiler.h"
 
 namespace gfxtest {
@@ -35,13 +37,124 @@ struct QuadVertex {
     float texcoord[2];
 };
 
+// What the quad's vertex shader hands a pixel shader, for the pixel shaders of the tests.
+inline const char* kPixelInput = "struct VSOutput { float4 PositionCS : SV_POSITION; float2 TexCoord : texcoord0; };\n";
+
+// A 2D texture by named fields: TextureDesc(4, 4, format).Mips(2).Array(2).Bind(...).
+// Without Bind: a render target that shaders read; without Data: no initial texels.
+struct TextureDesc {
+    TextureDesc(UINT width, UINT height, DXGI_FORMAT format)
+    {
+        desc.Width = width;
+        desc.Height = height;
+        desc.MipLevels = 1;
+        desc.ArraySize = 1;
+        desc.Format = format;
+        desc.SampleDesc = {1, 0};
+        desc.Usage = D3D11_USAGE_DEFAULT;
+        desc.BindFlags = D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE;
+    }
+    TextureDesc& Bind(UINT flags)
+    {
+        desc.BindFlags = flags;
+        return *this;
+    }
+    TextureDesc& Mips(UINT levels)
+    {
+        desc.MipLevels = levels;
+        return *this;
+    }
+    TextureDesc& Array(UINT slices)
+    {
+        desc.ArraySize = slices;
+        return *this;
+    }
+    TextureDesc& Samples(UINT count)
+    {
+        desc.SampleDesc = {count, 0};
+        return *this;
+    }
+    // A CPU-side texture: staging or dynamic, with its CPU access.
+    TextureDesc& Usage(D3D11_USAGE usage, UINT cpuAccess)
+    {
+        desc.Usage = usage;
+        desc.CPUAccessFlags = cpuAccess;
+        return *this;
+    }
+    // The texels of the next subresource (level 0 of slice 0 first), rows pitch bytes apart.
+    TextureDesc& Data(const void* texels, UINT pitch)
+    {
+        data.push_back({texels, pitch, 0});
+        return *this;
+    }
+
+    D3D11_TEXTURE2D_DESC desc{};
+    std::vector<D3D11_SUBRESOURCE_DATA> data;
+};
+
+// A buffer by named fields: BufferDesc(bytes).Usage(...).Bind(...); without them default usage, no binding.
+struct BufferDesc {
+    explicit BufferDesc(UINT bytes)
+    {
+        desc.ByteWidth = bytes;
+        desc.Usage = D3D11_USAGE_DEFAULT;
+    }
+    BufferDesc& Usage(D3D11_USAGE usage, UINT cpuAccess = 0)
+    {
+        desc.Usage = usage;
+        desc.CPUAccessFlags = cpuAccess;
+        return *this;
+    }
+    BufferDesc& Bind(UINT flags)
+    {
+        desc.BindFlags = flags;
+        return *this;
+    }
+
+    D3D11_BUFFER_DESC desc{};
+};
+
+// A rasterizer state by named fields: solid, culling as given, depth clip on, the rest off.
+struct RasterizerDesc {
+    explicit RasterizerDesc(D3D11_CULL_MODE cull)
+    {
+        desc.FillMode = D3D11_FILL_SOLID;
+        desc.CullMode = cull;
+        desc.DepthClipEnable = TRUE;
+    }
+    RasterizerDesc& FrontCounterClockwise(bool on)
+    {
+        desc.FrontCounterClockwise = on;
+        return *this;
+    }
+    RasterizerDesc& Scissor(bool on)
+    {
+        desc.ScissorEnable = on;
+        return *this;
+    }
+
+    D3D11_RASTERIZER_DESC desc{};
+};
+
+// One blend description for every target.
+inline D3D11_BLEND_DESC BlendForAllTargets(const D3D11_RENDER_TARGET_BLEND_DESC& target)
+{
+    D3D11_BLEND_DESC d{};
+    for (auto& rt : d.RenderTarget)
+        rt = target;
+    return d;
+}
+
 class Gfx : public ::testing::Test {
 protected:
+    // A device of its own for each test, so that TearDown can tell that nothing leaked.
     void SetUp() override
     {
-        ASSERT_EQ(D3D11CreateDevice(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0, D3D11_SDK_VERSION,
-                                    &device, nullptr, &context),
-                  S_OK);
+        gputest::Device made;
+        gputest::CreateDevice(made);
+        device = made.device;
+        context = made.context;
+        REQUIRE_DEVICE(made);
     }
     void TearDown() override
     {
@@ -73,24 +186,25 @@ protected:
         return Keep(ps);
     }
 
+    ID3D11Texture2D* Texture(const TextureDesc& t)
+    {
+        // Subresources without texels are given as empty ones.
+        std::vector<D3D11_SUBRESOURCE_DATA> init = t.data;
+        if (!init.empty())
+            init.resize(std::max<std::size_t>(init.size(), std::size_t(t.desc.MipLevels) * t.desc.ArraySize));
+        ID3D11Texture2D* texture = nullptr;
+        EXPECT_EQ(device->CreateTexture2D(&t.desc, init.empty() ? nullptr : init.data(), &texture), S_OK);
+        return Keep(texture);
+    }
     ID3D11Texture2D* Texture(UINT w, UINT h, DXGI_FORMAT format,
                              UINT bind = D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE,
                              const void* data = nullptr, UINT pitch = 0, UINT arraySize = 1, UINT samples = 1,
                              UINT mips = 1)
     {
-        D3D11_TEXTURE2D_DESC d{};
-        d.Width = w;
-        d.Height = h;
-        d.MipLevels = mips;
-        d.ArraySize = arraySize;
-        d.Format = format;
-        d.SampleDesc = {samples, 0};
-        d.Usage = D3D11_USAGE_DEFAULT;
-        d.BindFlags = bind;
-        D3D11_SUBRESOURCE_DATA init{data, pitch, 0};
-        ID3D11Texture2D* t = nullptr;
-        EXPECT_EQ(device->CreateTexture2D(&d, data ? &init : nullptr, &t), S_OK);
-        return Keep(t);
+        TextureDesc t = TextureDesc(w, h, format).Bind(bind).Array(arraySize).Samples(samples).Mips(mips);
+        if (data)
+            t.Data(data, pitch);
+        return Texture(t);
     }
     ID3D11RenderTargetView* Rtv(ID3D11Resource* r, const D3D11_RENDER_TARGET_VIEW_DESC* d = nullptr)
     {
@@ -106,7 +220,8 @@ protected:
     }
     ID3D11Buffer* ConstantBuffer(UINT size)
     {
-        D3D11_BUFFER_DESC d{size, D3D11_USAGE_DYNAMIC, D3D11_BIND_CONSTANT_BUFFER, D3D11_CPU_ACCESS_WRITE, 0, 0};
+        const D3D11_BUFFER_DESC d =
+            BufferDesc(size).Usage(D3D11_USAGE_DYNAMIC, D3D11_CPU_ACCESS_WRITE).Bind(D3D11_BIND_CONSTANT_BUFFER).desc;
         ID3D11Buffer* b = nullptr;
         EXPECT_EQ(device->CreateBuffer(&d, nullptr, &b), S_OK);
         return Keep(b);
@@ -117,6 +232,25 @@ protected:
         ASSERT_EQ(context->Map(b, 0, D3D11_MAP_WRITE_DISCARD, 0, &m), S_OK);
         std::memcpy(m.pData, data, size);
         context->Unmap(b, 0);
+    }
+    ID3D11Buffer* Buffer(const D3D11_BUFFER_DESC& d, const void* data = nullptr)
+    {
+        D3D11_SUBRESOURCE_DATA init{data, 0, 0};
+        ID3D11Buffer* b = nullptr;
+        EXPECT_EQ(device->CreateBuffer(&d, data ? &init : nullptr, &b), S_OK);
+        return Keep(b);
+    }
+    ID3D11RasterizerState* Rasterizer(const D3D11_RASTERIZER_DESC& d)
+    {
+        ID3D11RasterizerState* r = nullptr;
+        EXPECT_EQ(device->CreateRasterizerState(&d, &r), S_OK);
+        return Keep(r);
+    }
+    ID3D11BlendState* Blend(const D3D11_BLEND_DESC& d)
+    {
+        ID3D11BlendState* b = nullptr;
+        EXPECT_EQ(device->CreateBlendState(&d, &b), S_OK);
+        return Keep(b);
     }
     ID3D11SamplerState* Sampler(D3D11_FILTER filter)
     {
@@ -131,6 +265,15 @@ protected:
         EXPECT_EQ(device->CreateSamplerState(&d, &s), S_OK);
         return Keep(s);
     }
+
+    // The viewport of BindQuad: a size of 0 takes the target's.
+    struct QuadViewport {
+        float minDepth = 0.0f;
+        float maxDepth = 1.0f;
+        UINT width = 0;
+        UINT height = 0;
+    };
+    void BindQuad(const QuadViewport& v) { BindQuad(v.minDepth, v.maxDepth, v.width, v.height); }
 
     // The pass set-up of the system: quad, layout from reflection, states.
     void BindQuad(float minDepth = 0.0f, float maxDepth = 1.0f, UINT width = 0, UINT height = 0)
@@ -154,15 +297,18 @@ protected:
             const QuadVertex quad[4] = {
                 {{1, 1, 1, 1}, {1, 0}}, {{1, -1, 1, 1}, {1, 1}}, {{-1, -1, 1, 1}, {0, 1}}, {{-1, 1, 1, 1}, {0, 0}}};
             const std::uint16_t indices[6] = {0, 1, 2, 2, 3, 0};
-            D3D11_BUFFER_DESC vd{sizeof quad, D3D11_USAGE_IMMUTABLE, D3D11_BIND_VERTEX_BUFFER, 0, 0, 0};
+            const D3D11_BUFFER_DESC vd =
+                BufferDesc(sizeof quad).Usage(D3D11_USAGE_IMMUTABLE).Bind(D3D11_BIND_VERTEX_BUFFER).desc;
             D3D11_SUBRESOURCE_DATA vdata{quad, 0, 0};
             ASSERT_EQ(device->CreateBuffer(&vd, &vdata, &vb), S_OK);
             Keep(vb);
-            D3D11_BUFFER_DESC id{sizeof indices, D3D11_USAGE_IMMUTABLE, D3D11_BIND_INDEX_BUFFER, 0, 0, 0};
+            const D3D11_BUFFER_DESC id =
+                BufferDesc(sizeof indices).Usage(D3D11_USAGE_IMMUTABLE).Bind(D3D11_BIND_INDEX_BUFFER).desc;
             D3D11_SUBRESOURCE_DATA idata{indices, 0, 0};
             ASSERT_EQ(device->CreateBuffer(&id, &idata, &ib), S_OK);
             Keep(ib);
-            D3D11_RASTERIZER_DESC r{D3D11_FILL_SOLID, D3D11_CULL_NONE, FALSE, 0, 0, 0, TRUE, FALSE, TRUE, FALSE};
+            D3D11_RASTERIZER_DESC r = RasterizerDesc(D3D11_CULL_NONE).desc;
+            r.MultisampleEnable = TRUE;
             ASSERT_EQ(device->CreateRasterizerState(&r, &raster), S_OK);
             Keep(raster);
         }
@@ -181,26 +327,12 @@ protected:
     // Copies a texture through a staging texture; texels of `bytes` bytes, rows top first.
     std::vector<std::uint8_t> Read(ID3D11Texture2D* source, UINT subresource = 0)
     {
-        D3D11_TEXTURE2D_DESC d{};
-        source->GetDesc(&d);
-        d.Usage = D3D11_USAGE_STAGING;
-        d.BindFlags = 0;
-        d.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
-        d.MiscFlags = 0;
-        ID3D11Texture2D* staging = nullptr;
-        EXPECT_EQ(device->CreateTexture2D(&d, nullptr, &staging), S_OK);
-        if (!staging)
-            return {};
-        context->CopyResource(staging, source);
-        D3D11_MAPPED_SUBRESOURCE m{};
-        EXPECT_EQ(context->Map(staging, subresource, D3D11_MAP_READ, 0, &m), S_OK);
-        UINT level = subresource % d.MipLevels;
-        UINT h = std::max(1u, d.Height >> level);
-        std::vector<std::uint8_t> bytes(static_cast<const std::uint8_t*>(m.pData),
-                                        static_cast<const std::uint8_t*>(m.pData) + std::size_t(m.RowPitch) * h);
-        context->Unmap(staging, subresource);
-        staging->Release();
-        return bytes;
+        return gputest::ReadTexels(device, context, source, subresource);
+    }
+    // The same of a float texture, as floats.
+    std::vector<float> FloatTexels(ID3D11Texture2D* source, UINT subresource = 0)
+    {
+        return gputest::ReadFloatTexels(device, context, source, subresource);
     }
 
     ID3D11Device* device = nullptr;

@@ -1,6 +1,9 @@
 #pragma once
-// Inside the gfx layer: the device and its immediate context.
-#include "platform/gfx/gl_device.h"
+// Inside the gfx layer: the device and how it is made.
+#include <memory>
+
+#include "platform/gfx/core.h"
+#include "platform/gfx/gl_objects.h"
 
 namespace gfx {
 
@@ -50,12 +53,11 @@ public:
 
 private:
     std::unique_ptr<Program> MakeProgram(Stage stage, const void* code, SIZE_T size, HRESULT& hr);
+    // Create*Shader: the program of stage made from code, as a new Impl in out.
+    template <class Impl, class Interface>
+    HRESULT CreateShader(Stage stage, const void* code, SIZE_T size, Interface** out);
     UINT flags_;
 };
-
-ContextImpl* NewContext(DeviceImpl& device);
-void DeleteContext(ContextImpl* context);
-ID3D11DeviceContext* ContextInterface(ContextImpl* context);
 
 DeviceImpl* NewDevice(SDL_Window* window, bool ownsWindow, UINT flags, HRESULT& hr);
 // What both creation functions accept: the default adapter, a hardware driver, a list naming 11.0 or below.
