@@ -1,0 +1,42 @@
+#pragma once
+// Inside the gfx layer: token-level rewrites of HLSL text for what Direct3D's
+// compiler accepts with a warning and glslang refuses. Each keeps the lines
+// of the text where they are.
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/gfx/hlsl_diagnostics.h"
+
+namespace gfx {
+
+struct SourceRewrite {
+    // Loop variables used after their for loop: the declaration moves in
+    // front of the loop, where Direct3D's scope puts it.
+    std::set<std::string> hoist;
+    // Calls at file(line) of a function with scalar parameters: each such
+    // argument becomes (argument).x, Direct3D's implicit truncation.
+    struct Call {
+        std::string file;
+        std::uint32_t line;
+        std::string function;
+        bool operator<(const Call& o) const
+        {
+            return file != o.file ? file < o.file : line != o.line ? line < o.line : function < o.function;
+        }
+    };
+    std::set<Call> truncate;
+
+    bool empty() const { return hoist.empty() && truncate.empty(); }
+
+    // The rewritten text; what was changed is added to warnings.
+    std::string Apply(const std::string& file, const std::string& text, Diagnostics& warnings) const;
+};
+
+// True when `name` is declared as a for loop's variable somewhere in text.
+bool DeclaresLoopVariable(const std::string& text, const std::string& name);
+// True when text declares a function `name` that has a scalar parameter.
+bool HasScalarParameter(const std::string& text, const std::string& name);
+
+}  // namespace gfx
