@@ -244,8 +244,10 @@ void HoistLoopVariable(const std::string& file, const std::string& text, const s
 }
 
 struct Parameter {
+    std::string type;
     bool scalar;
     bool output;
+    bool operator==(const Parameter& o) const { return type == o.type && output == o.output; }
 };
 
 // The parameter lists of every declaration of function `name`.
@@ -271,7 +273,7 @@ std::vector<std::vector<Parameter>> Declarations(const std::vector<Token>& t, co
                 d += t[e].text == "(" || t[e].text == "<" ? 1 : t[e].text == ")" || t[e].text == ">" ? -1 : 0;
                 ++e;
             }
-            Parameter param{false, false};
+            Parameter param{{}, false, false};
             for (std::size_t q = p; q < e; ++q) {
                 static const char* const modifiers[] = {"in",       "out",          "inout",           "uniform",
                                                         "const",    "precise",      "nointerpolation", "linear",
@@ -282,6 +284,7 @@ std::vector<std::vector<Parameter>> Declarations(const std::vector<Token>& t, co
                 if (x == "out" || x == "inout")
                     param.output = true;
                 if (!modifier) {
+                    param.type = x;
                     param.scalar = IsScalarType(x);
                     break;
                 }
@@ -302,7 +305,7 @@ void TruncateArguments(const std::string& file, const std::vector<Token>& t, con
         return;
     // Overloads: which one Direct3D would pick is not for a rewrite to guess.
     for (const auto& d : declarations)
-        if (d.size() != declarations[0].size())
+        if (!(d == declarations[0]))
             return;
     const std::vector<Parameter>& params = declarations[0];
     bool changed = false;
