@@ -3,6 +3,7 @@
 // a warning.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -70,6 +71,34 @@ public:
     }
 };
 
+// Like the player's handler: each Open reads the file afresh into a new
+// buffer, by the name as written, and ignores the parent.
+class FreshFileInclude : public ID3DInclude {
+public:
+    int opens = 0, closes = 0;
+    HRESULT Open(D3D_INCLUDE_TYPE, LPCSTR name, LPCVOID, LPCVOID* data, UINT* bytes) override
+    {
+        std::ifstream in(std::string("includes/cycle/") + name, std::ios::binary);
+        if (!in)
+            return E_FAIL;
+        std::stringstream s;
+        s << in.rdbuf();
+        std::string text = s.str();
+        char* copy = new char[text.size() + 1];
+        std::memcpy(copy, text.c_str(), text.size() + 1);
+        ++opens;
+        *data = copy;
+        *bytes = UINT(text.size());
+        return S_OK;
+    }
+    HRESULT Close(LPCVOID data) override
+    {
+        ++closes;
+        delete[] static_cast<const char*>(data);
+        return S_OK;
+    }
+};
+
 const char* kMarked = "\xEF\xBB\xBF";
 
 }  // namespace
@@ -102,6 +131,7 @@ TEST(HlslIncludes, StandardIncludeLooksBesideTheIncludingFile)
 TEST(HlslIncludes, CyclesFailAndNameTheChain)
 {
     MapInclude callback;
+    FreshFileInclude fresh;
     callback.files["a.hlsl"] = "float A() { return 1; }\n#include \"b.hlsl\"\n";
     callback.files["b.hlsl"] = "\n\n#include \"a.hlsl\"\n";
     callback.files["self.hlsl"] = "#include \"self.hlsl\"\n";
@@ -115,6 +145,8 @@ TEST(HlslIncludes, CyclesFailAndNameTheChain)
          "b.hlsl(3): error: include cycle: a.hlsl -> b.hlsl -> a.hlsl"},
         {"itself, callback", &callback, "#include \"self.hlsl\"\n",
          "self.hlsl(1): error: include cycle: self.hlsl -> self.hlsl"},
+        {"two files, fresh buffers", &fresh, "#include \"a.hlsl\"\n",
+         "b.hlsl(1): error: include cycle: a.hlsl -> b.hlsl -> a.hlsl"},
         {"two files, standard", D3D_COMPILE_STANDARD_FILE_INCLUDE, "#include \"includes/cycle/a.hlsl\"\n",
          "includes/cycle/b.hlsl(1): error: include cycle: includes/cycle/a.hlsl -> includes/cycle/b.hlsl -> "
          "includes/cycle/a.hlsl"},
@@ -129,6 +161,7 @@ TEST(HlslIncludes, CyclesFailAndNameTheChain)
         EXPECT_NE(r.messages.find(c.expect), std::string::npos) << c.what << ":\n" << r.messages;
     }
     EXPECT_EQ(callback.opens, callback.closes);
+    EXPECT_EQ(fresh.opens, fresh.closes);
 
     // The compiled file itself, included by name from beside it.
     Compiled top;
