@@ -5,6 +5,7 @@
 #include <glslang/Public/ResourceLimits.h>
 #include <glslang/SPIRV/GlslangToSpv.h>
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <mutex>
@@ -83,7 +84,11 @@ bool RunGlslang(const HlslRequest& request, const std::string& sourceName, const
     });
     bool parsed = shader.parse(GetDefaultResources(), 100, false, rules, includer);
     Diagnostics& d = out.diagnostics;
-    d.insert(d.end(), rewritten.begin(), rewritten.end());
+    // A file included twice (behind a guard) is rewritten twice: one warning says enough.
+    for (const Diagnostic& w : rewritten)
+        if (std::none_of(d.begin(), d.end(),
+                         [&](const Diagnostic& x) { return x.file == w.file && x.line == w.line && x.text == w.text; }))
+            d.push_back(w);
     std::size_t first = d.size();
     ParseGlslangLog(shader.getInfoLog(), sourceName, d);
     includer.Explain(d);

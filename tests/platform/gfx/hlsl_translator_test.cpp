@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/gfx/d3dcompiler.h"
+#include "platform/gfx/hlsl_translator.h"
 
 namespace {
 
@@ -322,4 +323,76 @@ TEST(HlslDirect3DLeniency, WhereNoRewriteIsSafeTheErrorSaysWhatToChange)
     Compile(plain, "float4 p() : SV_TARGET { return nothing_here; }\n");
     EXPECT_NE(plain.messages.find("'nothing_here' : unknown variable"), std::string::npos) << plain.messages;
     EXPECT_EQ(plain.messages.find("before the loop"), std::string::npos) << plain.messages;
+}
+
+TEST(HlslTranslator, DiagnosticsAreTypedAndTheBlobTextIsMadeFromThem)
+{
+    MapInclude callback;
+    callback.files["bad.hlsl"] = "float4 Shade()\n{\n  return oops;\n}\n";
+    gfx::HlslRequest request;
+    request.source = "#include \"bad.hlsl\"\nfloat4 p() : SV_TARGET { return Shade(); }\n";
+    request.sourceName = "scene.hlsl";
+    request.entry = "p";
+    request.target = "ps_5_0";
+    request.include = &callback;
+    gfx::HlslResult result = gfx::TranslateHlsl(request);
+    EXPECT_FALSE(result.ok);
+    ASSERT_FALSE(result.diagnostics.empty());
+    const gfx::Diagnostic& first = result.diagnostics.front();
+    EXPECT_EQ(first.file, "bad.hlsl");
+    EXPECT_EQ(first.line, 3u);
+    EXPECT_EQ(first.severity, gfx::Severity::Error);
+    EXPECT_EQ(first.text.find("oops"), 1u) << first.text;
+    EXPECT_EQ(gfx::FormatDiagnostics({first}), "bad.hlsl(3): error: " + first.text + "\n");
+
+    // A warning whose text says "error" is still a warning: the compilation stands.
+    request.source = "#extension GL_error_feature : enable\nfloat4 p() : SV_TARGET { return 1; }\n";
+    result = gfx::TranslateHlsl(request);
+    EXPECT_TRUE(result.ok);
+    ASSERT_FALSE(result.diagnostics.empty());
+    EXPECT_EQ(result.diagnostics.front().severity, gfx::Severity::Warning);
+    EXPECT_NE(result.diagnostics.front().text.find("error"), std::string::npos);
+}
+
+TEST(HlslTranslator, TheDriverCheckComesFromWhoeverRegisteredIt)
+{
+    gfx::HlslRequest request;
+    request.source = "float4 p() : SV_TARGET\n{\n    return 1;\n}\n";
+    request.sourceName = "checked.hlsl";
+    request.entry = "p";
+    request.target = "ps_5_0";
+    ASSERT_TRUE(gfx::TranslateHlsl(request).ok);
+
+    // A check that refuses: its log comes back as errors; the line from the
+    // GLSL's line directives.
+    int calls = 0;
+    bool sawLines = false;
+    int owner = 0;
+    gfx::SetDriverCheck(&owner, [&](const gfx::ShaderInfo& info) {
+        ++calls;
+        sawLines |= info.glsl.find("#line 3") != std::string::npos;
+        gfx::DriverVerdict v;
+        v.checked = true;
+        v.ok = false;
+        v.log =
+            info.glsl.find("#line") != std::string::npos ? "0:3(5): error: refused here" : "0:40(5): error: refused";
+        return v;
+    });
+    gfx::HlslResult refused = gfx::TranslateHlsl(request);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(calls, 2);
+    EXPECT_TRUE(sawLines);
+    EXPECT_NE(
+        gfx::FormatDiagnostics(refused.diagnostics).find("checked.hlsl(3): error: GL: 0:3(5): error: refused here"),
+        std::string::npos)
+        << gfx::FormatDiagnostics(refused.diagnostics);
+
+    // One that cannot run now leaves the verdict to the next; none left: no check.
+    int later = 0;
+    gfx::SetDriverCheck(&later, [](const gfx::ShaderInfo&) { return gfx::DriverVerdict{}; });
+    EXPECT_FALSE(gfx::TranslateHlsl(request).ok);
+    gfx::ClearDriverCheck(&owner);
+    EXPECT_TRUE(gfx::TranslateHlsl(request).ok);
+    gfx::ClearDriverCheck(&later);
+    EXPECT_TRUE(gfx::TranslateHlsl(request).ok);
 }
