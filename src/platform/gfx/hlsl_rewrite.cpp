@@ -96,13 +96,6 @@ bool IsScalarType(const std::string& t)
     return std::regex_match(t, scalar);
 }
 
-bool IsBuiltinType(const std::string& t)
-{
-    static const std::regex type("(float|int|uint|bool|half|double|dword|min16float|min10float|min16int|min12int|"
-                                 "min16uint)([1-4](x[1-4])?)?");
-    return std::regex_match(t, type);
-}
-
 bool IsWord(const Token& t)
 {
     return !t.text.empty() && (std::isalpha(static_cast<unsigned char>(t.text[0])) || t.text[0] == '_');
@@ -169,16 +162,49 @@ bool IsLoopDeclaration(const std::vector<Token>& t, std::size_t k, const std::st
 // Is the name at i declared there (after a type), rather than used?
 bool IsDeclarationAt(const std::vector<Token>& t, std::size_t i)
 {
-    return i > 0 && (IsBuiltinType(t[i - 1].text) || (t[i - 1].text == ">")) &&
-           (i + 1 >= t.size() || t[i + 1].text != "(");
+    if (i == 0 || !(IsWord(t[i - 1]) || t[i - 1].text == ">"))
+        return false;
+    const std::string& before = t[i - 1].text;
+    if (before == "return" || before == "else" || before == "case" || before == "do")
+        return false;
+    return i + 1 >= t.size() || t[i + 1].text != "(";
 }
 
-void HoistLoopVariable(const std::string& file, const std::string& text, const std::vector<Token>& t,
-                       const std::string& name, std::vector<Edit>& edits, Diagnostics& warnings)
+constexpr std::size_t kNone = std::size_t(-1);
+
+// A declaration of `name` earlier in the block that holds the token at k
+// (not that of an earlier loop, whose scope glslang ends with the loop): the
+// index of its type, or kNone.
+std::size_t EarlierDeclaration(const std::vector<Token>& t, std::size_t k, const std::string& name)
 {
-    for (std::size_t k = 0; k < t.size(); ++k) {
-        if (!IsLoopDeclaration(t, k, name))
+    int depth = 0;
+    for (std::size_t j = k; j-- > 0;) {
+        const std::string& x = t[j].text;
+        if (x == "}") {
+            ++depth;
+        } else if (x == "{") {
+            if (depth == 0)
+                return kNone;
+            --depth;
+        } else if (depth == 0 && x == name && IsDeclarationAt(t, j) && !(j >= 3 && IsLoopDeclaration(t, j - 3, name))) {
+            return j - 1;
+        }
+    }
+    return kNone;
+}
+
+// Direct3D declares a for loop's variable in the enclosing block; glslang
+// ends its scope with the loop. Where the name is read after the loop, the
+// declaration moves in front of it, or, declared already in that block,
+// becomes an assignment to the earlier variable ("most recent declaration
+// will be used").
+void RewriteLoopVariables(const std::string& file, const std::string& text, const std::vector<Token>& t,
+                          std::vector<Edit>& edits, Diagnostics& warnings)
+{
+    for (std::size_t k = 0; k + 4 < t.size(); ++k) {
+        if (t[k].text != "for" || !IsWord(t[k + 3]) || !IsLoopDeclaration(t, k, t[k + 3].text))
             continue;
+        const std::string& name = t[k + 3].text;
         std::size_t close = Match(t, k + 1);
         std::size_t initEnd = k + 2;
         while (initEnd < close && t[initEnd].text != ";")
@@ -188,7 +214,7 @@ void HoistLoopVariable(const std::string& file, const std::string& text, const s
         std::size_t bodyEnd = StatementEnd(t, close + 1);
         if (bodyEnd >= t.size())
             continue;
-        // Used after the loop in the enclosing block, before any new declaration?
+        // Read after the loop in the enclosing block, before any new declaration?
         bool used = false;
         int depth = 0;
         for (std::size_t i = bodyEnd + 1; i < t.size(); ++i) {
@@ -197,15 +223,27 @@ void HoistLoopVariable(const std::string& file, const std::string& text, const s
                 ++depth;
             else if (x == "}" && --depth < 0)
                 break;
-            if (x != name || (i > 0 && t[i - 1].text == "."))
+            if (x != name || t[i - 1].text == ".")
                 continue;
-            if (IsDeclarationAt(t, i) || (i >= 3 && IsLoopDeclaration(t, i - 3, name)))
+            if (IsDeclarationAt(t, i))
                 break;
             used = true;
             break;
         }
         if (!used)
             continue;
+        const char* warning = "X3078: loop control variable conflicts with a previous declaration in the outer "
+                              "scope; most recent declaration will be used";
+        std::size_t earlier = EarlierDeclaration(t, k, name);
+        if (earlier != kNone) {
+            bool isConst =
+                (earlier >= 1 && t[earlier - 1].text == "const") || (earlier >= 2 && t[earlier - 2].text == "const");
+            if (t[earlier].text != t[k + 2].text || isConst)
+                continue;
+            edits.push_back({t[k + 2].begin, t[k + 3].begin - t[k + 2].begin, ""});
+            warnings.push_back({file, t[k].line, Severity::Warning, warning});
+            continue;
+        }
         // The declaration goes in front of the loop and its attributes, which
         // must start a statement for that to be safe.
         std::size_t start = k;
@@ -237,9 +275,7 @@ void HoistLoopVariable(const std::string& file, const std::string& text, const s
         std::replace(declaration.begin(), declaration.end(), '\n', ' ');
         edits.push_back({t[start].begin, 0, declaration + " "});
         edits.push_back({t[k + 2].begin, t[initEnd].end - t[k + 2].begin, keptLines + ";"});
-        warnings.push_back({file, t[k].line, Severity::Warning,
-                            "X3078: loop control variable conflicts with a previous declaration in the outer scope; "
-                            "most recent declaration will be used"});
+        warnings.push_back({file, t[k].line, Severity::Warning, warning});
     }
 }
 
@@ -345,12 +381,12 @@ void TruncateArguments(const std::string& file, const std::vector<Token>& t, con
 
 std::string SourceRewrite::Apply(const std::string& file, const std::string& text, Diagnostics& warnings) const
 {
-    if (empty())
+    if (empty() || (truncate.empty() && text.find("for") == std::string::npos))
         return text;
     std::vector<Token> tokens = Tokenize(text);
     std::vector<Edit> edits;
-    for (const std::string& name : hoist)
-        HoistLoopVariable(file, text, tokens, name, edits, warnings);
+    if (loops)
+        RewriteLoopVariables(file, text, tokens, edits, warnings);
     for (const Call& call : truncate)
         if (call.file == file)
             TruncateArguments(file, tokens, call, edits, warnings);

@@ -12,9 +12,9 @@
 namespace gfx {
 
 struct SourceRewrite {
-    // Loop variables used after their for loop: the declaration moves in
-    // front of the loop, where Direct3D's scope puts it.
-    std::set<std::string> hoist;
+    // For loop variables read after their loop: declared in front of the
+    // loop, where Direct3D's scope puts them.
+    bool loops = false;
     // Calls at file(line) of a function with scalar parameters: each such
     // argument becomes (argument).x, Direct3D's implicit truncation.
     struct Call {
@@ -28,7 +28,7 @@ struct SourceRewrite {
     };
     std::set<Call> truncate;
 
-    bool empty() const { return hoist.empty() && truncate.empty(); }
+    bool empty() const { return !loops && truncate.empty(); }
 
     // The rewritten text; what was changed is added to warnings.
     std::string Apply(const std::string& file, const std::string& text, Diagnostics& warnings) const;

@@ -45,6 +45,7 @@ struct FrontEnd {
     std::vector<std::uint32_t> spirv;
     Diagnostics diagnostics;
     std::map<std::string, std::string> texts;  // every file read, by the name the messages use
+    bool rewritten = false;                    // a rewrite changed some text
 };
 
 // HLSL to SPIR-V. False on failure (an error among the diagnostics says why).
@@ -84,6 +85,7 @@ bool RunGlslang(const HlslRequest& request, const std::string& sourceName, const
     });
     bool parsed = shader.parse(GetDefaultResources(), 100, false, rules, includer);
     Diagnostics& d = out.diagnostics;
+    out.rewritten = !rewritten.empty();
     // A file included twice (behind a guard) is rewritten twice: one warning says enough.
     for (const Diagnostic& w : rewritten)
         if (std::none_of(d.begin(), d.end(),
@@ -123,24 +125,13 @@ bool RunGlslang(const HlslRequest& request, const std::string& sourceName, const
 // glslang's errors: adds to rewrite what another attempt should change.
 bool PlanRewrite(const FrontEnd& attempt, SourceRewrite& rewrite)
 {
-    static const std::regex unknown("'([A-Za-z_][A-Za-z0-9_]*)' : unknown variable.*");
     static const std::regex overload("'([A-Za-z_][A-Za-z0-9_]*)' : no matching overloaded function found.*");
     bool more = false;
     for (const Diagnostic& d : attempt.diagnostics) {
         if (d.severity != Severity::Error)
             continue;
         std::smatch m;
-        if (std::regex_match(d.text, m, unknown)) {
-            std::string name = m[1];
-            if (rewrite.hoist.count(name))
-                continue;
-            for (const auto& text : attempt.texts)
-                if (DeclaresLoopVariable(text.second, name)) {
-                    rewrite.hoist.insert(name);
-                    more = true;
-                    break;
-                }
-        } else if (std::regex_match(d.text, m, overload)) {
+        if (std::regex_match(d.text, m, overload)) {
             SourceRewrite::Call call{d.file, d.line, m[1]};
             if (rewrite.truncate.count(call) || !attempt.texts.count(d.file) ||
                 !HasScalarParameter(attempt.texts.at(d.file), call.function))
@@ -269,6 +260,7 @@ HlslResult TranslateHlsl(const HlslRequest& request)
 
     auto t0 = std::chrono::steady_clock::now();
     SourceRewrite rewrite;
+    rewrite.loops = true;
     FrontEnd front;
     bool ok = false;
     for (int attempt = 0; attempt < 4; ++attempt) {
@@ -276,6 +268,16 @@ HlslResult TranslateHlsl(const HlslRequest& request)
         ok = RunGlslang(request, sourceName, target, rewrite, false, front);
         if (ok || !PlanRewrite(front, rewrite))
             break;
+    }
+    if (!ok && front.rewritten) {
+        // A rewrite must never cost a shader that glslang takes as it is.
+        SourceRewrite plain;
+        FrontEnd asWritten;
+        if (RunGlslang(request, sourceName, target, plain, false, asWritten)) {
+            rewrite = plain;
+            front = std::move(asWritten);
+            ok = true;
+        }
     }
     g_lastTimes.glslang = MsSince(t0);
     if (!ok)

@@ -62,6 +62,15 @@ TEST_F(Gfx, WhatDirect3DAcceptsWithAWarningDrawsAsThere)
          "        for (uint k = 0; k < 3; ++k) { c.g += 0.2; }\n        c.r = k * 0.2;\n    }\n    c.a = 1;\n"
          "    return c;\n}\n",
          {153, 153, 0, 255}},
+        {"loop variable that declares again one of its block: the loop's is read after",
+         "float4 p(VSOutput input) : SV_TARGET\n{\n    int n = 1;\n    for (int n = 0; n < 4; n++) {}\n"
+         "    return float4(n / 4.0, 0, 0, 1);\n}\n",
+         {255, 0, 0, 255}},
+        {"loop variable in an inner block: the outer one is read after the block",
+         "float4 p(VSOutput input) : SV_TARGET\n{\n    float4 c = 0;\n    int n = 1;\n    {\n"
+         "        for (int n = 0; n < 4; n++) {}\n        c.r = n / 4.0;\n    }\n    c.g = n / 5.0;\n    c.a = 1;\n"
+         "    return c;\n}\n",
+         {255, 51, 0, 255}},
         {"vector to a scalar parameter",
          "float Half(float x) { return x * 0.5; }\nfloat4 p(VSOutput input) : SV_TARGET\n{\n"
          "    float3 v = float3(0.8, 0.2, 0.6);\n    return float4(Half(v), 0, 0, 1);\n}\n",

@@ -294,6 +294,30 @@ TEST(HlslDirect3DLeniency, AcceptedWithDirect3DsWarning)
         << included.messages;
 }
 
+TEST(HlslDirect3DLeniency, LoopsThatGlslangReadsAsDirect3DDoesAreLeftAlone)
+{
+    struct Case {
+        const char* what;
+        const char* body;
+    } cases[] = {
+        {"not read after the loop", "for (int i = 0; i < 4; i++) { s += i; }\n    return s;"},
+        {"declared again after the loop", "for (int i = 0; i < 4; i++) { s += i; }\n    S i;\n    i.v = s;\n"
+                                          "    return i.v;"},
+        {"a member of the same name", "S t;\n    t.i = 2;\n    for (int i = 0; i < 4; i++) {}\n    return t.i;"},
+        {"a loop variable declared before", "int i;\n    for (i = 0; i < 4; i++) {}\n    return i;"},
+        // Declared in the block in a form the rewrite does not follow: the
+        // rewritten text fails, and the text as written is compiled.
+        {"declared in a list before", "int a = 0, i = 1;\n    for (int i = 0; i < 4; i++) {}\n    return i + a;"},
+    };
+    for (const Case& c : cases) {
+        Compiled r;
+        Compile(r, std::string("struct S { float v; int i; };\nfloat4 p() : SV_TARGET\n{\n    float s = 0;\n    ") +
+                       c.body + "\n}\n");
+        EXPECT_EQ(r.hr, S_OK) << c.what << ":\n" << r.messages;
+        EXPECT_TRUE(r.messages.empty()) << c.what << ":\n" << r.messages;
+    }
+}
+
 TEST(HlslDirect3DLeniency, WhereNoRewriteIsSafeTheErrorSaysWhatToChange)
 {
     struct Case {
