@@ -336,14 +336,7 @@ std::vector<std::vector<Parameter>> Declarations(const std::vector<Token>& t, co
 void TruncateArguments(const std::string& file, const std::vector<Token>& t, const SourceRewrite::Call& call,
                        std::vector<Edit>& edits, Diagnostics& warnings)
 {
-    auto declarations = Declarations(t, call.function);
-    if (declarations.empty())
-        return;
-    // Overloads: which one Direct3D would pick is not for a rewrite to guess.
-    for (const auto& d : declarations)
-        if (!(d == declarations[0]))
-            return;
-    const std::vector<Parameter>& params = declarations[0];
+    const std::vector<bool>& scalar = call.scalar;
     bool changed = false;
     for (std::size_t i = 1; i + 1 < t.size(); ++i) {
         if (t[i].text != call.function || t[i + 1].text != "(")
@@ -355,7 +348,7 @@ void TruncateArguments(const std::string& file, const std::vector<Token>& t, con
         if (close >= t.size() || call.line < t[i].line || call.line > t[close].line)
             continue;
         std::size_t p = i + 2, index = 0;
-        while (p < close && index < params.size()) {
+        while (p < close && index < scalar.size()) {
             std::size_t e = p;
             int d = 0;
             while (e < close && !(d == 0 && t[e].text == ",")) {
@@ -364,7 +357,7 @@ void TruncateArguments(const std::string& file, const std::vector<Token>& t, con
                 ++e;
             }
             bool literal = e == p + 1 && std::isdigit(static_cast<unsigned char>(t[p].text[0]));
-            if (e > p && params[index].scalar && !params[index].output && !literal) {
+            if (e > p && scalar[index] && !literal) {
                 edits.push_back({t[p].begin, 0, "("});
                 edits.push_back({t[e - 1].end, 0, ").x"});
                 changed = true;
@@ -409,6 +402,24 @@ bool HasScalarParameter(const std::string& text, const std::string& name)
             if (p.scalar)
                 return true;
     return false;
+}
+
+bool TruncatableParameters(const std::vector<std::string>& texts, const std::string& name, std::vector<bool>& scalar)
+{
+    std::vector<std::vector<Parameter>> all;
+    for (const std::string& text : texts)
+        for (auto& d : Declarations(Tokenize(text), name))
+            all.push_back(std::move(d));
+    if (all.empty())
+        return false;
+    // Overloads: which one Direct3D would pick is not for a rewrite to guess.
+    for (const auto& d : all)
+        if (!(d == all[0]))
+            return false;
+    scalar.clear();
+    for (const Parameter& p : all[0])
+        scalar.push_back(p.scalar && !p.output);
+    return true;
 }
 
 }  // namespace gfx

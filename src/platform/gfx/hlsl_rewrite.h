@@ -21,6 +21,7 @@ struct SourceRewrite {
         std::string file;
         std::uint32_t line;
         std::string function;
+        std::vector<bool> scalar;  // by parameter: takes one component
         bool operator<(const Call& o) const
         {
             return file != o.file ? file < o.file : line != o.line ? line < o.line : function < o.function;
@@ -38,5 +39,9 @@ struct SourceRewrite {
 bool DeclaresLoopVariable(const std::string& text, const std::string& name);
 // True when text declares a function `name` that has a scalar parameter.
 bool HasScalarParameter(const std::string& text, const std::string& name);
+// The parameters of function `name`, declared somewhere in texts, that a
+// vector argument may be truncated for (scalar, not out). False when the
+// texts declare it not at all or with different parameter lists.
+bool TruncatableParameters(const std::vector<std::string>& texts, const std::string& name, std::vector<bool>& scalar);
 
 }  // namespace gfx

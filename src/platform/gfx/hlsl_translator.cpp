@@ -132,17 +132,15 @@ bool PlanRewrite(const FrontEnd& attempt, SourceRewrite& rewrite)
             continue;
         std::smatch m;
         if (std::regex_match(d.text, m, overload)) {
-            SourceRewrite::Call call{d.file, d.line, m[1]};
-            if (rewrite.truncate.count(call) || !attempt.texts.count(d.file) ||
-                !HasScalarParameter(attempt.texts.at(d.file), call.function))
-                continue;
-            bool declared = false;
+            SourceRewrite::Call call{d.file, d.line, m[1], {}};
+            std::vector<std::string> texts;
             for (const auto& text : attempt.texts)
-                declared |= HasScalarParameter(text.second, call.function);
-            if (declared) {
-                rewrite.truncate.insert(call);
-                more = true;
-            }
+                texts.push_back(text.second);
+            if (!attempt.texts.count(d.file) || !TruncatableParameters(texts, call.function, call.scalar) ||
+                rewrite.truncate.count(call))
+                continue;
+            rewrite.truncate.insert(call);
+            more = true;
         }
     }
     return more;

@@ -292,6 +292,15 @@ TEST(HlslDirect3DLeniency, AcceptedWithDirect3DsWarning)
     EXPECT_EQ(included.hr, S_OK) << included.messages;
     EXPECT_NE(included.messages.find(std::string("loop.hlsl(3): warning: ") + loop), std::string::npos)
         << included.messages;
+
+    // A function declared in an include, given a vector in the file that includes it.
+    callback.files["half.hlsl"] = "float Half(float x) { return x * 0.5; }\n";
+    Compiled across;
+    Compile(across, "#include \"half.hlsl\"\nfloat4 p() : SV_TARGET\n{\n    return Half(float2(1, 0));\n}\n",
+            &callback);
+    EXPECT_EQ(across.hr, S_OK) << across.messages;
+    EXPECT_NE(across.messages.find(std::string("memory(4): warning: ") + truncation), std::string::npos)
+        << across.messages;
 }
 
 TEST(HlslDirect3DLeniency, LoopsThatGlslangReadsAsDirect3DDoesAreLeftAlone)
