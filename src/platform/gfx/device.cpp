@@ -6,11 +6,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/gfx/compiler_internal.h"
 #include "platform/gfx/context_impl.h"
 #include "platform/gfx/d3dcompiler.h"
 #include "platform/gfx/device_impl.h"
 #include "platform/gfx/gfx_stats.h"
+#include "platform/gfx/hlsl_translator.h"
 #include "platform/window/native_window.h"
 
 namespace gfx {
@@ -175,14 +175,20 @@ void Core::ForgetView(std::uint64_t viewId)
     framebuffers.Forget(viewId, cache);
 }
 
-bool PrecompileOnCurrentDevice(const ShaderInfo& info, bool& ok, std::string& log)
+namespace {
+
+// The translator's driver check: compiles and links the GLSL when this device's
+// context is current and keeps the program for the Create*Shader call that
+// normally follows.
+DriverVerdict Precompile(Core* core, const ShaderInfo& info)
 {
-    Core* core = Core::Current();
-    if (!core || !core->device)
-        return false;
-    GLuint program = core->LinkProgram(info.stage, info.glsl, log);
-    ok = program != 0;
-    if (ok) {
+    DriverVerdict verdict;
+    if (Core::Current() != core || !core->device)
+        return verdict;
+    verdict.checked = true;
+    GLuint program = core->LinkProgram(info.stage, info.glsl, verdict.log);
+    verdict.ok = program != 0;
+    if (verdict.ok) {
         constexpr std::size_t kKeep = 8;
         if (core->precompiled.size() >= kKeep) {
             glDeleteProgram(core->precompiled.front().program);
@@ -190,8 +196,10 @@ bool PrecompileOnCurrentDevice(const ShaderInfo& info, bool& ok, std::string& lo
         }
         core->precompiled.push_back({info.stage, info.glsl, program});
     }
-    return true;
+    return verdict;
 }
+
+}  // namespace
 
 GlCallCounts CurrentGlCallCounts()
 {
@@ -237,29 +245,11 @@ Program::Variant& Program::Get(std::uint32_t srgbMask)
     for (Variant& v : variants)
         if (v.srgbMask == srgbMask)
             return v;
-    // The driver's own encode on write may be off by one step (llvmpipe's is);
-    // the exact formula in the shader is not.
-    std::string glsl = info.glsl;
-    std::size_t at = glsl.find("\nvoid main()");
+    // The translator writes the encode into the shader (the driver's own
+    // encode on write may be off by one step; llvmpipe's is).
+    std::string glsl;
     GLuint gl = 0;
-    if (at != std::string::npos) {
-        glsl.replace(at, 13, "\nvoid qv_main()");
-        glsl += "\nvec3 qv_srgb(vec3 c)\n{\n    c = clamp(c, 0.0, 1.0);\n"
-                "    return mix(c * 12.92, 1.055 * pow(c, vec3(1.0 / 2.4)) - 0.055, step(vec3(0.0031308), c));\n}\n"
-                "\nvoid main()\n{\n    qv_main();\n";
-        for (std::uint32_t i = 0; i < 8; ++i)
-            if (srgbMask & (1u << i)) {
-                std::string name = "qv_target" + std::to_string(i);
-                if (info.glsl.find("out vec4 " + name + ";") != std::string::npos)
-                    glsl += "    " + name + ".rgb = qv_srgb(" + name + ".rgb);\n";
-                else if (info.glsl.find("out vec3 " + name + ";") != std::string::npos)
-                    glsl += "    " + name + " = qv_srgb(" + name + ");\n";
-                else if (info.glsl.find("out vec2 " + name + ";") != std::string::npos)
-                    glsl += "    " + name + " = qv_srgb(vec3(" + name + ", 0.0)).xy;\n";
-                else if (info.glsl.find("out float " + name + ";") != std::string::npos)
-                    glsl += "    " + name + " = qv_srgb(vec3(" + name + ")).x;\n";
-            }
-        glsl += "}\n";
+    if (MakeSrgbVariant(info, srgbMask, glsl)) {
         std::string log;
         gl = core.LinkProgram(Stage::Pixel, glsl, log);
     }
@@ -365,10 +355,13 @@ DeviceImpl::DeviceImpl(std::shared_ptr<Core> c, UINT flags) : core(std::move(c))
 {
     core->device = this;
     context = NewContext(*this);
+    Core* raw = core.get();
+    SetDriverCheck(this, [raw](const ShaderInfo& info) { return Precompile(raw, info); });
 }
 
 DeviceImpl::~DeviceImpl()
 {
+    ClearDriverCheck(this);
     core->MakeCurrent();
     DeleteContext(context);
     core->device = nullptr;

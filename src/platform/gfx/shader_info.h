@@ -59,6 +59,8 @@ struct ShaderInfo {
     std::vector<ImageInfo> images;
     std::vector<ResourceBinding> resources;
     std::uint32_t groupSize[3] = {0, 0, 0};
+    // The SPIR-V the GLSL was made from, for variants made later (sRGB encode).
+    std::vector<std::uint32_t> spirv;
 };
 
 std::vector<std::uint8_t> SerializeShaderInfo(const ShaderInfo& info);

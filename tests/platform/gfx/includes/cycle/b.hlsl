@@ -1,0 +1,2 @@
+#include "a.hlsl"
+float B() { return 1.0; }

@@ -1,0 +1,2 @@
+float Self() { return 1.0; }
+#include "self.hlsl"

@@ -1,0 +1,1 @@
+float Common() { return 1.0; }
