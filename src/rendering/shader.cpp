@@ -283,7 +283,9 @@ bool Shader::CompileVertexShader(const char* text)
 
     ID3D11VertexShader* shader = nullptr;
     device->CreateVertexShader(code->GetBufferPointer(), code->GetBufferSize(), nullptr, &shader);
-    if (!shader) {
+    // Both or neither: a shader with inputs but no layout cannot be drawn.
+    if (!shader || (!layout && desc.InputParameters > 0)) {
+        Drop(shader);
         Drop(layout);
         return false;
     }

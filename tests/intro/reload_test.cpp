@@ -264,3 +264,18 @@ TEST_F(ReloadTest, AFrameBufferThatCannotBeMadeIsSaidOnce)
                        folder.Path("a.quoscene") + " (65568 bytes)\n");
     ExpectPixel(pixel, {1, 0, 1, 1}, "not drawn");
 }
+
+// A file name of megabytes is cut in every message that names it.
+TEST_F(ReloadTest, AVeryLongFileNameIsShortenedInMessages)
+{
+    const std::string name = folder.Path("") + std::string(1024 * 1024, 'n');
+    folder.Write("intro.quointro", "[scene] string sceneFile = \"" + name + "\";");
+    Solution s = Make();
+    for (int reload = 0; reload < 2; ++reload) {
+        const std::string log = Load(s);
+        EXPECT_LT(log.size(), 2000u) << reload;
+        EXPECT_TRUE(Has(log, "SolutionScene::Load error: cannot read scene file " + name.substr(0, 200) +
+                                 "\xE2\x80\xA6 (" + std::to_string(name.size()) + " characters): "))
+            << log.substr(0, 2000);
+    }
+}
