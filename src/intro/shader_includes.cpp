@@ -7,9 +7,7 @@
 #include <set>
 #include <system_error>
 
-namespace {
-
-bool FileOpens(const std::string& name)
+bool IncludeFileOpens(const std::string& name)
 {
     // A folder may open as well, but it is no include file.
     std::error_code error;
@@ -21,6 +19,8 @@ bool FileOpens(const std::string& name)
     std::fclose(f);
     return true;
 }
+
+namespace {
 
 // The file a name stands for, whatever way it is written ("a.hlsl",
 // "./a.hlsl", a link to it).
@@ -66,7 +66,7 @@ std::vector<std::string> MissingIncludes(const std::string& source)
         for (const std::string& name : IncludedNames(text)) {
             if (!seenNames.insert(name).second)
                 continue;
-            if (!FileOpens(name))
+            if (!IncludeFileOpens(name))
                 missing.push_back(name);
             else if (seenFiles.insert(Identity(name)).second)
                 pending.push_back(name);

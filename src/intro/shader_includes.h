@@ -12,5 +12,8 @@
 // stops after kMaxIncludeFiles files or kMaxIncludeBytes bytes read.
 std::vector<std::string> MissingIncludes(const std::string& source);
 
+// Whether the include handler could open the name now: a regular file.
+bool IncludeFileOpens(const std::string& name);
+
 inline constexpr std::size_t kMaxIncludeFiles = 1024;
 inline constexpr std::size_t kMaxIncludeBytes = 64u * 1024 * 1024;

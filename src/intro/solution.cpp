@@ -2,8 +2,6 @@
 
 #include <charconv>
 #include <climits>
-#include <cstdio>
-#include <filesystem>
 #include <system_error>
 
 #include "intro/shader_includes.h"
@@ -24,14 +22,9 @@ void ReportUnreadable(const char* operation, const char* what, const WinApi::Win
 
 bool AnyNowOpens(const std::vector<std::string>& names)
 {
-    for (const std::string& name : names) {
-        std::error_code error;
-        if (std::filesystem::is_regular_file(name, error))
-            if (std::FILE* f = std::fopen(name.c_str(), "r")) {
-                std::fclose(f);
-                return true;
-            }
-    }
+    for (const std::string& name : names)
+        if (IncludeFileOpens(name))
+            return true;
     return false;
 }
 
