@@ -63,8 +63,8 @@ ReloadableFile::ReloadableFile(const std::string& path)
     if (file == INVALID_HANDLE_VALUE) {
         file = nullptr;
         // The system's reason alone does not say which of many files failed.
-        std::string reason = GetLastErrorString();
-        throw WinApiException(PathForMessage(path) + ": " + reason);
+        // The system's text ends in CR LF; so does ours.
+        throw WinApiException(PathForMessage(path) + ": " + UnreadableReason(path) + "\r\n");
     }
 }
 

@@ -246,6 +246,32 @@ TEST_F(ReloadableFileTest, VanishedOrUnreadableFileKeepsItsTextAndSaysSo)
     }
 }
 
+// What is no regular file cannot be opened, and the exception says what the
+// path names instead.
+TEST_F(ReloadableFileTest, OpeningWhatIsNoFileSaysWhatItIs)
+{
+    const std::string fifo = PathOf("fifo"), link = PathOf("zero"), folder = PathOf("folder");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    ASSERT_EQ(symlink("/dev/zero", link.c_str()), 0);
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    const std::pair<std::string, std::string> cases[] = {
+        {fifo, "is a FIFO, not a file"},
+        {link, "is a device, not a file"},
+        {folder, "is a folder, not a file"},
+        {PathOf("missing"), std::strerror(ENOENT)},
+    };
+    for (const auto& [path, reason] : cases) {
+        ReloadableTextFileCache cache;
+        try {
+            cache.Get(path);
+            ADD_FAILURE() << path << " opened";
+        } catch (const WinApi::WinApiException& e) {
+            EXPECT_EQ(e.message, path + ": " + reason + "\r\n");
+        }
+        EXPECT_TRUE(cache.files.empty()) << path;
+    }
+}
+
 TEST_F(ReloadableFileTest, RelativePathSurvivesAChangeOfDirectory)
 {
     char previous[4096];
