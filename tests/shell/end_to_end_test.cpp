@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -82,6 +83,14 @@ std::string RedScene(const std::string& colour)
     return "[scene]\nstring shaderFile = \"solid.hlsl\";\nstring postFile = \"copy_post.hlsl\";\n"
            "float2 blurSamples = 1 1;\nfloat2 blurSize = 1 1;\n[shader]\nfloat3 colour = " +
            colour + ";\n[post]\nfloat gain = 1;\n";
+}
+
+std::string Replace(std::string text, const std::string& what, const std::string& with)
+{
+    const std::size_t at = text.find(what);
+    if (at != std::string::npos)
+        text.replace(at, what.size(), with);
+    return text;
 }
 
 bool Near(const Rgb& c, int r, int g, int b)
@@ -374,6 +383,46 @@ TEST(EndToEndStart, EveryNameReachesItsFolder)
     EXPECT_NE(log.find("error: failed to set working directory nowhere/../colours: No such file or directory\n"),
               std::string::npos)
         << log;
+}
+
+// Edits that the player refuses while it runs: each is said on F5, and the
+// picture stays the one drawn before.
+TEST_F(EndToEnd, RefusedReloadsKeepThePicture)
+{
+    Scratch scratch(SourceDir() / "tests/shell/fixtures/colours");
+    fs::path dir = scratch.root / "colours";
+    ASSERT_NO_FATAL_FAILURE(Start(dir, "intro.quointro"));
+    ASSERT_TRUE(Near(Centre(), 255, 0, 0)) << Show(Centre());
+
+    struct Case {
+        const char* what;
+        std::function<void()> edit;
+        const char* said;
+    } cases[] = {
+        {"a layout the shader does not compile for",
+         [&] { SaveByRename(dir / "red.quoscene", Replace(RedScene("1 0 0"), "float3 colour", "float colour")); },
+         "error"},
+        {"a scene file of garbage", [&] { SaveByRename(dir / "red.quoscene", "[scene]\n)(*& garbage;\n"); },
+         "red.quoscene names no shaderFile"},
+        {"a folder in place of the scene file",
+         [&] {
+             fs::remove(dir / "red.quoscene");
+             fs::create_directory(dir / "red.quoscene");
+         },
+         "red.quoscene: is a folder, not a file"},
+        {"an empty intro file", [&] { SaveByRename(dir / "intro.quointro", ""); }, "intro.quointro is empty"},
+    };
+    for (const Case& c : cases) {
+        const std::size_t logged = player->Log().size();
+        c.edit();
+        window->Tap("F5");
+        Settled();
+        EXPECT_TRUE(player->Running()) << c.what;
+        EXPECT_TRUE(Near(Centre(), 255, 0, 0)) << c.what << ": " << Show(Centre());
+        const std::string said = player->Log().substr(logged);
+        EXPECT_NE(said.find(c.said), std::string::npos) << c.what << "\n" << said;
+    }
+    Quit();
 }
 
 // A shader that includes itself, or two that include each other: the
