@@ -2,6 +2,7 @@
 
 #include "platform/system/console.h"
 #include "support/config.h"
+#include "support/path_text.h"
 #include "support/reloadable_file.h"
 
 SceneLibrary g_sceneLibrary;
@@ -177,7 +178,7 @@ std::string introscene(std::string fileName, IntroModel::ShaderParameterBlock bl
         source += g_fileCache.Get(fileName).GetText();
         return source;
     } catch (WinApi::WinApiException e) {
-        ConsoleWrite("introscene error: exception while accessing " + fileName + e.message + "\n");
+        ConsoleWrite("introscene error: exception while accessing " + PathForMessage(fileName) + e.message + "\n");
         return std::string();
     }
 }

@@ -33,6 +33,12 @@ public:
     // the shader is compiled again once one of them exists. Kept by UpdateFrom.
     std::vector<std::string> shaderMissingIncludes;
     std::vector<std::string> postMissingIncludes;
+    // The blocks that sceneShader and postShader were compiled for, with the
+    // latest values of that layout: a frame feeds each shader these, so a
+    // new layout whose shader did not compile never reaches the old shader.
+    // Kept by UpdateFrom.
+    ShaderParameterBlock drawnShaderParameters;
+    ShaderParameterBlock drawnPostParameters;
 
     IntroScene() = default;
 

@@ -1,15 +1,15 @@
 #include "intro/solution.h"
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <set>
+#include <charconv>
+#include <climits>
+#include <system_error>
 
+#include "intro/shader_includes.h"
 #include "platform/system/console.h"
 #include "rendering/builtin_shaders.h"
 #include "support/config.h"
 #include "support/minify.h"
+#include "support/path_text.h"
 #include "support/reloadable_file.h"
 
 namespace {
@@ -17,71 +17,13 @@ namespace {
 // The exception's text names the path and the reason; drop its line end.
 void ReportUnreadable(const char* operation, const char* what, const WinApi::WinApiException& e)
 {
-    std::string reason = e.message;
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r'))
-        reason.pop_back();
-    ConsoleWrite(std::string(operation) + " error: cannot read " + what + " " + reason + "\n");
-}
-
-bool FileOpens(const std::string& name)
-{
-    // A folder may open as well, but it is no include file.
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(name, error))
-        return false;
-    std::FILE* f = std::fopen(name.c_str(), "r");
-    if (!f)
-        return false;
-    std::fclose(f);
-    return true;
-}
-
-// Adds the names of the files that the source's #include lines ask for,
-// directly or through a file it includes, and that cannot be opened now (as
-// the include handler opens them: as written). Each file is looked at once.
-void CollectMissingIncludes(const std::string& source, std::set<std::string>& seen, std::vector<std::string>& missing)
-{
-    std::size_t at = 0;
-    while ((at = source.find("#include", at)) != std::string::npos) {
-        at += 8;
-        const std::size_t open = source.find_first_of("\"<\n", at);
-        if (open == std::string::npos || source[open] == '\n')
-            continue;
-        const char close = source[open] == '"' ? '"' : '>';
-        const std::size_t stop = source.find_first_of(std::string(1, close) + "\n", open + 1);
-        if (stop == std::string::npos || source[stop] == '\n')
-            continue;
-        at = stop;
-        const std::string name = source.substr(open + 1, stop - open - 1);
-        if (!seen.insert(name).second)
-            continue;
-        if (!FileOpens(name)) {
-            missing.push_back(name);
-            continue;
-        }
-        // The compiler refuses includes this large; do not read them here either.
-        std::error_code error;
-        const auto size = std::filesystem::file_size(name, error);
-        if (error || size > 64u * 1024 * 1024)
-            continue;
-        std::ifstream included(name, std::ios::binary);
-        const std::string text((std::istreambuf_iterator<char>(included)), std::istreambuf_iterator<char>());
-        CollectMissingIncludes(text, seen, missing);
-    }
-}
-
-std::vector<std::string> MissingIncludes(const std::string& source)
-{
-    std::set<std::string> seen;
-    std::vector<std::string> missing;
-    CollectMissingIncludes(source, seen, missing);
-    return missing;
+    ConsoleWrite(std::string(operation) + " error: cannot read " + what + " " + WithoutLineEnds(e.message) + "\n");
 }
 
 bool AnyNowOpens(const std::vector<std::string>& names)
 {
     for (const std::string& name : names)
-        if (FileOpens(name))
+        if (IncludeFileOpens(name))
             return true;
     return false;
 }
@@ -93,41 +35,69 @@ bool CanPoll(const char* key, const std::string& fileName, const std::string& sc
     if (!fileName.empty())
         return true;
     if (sceneFileRead)
-        ConsoleWrite(std::string("SolutionScene::Load error: ") + sceneFile + " names no " + key + "\n");
+        ConsoleWrite(std::string("SolutionScene::Load error: ") + PathForMessage(sceneFile) + " names no " + key +
+                     "\n");
     return false;
 }
 
 // One of a scene's two shaders: the file that the scene file names for it,
 // how its source is built, and what was last compiled from it.
 struct SceneShader {
-    const char* key;  // the scene-file key that names the file
+    const char* key;      // the scene-file key that names the file
+    const char* section;  // the scene-file section of its parameters
     const std::string& file;
     bool (IntroModel::IntroScene::*fileChanged)() const;
     std::string (IntroModel::IntroScene::*buildSource)() const;
     std::string& source;
     Shader& shader;
     std::vector<std::string>& missingIncludes;
+    const IntroModel::ShaderParameterBlock& parameters;  // as the scene file says now
+    IntroModel::ShaderParameterBlock& drawnParameters;   // what the shader was compiled for
 };
+
+// A constant buffer holds at most this many registers of four floats.
+constexpr std::uint32_t kMaxRegisters = D3D11_REQ_CONSTANT_BUFFER_ELEMENT_COUNT;
+
+// A block that no constant buffer can hold: said when it would be compiled,
+// and not compiled, so that the previous shader keeps its own block.
+bool FitsAConstantBuffer(const SceneShader& s, const std::string& sceneFile)
+{
+    const std::uint64_t registers = (std::uint64_t(s.parameters.SizeInFloats()) + 3) / 4;
+    if (registers <= kMaxRegisters)
+        return true;
+    ConsoleWrite("SolutionScene::Load error: " + PathForMessage(sceneFile) + " [" + s.section + "] needs " +
+                 std::to_string(registers) + " registers, more than the " + std::to_string(kMaxRegisters) +
+                 " a constant buffer holds; the previous shader stays\n");
+    return false;
+}
 
 // Polls the shader's file on every load, before the layout flag is looked
 // at, and compiles when the file was read, the layout changed or a missing
-// include has appeared.
+// include has appeared. Then the block the shader draws with follows: the
+// new one after a compilation that succeeded, the new values while the
+// layout is the one compiled for, otherwise the old block stays with the old
+// shader.
 void CompileWhenChanged(const IntroModel::IntroScene& model, const SceneShader& s, bool layoutChanged,
                         ID3D11Device* device, const std::string& sceneFile, bool sceneFileRead)
 {
-    if (!CanPoll(s.key, s.file, sceneFile, sceneFileRead))
-        return;
-    try {
-        if ((model.*s.fileChanged)() || layoutChanged || AnyNowOpens(s.missingIncludes)) {
-            s.source = (model.*s.buildSource)();
-            ConsolePrintf("compiling %s\n", s.file.c_str());
-            s.shader.device = device;
-            const bool compiled = s.shader.CompilePixelShader(s.source.c_str());
-            s.missingIncludes = compiled ? std::vector<std::string>() : MissingIncludes(s.source);
+    bool compiled = false;
+    if (CanPoll(s.key, s.file, sceneFile, sceneFileRead)) {
+        try {
+            if ((model.*s.fileChanged)() || layoutChanged || AnyNowOpens(s.missingIncludes)) {
+                if (FitsAConstantBuffer(s, sceneFile)) {
+                    s.source = (model.*s.buildSource)();
+                    ConsolePrintf("compiling %s\n", PathForMessage(s.file).c_str());
+                    s.shader.device = device;
+                    compiled = s.shader.CompilePixelShader(s.source.c_str());
+                    s.missingIncludes = compiled ? std::vector<std::string>() : MissingIncludes(s.source);
+                }
+            }
+        } catch (const WinApi::WinApiException& e) {
+            ReportUnreadable("SolutionScene::Load", s.key, e);
         }
-    } catch (const WinApi::WinApiException& e) {
-        ReportUnreadable("SolutionScene::Load", s.key, e);
     }
+    if (compiled || s.parameters.SameLayout(s.drawnParameters))
+        s.drawnParameters = s.parameters;
 }
 
 }  // namespace
@@ -158,6 +128,10 @@ bool SolutionScene::Load()
                 postLayoutChanged =
                     !entry.postParameters.SameLayout(fresh.postParameters) || entry.postFile != fresh.postFile;
                 entry.UpdateFrom(fresh);
+            } else {
+                const bool empty = file.GetText().find_first_not_of(" \t\r\n") == std::string::npos;
+                ConsoleWrite("SolutionScene::Load error: " + PathForMessage(sceneFile) +
+                             (empty ? " is empty" : " holds no [scene] section") + "; what was read before stays\n");
             }
             read = true;
         }
@@ -173,12 +147,13 @@ bool SolutionScene::Load()
     using IntroModel::IntroScene;
     IntroScene& m = *model;
     CompileWhenChanged(m,
-                       {"shaderFile", m.shaderFile, &IntroScene::ShaderFileChanged, &IntroScene::BuildShaderSource,
-                        m.shaderSource, m.sceneShader, m.shaderMissingIncludes},
+                       {"shaderFile", "shader", m.shaderFile, &IntroScene::ShaderFileChanged,
+                        &IntroScene::BuildShaderSource, m.shaderSource, m.sceneShader, m.shaderMissingIncludes,
+                        m.shaderParameters, m.drawnShaderParameters},
                        shaderLayoutChanged, device, sceneFile, read);
     CompileWhenChanged(m,
-                       {"postFile", m.postFile, &IntroScene::PostFileChanged, &IntroScene::BuildPostSource,
-                        m.postSource, m.postShader, m.postMissingIncludes},
+                       {"postFile", "post", m.postFile, &IntroScene::PostFileChanged, &IntroScene::BuildPostSource,
+                        m.postSource, m.postShader, m.postMissingIncludes, m.postParameters, m.drawnPostParameters},
                        postLayoutChanged, device, sceneFile, read);
     return read;
 }
@@ -207,9 +182,20 @@ Solution::Solution(const char* introFile_, ID3D11Device* device_, ID3D11DeviceCo
     }
 
     RenderTarget* targets[] = {&sceneTarget, &horizontalBlurTarget, &blurTarget};
-    for (RenderTarget* target : targets)
+    const char* names[] = {"scene", "horizontal blur", "blur"};
+    for (int i = 0; i < 3; ++i) {
+        RenderTarget* target = targets[i];
         target->Create(device, width, height, DXGI_FORMAT_R16G16B16A16_FLOAT, 1, 1, 0, false, false, 1, false,
                        D3D11_SUBRESOURCE_DATA{});
+        // Half made is not made: what was made goes, and no frame is drawn.
+        if (!target->texture || !target->renderTargetView || !target->shaderResourceView) {
+            target->Release();
+            ConsoleWrite("Solution error: cannot create the " + std::string(names[i]) + " target of " +
+                         std::to_string(width) + " x " + std::to_string(height) + "; no frame is drawn\n");
+        }
+    }
+    if (!postProcessor.params.buffer || !combineProcessor.params.buffer)
+        ConsoleWrite("Solution error: cannot create the passes' parameter buffers\n");
 }
 
 Solution::~Solution()
@@ -221,26 +207,13 @@ Solution::~Solution()
 
 bool Solution::Load()
 {
+    WinApi::ReloadableFile::BeginReloadPass();
     bool result = false;
     try {
         WinApi::ReloadableTextFile& file = g_fileCache.Get(introFile);
         if (file.Update()) {
-            ResetParameters();
-            config reader = ConfigFromFile(file);
-            while (reader.NextSection()) {
-                const std::string& section = reader.GetSection();
-                if (section == "intro") {
-                    ParseIntroParameters(reader);
-                } else if (section == "scene") {
-                    SolutionScene scene(device);
-                    ::ParseIntroParameters(reader, scene);
-                    if (scene.sceneFile.empty())
-                        ConsoleWrite("Solution::Load error: [scene] entry " + std::to_string(scenes.size()) +
-                                     " of the intro names no sceneFile\n");
-                    scenes.push_back(scene);
-                }
-            }
-            result = true;
+            if (ReadIntroFile(file))
+                result = true;
         }
     } catch (const WinApi::WinApiException& e) {
         // The timeline loaded before (if any) keeps playing.
@@ -254,6 +227,43 @@ bool Solution::Load()
     if (result)
         UpdateSceneTimes();
     return result;
+}
+
+bool Solution::ReadIntroFile(const WinApi::ReloadableTextFile& file)
+{
+    // Read into a fresh timeline: one without any entry is refused whole, and
+    // the one read before keeps playing.
+    const std::uint32_t previousUnit = timeUnit;
+    const std::uint32_t previousDelay = timeDelay;
+    std::vector<SolutionScene> previousScenes;
+    previousScenes.swap(scenes);
+    ResetParameters();
+    config reader = ConfigFromFile(file);
+    while (reader.NextSection()) {
+        const std::string& section = reader.GetSection();
+        if (section == "intro") {
+            ParseIntroParameters(reader);
+        } else if (section == "scene") {
+            SolutionScene scene(device);
+            ::ParseIntroParameters(reader, scene);
+            if (scene.sceneFile.empty())
+                ConsoleWrite("Solution::Load error: [scene] entry " + std::to_string(scenes.size()) +
+                             " of the intro names no sceneFile\n");
+            scenes.push_back(scene);
+        }
+    }
+    if (!scenes.empty())
+        return true;
+
+    const bool empty = file.GetText().find_first_not_of(" \t\r\n") == std::string::npos;
+    ConsoleWrite(
+        "Solution::Load warning: " + PathForMessage(file.GetPath()) +
+        (empty ? " is empty" : " holds no [scene] entry") +
+        (previousScenes.empty() ? "; there is no timeline to play\n" : "; the timeline read before keeps playing\n"));
+    timeUnit = previousUnit;
+    timeDelay = previousDelay;
+    scenes.swap(previousScenes);
+    return false;
 }
 
 std::uint32_t Solution::GetTimeDelay() const
@@ -280,18 +290,58 @@ float Solution::TimeInUnits(std::uint32_t position) const
     return static_cast<float>(position) / static_cast<float>(timeUnit);
 }
 
+namespace {
+
+// The value as an integer when it is one inside the int range; a value
+// that is no integer at all reads as config::GetInt reads it.
+bool IntInRange(const config& reader, long long low, long long high, int& out)
+{
+    const std::string& text = reader.GetValue();
+    long long value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error == std::errc::result_out_of_range)
+        return false;
+    if (error != std::errc() || end != text.data() + text.size())
+        value = reader.GetInt();
+    if (value < low || value > high)
+        return false;
+    out = static_cast<int>(value);
+    return true;
+}
+
+// A key whose value cannot stand: said, and the default is taken.
+void WarnOutOfRange(const config& reader, long long low, long long high, unsigned fallback)
+{
+    ConsolePrintf("ParseIntroParameters warning: %s %s is out of range (%lld to %lld), using %u\n",
+                  reader.GetName().c_str(), PathForMessage(reader.GetValue()).c_str(), low, high, fallback);
+}
+
+}  // namespace
+
 void Solution::ParseIntroParameters(config& reader)
 {
     while (reader.NextParameter()) {
         if (!reader.NextValue())
             continue;
         const std::string& name = reader.GetName();
-        if (name == "timeUnit")
-            timeUnit = static_cast<std::uint32_t>(reader.GetInt());
-        else if (name == "timeDelay")
-            timeDelay = static_cast<std::uint32_t>(reader.GetInt());
-        else
+        int value = 0;
+        if (name == "timeUnit") {
+            if (IntInRange(reader, 1, INT_MAX, value)) {
+                timeUnit = static_cast<std::uint32_t>(value);
+            } else {
+                timeUnit = 11025;
+                WarnOutOfRange(reader, 1, INT_MAX, timeUnit);
+            }
+        } else if (name == "timeDelay") {
+            if (IntInRange(reader, INT_MIN, INT_MAX, value)) {
+                timeDelay = static_cast<std::uint32_t>(value);
+            } else {
+                timeDelay = 0;
+                WarnOutOfRange(reader, INT_MIN, INT_MAX, timeDelay);
+            }
+        } else {
             ConsolePrintf("ParseIntroParameters warning: unrecognised parameter %s\n", name.c_str());
+        }
     }
 }
 
@@ -320,9 +370,15 @@ void ParseIntroParameters(config& reader, SolutionScene& scene)
         const std::string& name = reader.GetName();
         if (name == "sceneFile")
             scene.sceneFile = reader.GetString();
-        else if (name == "length")
-            scene.length = static_cast<std::uint32_t>(reader.GetInt());
-        else if (name == "timeSpeed")
+        else if (name == "length") {
+            int value = 0;
+            if (IntInRange(reader, 1, INT_MAX, value)) {
+                scene.length = static_cast<std::uint32_t>(value);
+            } else {
+                scene.length = 16;
+                WarnOutOfRange(reader, 1, INT_MAX, scene.length);
+            }
+        } else if (name == "timeSpeed")
             scene.timeSpeed = reader.GetFloat();
         else if (name == "timeOffset")
             scene.timeOffset = reader.GetFloat();

@@ -56,6 +56,8 @@ public:
     RenderTarget sceneTarget;
     RenderTarget horizontalBlurTarget;
     RenderTarget blurTarget;
+    // The last problem a frame met, said once rather than every frame.
+    std::string renderProblem;
 
     Solution(const char* introFile, ID3D11Device* device, ID3D11DeviceContext* context, std::uint32_t width,
              std::uint32_t height);
@@ -68,6 +70,8 @@ public:
     // was read. A file that cannot be read is reported and skipped.
     bool Load();
     void Render(std::uint32_t position, ID3D11RenderTargetView* target);
+    // Says a problem of a frame once, until a frame is drawn again.
+    void ReportRenderProblem(const std::string& problem);
     std::uint32_t GetTimeDelay() const;
     // Index of the entry holding the position, or -1.
     int FindSceneIndex(std::uint32_t position) const;
@@ -75,6 +79,9 @@ public:
     // The position in time units; infinite (NaN at 0) when timeUnit is 0.
     float TimeInUnits(std::uint32_t position) const;
     void ParseIntroParameters(config& reader);
+    // Builds the timeline from the intro file's text; false, with a warning
+    // and the previous timeline kept, when the text holds no [scene] entry.
+    bool ReadIntroFile(const WinApi::ReloadableTextFile& file);
     void UpdateSceneTimes();
     void ResetParameters();
 };

@@ -2,7 +2,9 @@
 
 #include <optional>
 
+#include "platform/system/console.h"
 #include "rendering/constant_buffer.h"
+#include "support/path_text.h"
 
 namespace {
 
@@ -20,12 +22,30 @@ float BoundedBlurSamples(float n)
 
 }  // namespace
 
+void Solution::ReportRenderProblem(const std::string& problem)
+{
+    if (problem == renderProblem)
+        return;
+    renderProblem = problem;
+    ConsoleWrite("Solution::Render error: " + problem + "\n");
+}
+
 void Solution::Render(std::uint32_t position, ID3D11RenderTargetView* target)
 {
     const SolutionScene* scene = GetSceneAt(position);
     if (!scene || !scene->model)
         return;
+    // Said when the Solution was made; a frame without them draws nothing.
+    if (!sceneTarget.renderTargetView || !horizontalBlurTarget.renderTargetView || !blurTarget.renderTargetView)
+        return;
     const IntroModel::IntroScene& model = *scene->model;
+    // A buffer that cannot be made is said once; that frame is not drawn
+    // rather than drawn with an empty register.
+    auto cannotCreate = [&](const char* what, std::uint32_t bytes) {
+        ReportRenderProblem(std::string("cannot create the ") + what + " constant buffer of " +
+                            PathForMessage(scene->sceneFile) + " (" + std::to_string(bytes) + " bytes)");
+        context->ClearState();
+    };
 
     // Each value is rounded to float where it is formed.
     const std::uint32_t local = position - scene->start;
@@ -42,11 +62,12 @@ void Solution::Render(std::uint32_t position, ID3D11RenderTargetView* target)
     postProcessor.SetParams(frameParams);
 
     std::optional<FloatConstantBuffer> sceneVars;
-    const std::uint32_t sceneFloats = model.shaderParameters.SizeInFloats();
+    const std::uint32_t sceneFloats = model.drawnShaderParameters.SizeInFloats();
     if (sceneFloats != 0) {
         sceneVars.emplace(sceneFloats);
-        sceneVars->Create(device);
-        model.shaderParameters.Evaluate(sceneTime, sceneVars->data);
+        if (!sceneVars->Create(device))
+            return cannotCreate("[shader]", sceneVars->count * 4);
+        model.drawnShaderParameters.Evaluate(sceneTime, sceneVars->data);
         sceneVars->Update(context);
         sceneVars->BindPS(context, 3);
     }
@@ -54,7 +75,8 @@ void Solution::Render(std::uint32_t position, ID3D11RenderTargetView* target)
     postProcessor.Draw(context, nullptr, sceneTarget.renderTargetView, &model.sceneShader);
 
     ConstantBuffer<BlurParams> blurParams;
-    blurParams.Create(device);
+    if (!blurParams.Create(device))
+        return cannotCreate("blur", 32);
     blurParams.data.blursamples.x = BoundedBlurSamples(model.blurSamples.GetCurve(0).Evaluate(sceneTime));
     blurParams.data.blursamples.y = BoundedBlurSamples(model.blurSamples.GetCurve(1).Evaluate(sceneTime));
     blurParams.data.blursize.x = model.blurSize.GetCurve(0).Evaluate(sceneTime);
@@ -67,11 +89,12 @@ void Solution::Render(std::uint32_t position, ID3D11RenderTargetView* target)
     postProcessor.Draw(context, horizontalBlurTarget.shaderResourceView, blurTarget.renderTargetView,
                        &verticalBlurShader);
 
-    const std::uint32_t postFloats = model.postParameters.SizeInFloats();
+    const std::uint32_t postFloats = model.drawnPostParameters.SizeInFloats();
     if (postFloats != 0) {
         FloatConstantBuffer postVars(postFloats);
-        postVars.Create(device);
-        model.postParameters.Evaluate(sceneTime, postVars.data);
+        if (!postVars.Create(device))
+            return cannotCreate("[post]", postVars.count * 4);
+        model.drawnPostParameters.Evaluate(sceneTime, postVars.data);
         postVars.Update(context);
         postVars.BindPS(context, 3);
         combineProcessor.Draw(context, sceneTarget.shaderResourceView, blurTarget.shaderResourceView, target,
@@ -85,4 +108,5 @@ void Solution::Render(std::uint32_t position, ID3D11RenderTargetView* target)
     if (sceneVars)
         sceneVars->Release();
     context->ClearState();
+    renderProblem.clear();
 }

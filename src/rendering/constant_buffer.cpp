@@ -1,7 +1,10 @@
 #include "rendering/constant_buffer.h"
 
-void CreateDynamicConstantBuffer(ID3D11Device* device, UINT byteWidth, ID3D11Buffer** buffer)
+bool CreateDynamicConstantBuffer(ID3D11Device* device, UINT byteWidth, ID3D11Buffer** buffer)
 {
+    *buffer = nullptr;
+    if (!device)
+        return false;
     D3D11_BUFFER_DESC desc{};
     desc.ByteWidth = byteWidth;
     desc.Usage = D3D11_USAGE_DYNAMIC;
@@ -9,7 +12,13 @@ void CreateDynamicConstantBuffer(ID3D11Device* device, UINT byteWidth, ID3D11Buf
     desc.CPUAccessFlags = D3D11_CPU_ACCESS_WRITE;
     desc.MiscFlags = 0;
     desc.StructureByteStride = 0;
-    device->CreateBuffer(&desc, nullptr, buffer);
+    if (FAILED(device->CreateBuffer(&desc, nullptr, buffer)) || !*buffer) {
+        if (*buffer)
+            (*buffer)->Release();
+        *buffer = nullptr;
+        return false;
+    }
+    return true;
 }
 
 void UploadDiscarding(ID3D11DeviceContext* context, ID3D11Buffer* buffer, const void* bytes, std::size_t size)
@@ -38,11 +47,11 @@ FloatConstantBuffer::~FloatConstantBuffer()
     Release();
 }
 
-void FloatConstantBuffer::Create(ID3D11Device* device)
+bool FloatConstantBuffer::Create(ID3D11Device* device)
 {
     if (buffer)
-        return;
-    CreateDynamicConstantBuffer(device, count * 4, &buffer);
+        return true;
+    return CreateDynamicConstantBuffer(device, count * 4, &buffer);
 }
 
 void FloatConstantBuffer::Update(ID3D11DeviceContext* context)

@@ -49,8 +49,10 @@ static_assert(sizeof(PostProcessorParams) == 84 && offsetof(PostProcessorParams,
 static_assert(sizeof(CombineProcessorParams) == 84);
 static_assert(sizeof(TexgenProcessorParams) == 160 && offsetof(TexgenProcessorParams, data10) == 144);
 
-// A dynamic, CPU-written constant buffer of byteWidth bytes into *buffer.
-void CreateDynamicConstantBuffer(ID3D11Device* device, UINT byteWidth, ID3D11Buffer** buffer);
+// A dynamic, CPU-written constant buffer of byteWidth bytes into *buffer;
+// false, with *buffer null, when the device refuses it (more than 4096
+// registers, no bytes, no device).
+bool CreateDynamicConstantBuffer(ID3D11Device* device, UINT byteWidth, ID3D11Buffer** buffer);
 // Maps buffer with discard and copies size bytes into it; nothing without a
 // buffer or when the map is refused.
 void UploadDiscarding(ID3D11DeviceContext* context, ID3D11Buffer* buffer, const void* bytes, std::size_t size);
@@ -71,13 +73,19 @@ public:
             buffer->Release();
     }
 
-    void Create(ID3D11Device* device) { Create(device, 1); }
+    bool Create(ID3D11Device* device) { return Create(device, 1); }
 
     // One register more than a payload that is already a multiple of 16 needs.
-    void Create(ID3D11Device* device, u32 count)
+    // A second call replaces the buffer of the first, which is released. False
+    // when the device refuses the buffer; there is none then.
+    bool Create(ID3D11Device* device, u32 count)
     {
-        CreateDynamicConstantBuffer(device, static_cast<UINT>(count * (sizeof(T) / 16 + 1) * 16), &buffer);
+        if (buffer) {
+            buffer->Release();
+            buffer = nullptr;
+        }
         created = true;
+        return CreateDynamicConstantBuffer(device, static_cast<UINT>(count * (sizeof(T) / 16 + 1) * 16), &buffer);
     }
 
     void Update(ID3D11DeviceContext* context) { UploadDiscarding(context, buffer, &data, sizeof(T)); }
@@ -96,7 +104,8 @@ public:
     FloatConstantBuffer& operator=(const FloatConstantBuffer&) = delete;
     ~FloatConstantBuffer();
 
-    void Create(ID3D11Device* device);
+    // Makes the buffer when there is none; true when there is one afterwards.
+    bool Create(ID3D11Device* device);
     void Update(ID3D11DeviceContext* context);
     void BindPS(ID3D11DeviceContext* context, u32 slot);
     void Release();

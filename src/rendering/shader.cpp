@@ -10,6 +10,7 @@
 #include "platform/system/console.h"
 #include "platform/system/debug_output.h"
 #include "rendering/simple_array.h"
+#include "support/path_text.h"
 
 namespace {
 // Include files larger than this are refused rather than read.
@@ -111,7 +112,7 @@ DXGI_FORMAT InputElementFormat(BYTE mask, D3D_REGISTER_COMPONENT_TYPE type)
 HRESULT ShaderIncludeHandler::Open(D3D_INCLUDE_TYPE, LPCSTR fileName, LPCVOID, LPCVOID* data, UINT* bytes)
 {
     auto cannotOpen = [fileName]() {
-        ConsolePrintf("shader include error: cannot open file %s\n", fileName ? fileName : "");
+        ConsolePrintf("shader include error: cannot open file %s\n", PathForMessage(fileName ? fileName : "").c_str());
         return E_FAIL;
     };
     if (!fileName || !data || !bytes)
@@ -282,7 +283,9 @@ bool Shader::CompileVertexShader(const char* text)
 
     ID3D11VertexShader* shader = nullptr;
     device->CreateVertexShader(code->GetBufferPointer(), code->GetBufferSize(), nullptr, &shader);
-    if (!shader) {
+    // Both or neither: a shader with inputs but no layout cannot be drawn.
+    if (!shader || (!layout && desc.InputParameters > 0)) {
+        Drop(shader);
         Drop(layout);
         return false;
     }

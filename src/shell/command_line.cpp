@@ -1,6 +1,7 @@
 #include "shell/command_line.h"
 
 #include <cstring>
+#include <utility>
 
 #include "platform/window/process.h"
 
@@ -62,8 +63,34 @@ char** SplitCommandLine(const char* commandLine, int* count)
 
 std::string GetDirectoryOfPath(const std::string& path)
 {
-    std::size_t separator = path.find_last_of("/\\");
+    const std::size_t separator = path.rfind('/');
     if (separator == std::string::npos)
-        return ".\\";
+        return ".";
+    if (separator == 0)
+        return "/";
     return path.substr(0, separator);
+}
+
+namespace {
+std::optional<std::vector<std::string>>& GivenWords()
+{
+    static std::optional<std::vector<std::string>> words;
+    return words;
+}
+}  // namespace
+
+void SetArgumentWords(std::optional<std::vector<std::string>> words)
+{
+    GivenWords() = std::move(words);
+}
+
+std::vector<std::string> CommandLineWords(const char* commandLine)
+{
+    if (GivenWords())
+        return *GivenWords();
+    int count = 0;
+    char** words = SplitCommandLine(commandLine ? commandLine : "", &count);
+    std::vector<std::string> copied(words, words + count);
+    GlobalFree(words);
+    return copied;
 }

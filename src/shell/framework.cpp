@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "intro/solution.h"
 #include "music/music_player.h"
@@ -20,6 +21,7 @@
 #include "shell/settings.h"
 #include "shell/timeline.h"
 #include "shell/window_proc.h"
+#include "support/path_text.h"
 #include "support/reloadable_file.h"
 
 namespace {
@@ -89,18 +91,22 @@ void LoadIntro(Solution& solution)
 int frameworkmain(HINSTANCE, HINSTANCE, char* commandLine, int)
 {
     // 1. The command line: the first word is the intro.
-    int wordCount = 0;
-    char** words = SplitCommandLine(commandLine ? commandLine : "", &wordCount);
-    if (wordCount < 1) {
+    const std::vector<std::string> words = CommandLineWords(commandLine);
+    if (words.empty()) {
         ConsoleErrorPrintf("usage: quorvelan <intro file>\n");
         return 1;
     }
     std::string introPath = words[0];
     std::string introFile = ResolvedIntroPath(introPath);
+    for (std::size_t i = 1; i < words.size(); ++i)
+        ConsolePrintf("frameworkmain warning: ignoring the argument %s; only the intro file is read\n",
+                      PathForMessage(words[i]).c_str());
 
     // 2. The intro's folder becomes the working directory.
-    if (!SetCurrentDirectoryA(GetDirectoryOfPath(introPath).c_str()))
-        ConsolePrintf("error: failed to set working directory");
+    const std::string directory = GetDirectoryOfPath(introPath);
+    if (!SetCurrentDirectoryA(directory.c_str()))
+        ConsolePrintf("error: failed to set working directory %s: %s\n", PathForMessage(directory).c_str(),
+                      WithoutLineEnd(WinApi::GetLastErrorString()).c_str());
 
     // 3. The console is our terminal, unbuffered.
     AllocConsole();
@@ -116,7 +122,7 @@ int frameworkmain(HINSTANCE, HINSTANCE, char* commandLine, int)
     try {
         g_fileCache.Get(introFile);
     } catch (const WinApi::WinApiException& e) {
-        ConsolePrintf("frameworkmain error: cannot open the intro file %s: %s\n", introPath.c_str(),
+        ConsolePrintf("frameworkmain error: cannot open the intro file %s: %s\n", PathForMessage(introPath).c_str(),
                       WithoutLineEnd(e.message).c_str());
         return 1;
     }

@@ -1,13 +1,16 @@
 // Program entry: hands the command line, without the program's own name, to
 // the system's entry function.
 #include <string>
+#include <vector>
 
+#include "shell/command_line.h"
 #include "shell/framework.h"
 
 int main(int argc, char** argv)
 {
-    // Each argument in double quotes, so that blanks stay inside it (the
-    // command line has no escapes: a double quote inside an argument is lost).
+    // The words as they are: the command line cannot carry a double quote.
+    SetArgumentWords(std::vector<std::string>(argv + 1, argv + argc));
+    // Each argument in double quotes, so that blanks stay inside it.
     std::string commandLine;
     for (int i = 1; i < argc; ++i) {
         if (i > 1)

@@ -1,15 +1,59 @@
 #include "support/reloadable_file.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "platform/system/console.h"
 #include "platform/system/errors.h"
 #include "platform/system/files.h"
+#include "support/path_text.h"
 
 ReloadableTextFileCache g_fileCache;
 
 namespace WinApi {
+
+namespace {
+
+// The system's reason, or what the path names when it is no regular file
+// (the system's own word for that is vague).
+std::string UnreadableReason(const std::string& path)
+{
+    std::string reason = WithoutLineEnds(GetLastErrorString());
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (error)
+        return reason.empty() ? "cannot be read" : reason;
+    switch (status.type()) {
+    case std::filesystem::file_type::regular: break;
+    case std::filesystem::file_type::directory: return "is a folder, not a file";
+    case std::filesystem::file_type::fifo: return "is a FIFO, not a file";
+    case std::filesystem::file_type::character:
+    case std::filesystem::file_type::block: return "is a device, not a file";
+    case std::filesystem::file_type::not_found: return "no such file";
+    default: return "is not a regular file";
+    }
+    return reason.empty() ? "cannot be read" : reason;
+}
+
+}  // namespace
+
+unsigned ReloadableFile::reloadPass = 0;
+
+void ReloadableFile::BeginReloadPass()
+{
+    ++reloadPass;
+}
+
+void ReloadableFile::ReportUnreadable(const std::string& reason)
+{
+    if (reportedPass == reloadPass)
+        return;
+    reportedPass = reloadPass;
+    ConsoleWrite("ReloadableFile::Update error: cannot read " + PathForMessage(path) + ": " + reason +
+                 "; the text read before stays\n");
+}
 
 ReloadableFile::ReloadableFile(const std::string& path)
     : file(nullptr), lastWriteTime(0), path(path), hasLastWriteTime(false)
@@ -19,13 +63,14 @@ ReloadableFile::ReloadableFile(const std::string& path)
     if (file == INVALID_HANDLE_VALUE) {
         file = nullptr;
         // The system's reason alone does not say which of many files failed.
-        std::string reason = GetLastErrorString();
-        throw WinApiException(path + ": " + reason);
+        // The system's text ends in CR LF; so does ours.
+        throw WinApiException(PathForMessage(path) + ": " + UnreadableReason(path) + "\r\n");
     }
 }
 
 ReloadableFile::ReloadableFile(ReloadableFile&& other) noexcept
-    : file(other.file), lastWriteTime(other.lastWriteTime), path(other.path), hasLastWriteTime(other.hasLastWriteTime)
+    : file(other.file), lastWriteTime(other.lastWriteTime), path(other.path), hasLastWriteTime(other.hasLastWriteTime),
+      reportedPass(other.reportedPass)
 {
     other.file = nullptr;
 }
@@ -43,6 +88,7 @@ ReloadableFile& ReloadableFile::operator=(ReloadableFile&& other) noexcept
     path = other.path;
     lastWriteTime = other.lastWriteTime;
     hasLastWriteTime = other.hasLastWriteTime;
+    reportedPass = other.reportedPass;
     return *this;
 }
 
@@ -89,17 +135,19 @@ bool ReloadableFile::FollowReplacement()
 bool ReloadableFile::Update()
 {
     std::uint64_t current = 0;
-    // The path names nothing readable just now (mid-save): keep what was read.
+    // The path names nothing readable now: keep what was read.
     if (!FollowReplacement() || !QueryLastWriteTime(current)) {
+        ReportUnreadable(UnreadableReason(path));
         return false;
     }
     if (hasLastWriteTime && lastWriteTime == current) {
         return false;
     }
-    ConsolePrintf("reading file %s\n", path.c_str());
+    ConsolePrintf("reading file %s\n", PathForMessage(path).c_str());
     if (!Read()) {
         // Nothing recorded, so the next Update tries again.
         hasLastWriteTime = false;
+        ReportUnreadable(UnreadableReason(path));
         return false;
     }
     lastWriteTime = current;
@@ -112,7 +160,7 @@ void ReloadableFile::Reload()
     FollowReplacement();
     std::uint64_t current = 0;
     bool known = QueryLastWriteTime(current);
-    ConsolePrintf("reading file %s\n", path.c_str());
+    ConsolePrintf("reading file %s\n", PathForMessage(path).c_str());
     if (Read() && known) {
         lastWriteTime = current;
         hasLastWriteTime = true;

@@ -23,8 +23,14 @@ public:
     // FILETIME as one value, 100 ns units; 0 when the path names no file now.
     std::uint64_t GetLastWriteTime() const;
     // Re-reads the file when its time differs from the recorded one, or when
-    // the path now names another file; true when it was read now.
+    // the path now names another file; true when it was read now. When the
+    // path names nothing readable now (deleted, a folder, a FIFO, a device)
+    // the text read before stays, and the path and the reason are said once
+    // per reload pass.
     bool Update();
+    // Starts a reload pass: a file polled several times in one pass says its
+    // problem once.
+    static void BeginReloadPass();
     // Records the time and reads, changed or not.
     void Reload();
     bool HasChanged() const;
@@ -43,6 +49,10 @@ protected:
 private:
     bool QueryLastWriteTime(std::uint64_t& time) const;
     bool FollowReplacement();
+    void ReportUnreadable(const std::string& reason);
+
+    static unsigned reloadPass;
+    unsigned reportedPass = ~0u;  // the pass whose problem was said
 };
 
 class ReloadableTextFile : public ReloadableFile {

@@ -105,7 +105,7 @@ TEST_F(SolutionTest, RangesAndFindSceneIndexAtBothEnds)
     folder.WriteIntro(R"(
         [intro] int timeUnit = 100; int timeDelay = 1000;
         [scene] string sceneFile = "%DIR%a.quoscene"; int length = 3;
-        [scene] string sceneFile = "%DIR%a.quoscene"; int length = 0;
+        [scene] string sceneFile = "%DIR%a.quoscene"; int length = 16;
         [scene] string sceneFile = "%DIR%a.quoscene"; int length = 2; float timeSpeed = 2; float timeOffset = 0.5;
     )");
     folder.Write("a.quoscene", folder.Scene());
@@ -115,7 +115,7 @@ TEST_F(SolutionTest, RangesAndFindSceneIndexAtBothEnds)
     LoadLogged(s);
     ASSERT_EQ(s.scenes.size(), 3u);
     EXPECT_EQ(s.GetTimeDelay(), 1000u);
-    const std::pair<std::uint32_t, std::uint32_t> ranges[] = {{1000, 1300}, {1300, 1300}, {1300, 1500}};
+    const std::pair<std::uint32_t, std::uint32_t> ranges[] = {{1000, 1300}, {1300, 2900}, {2900, 3100}};
     for (std::size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(s.scenes[i].start, ranges[i].first) << i;
         EXPECT_EQ(s.scenes[i].end, ranges[i].second) << i;
@@ -124,8 +124,8 @@ TEST_F(SolutionTest, RangesAndFindSceneIndexAtBothEnds)
     EXPECT_EQ(s.scenes[2].timeOffset, 0.5f);
 
     const std::pair<std::uint32_t, int> positions[] = {
-        {0, -1},   {999, -1},  {1000, 0},         {1299, 0},         {1300, 2},  // the empty entry is never current
-        {1499, 2}, {1500, -1}, {0x80000000u, -1}, {0xFFFFFFFFu, -1},
+        {0, -1},   {999, -1}, {1000, 0},  {1299, 0},         {1300, 1},         {2899, 1},
+        {2900, 2}, {3099, 2}, {3100, -1}, {0x80000000u, -1}, {0xFFFFFFFFu, -1},
     };
     for (auto [position, index] : positions) {
         EXPECT_EQ(s.FindSceneIndex(position), index) << position;
@@ -166,15 +166,16 @@ TEST_F(SolutionTest, IntroFileRules)
     EXPECT_EQ(s.scenes[0].length, 4u);
     EXPECT_EQ(s.scenes[0].timeSpeed, 1.0f);  // lost after the second value of length
     EXPECT_EQ(s.scenes[1].sceneFile, folder.Path("a.quoscene"));
-    EXPECT_EQ(s.scenes[2].length, 0xFFFFFFFFu);
+    EXPECT_EQ(s.scenes[2].length, 16u);  // below 1: the default
     EXPECT_EQ(s.scenes[0].end, 40u);
     EXPECT_EQ(s.scenes[1].end, 200u);
-    EXPECT_EQ(s.scenes[2].end, 200u + 0xFFFFFFFFu * 10u);  // wraps
+    EXPECT_EQ(s.scenes[2].end, 200u + 16u * 10u);
     const std::vector<std::string> warnings = LinesStartingWith(r.log, "ParseIntroParameters warning: ");
     EXPECT_EQ(warnings, (std::vector<std::string>{
                             "ParseIntroParameters warning: unrecognised parameter timeDelay",
                             "ParseIntroParameters warning: unrecognised parameter colour",
                             "ParseIntroParameters warning: unrecognised parameter length",
+                            "ParseIntroParameters warning: length -1 is out of range (1 to 2147483647), using 16",
                         }));
     EXPECT_NE(r.log.find("config warning: you forgot typename or parameter name for 5 in [scene]\n"),
               std::string::npos);
@@ -189,16 +190,55 @@ TEST_F(SolutionTest, IntroFileRules)
     ASSERT_EQ(s.scenes.size(), 1u);
 }
 
-TEST_F(SolutionTest, TimeUnitZeroMakesEveryEntryEmpty)
+// Values that no timeline can use: said, and the default taken, as the
+// start-up settings do for bad window sizes.
+TEST_F(SolutionTest, TimingKeysOutOfRangeWarnAndTakeTheDefault)
 {
-    folder.WriteIntro("[intro] int timeUnit = 0; [scene] string sceneFile = \"%DIR%a.quoscene\";");
     folder.Write("a.quoscene", folder.Scene());
     folder.Write("scene.hlsl", kShader);
     folder.Write("post.hlsl", kPost);
+    struct Case {
+        const char* intro;  // the [intro] keys and the [scene] keys
+        const char* warning;
+        std::uint32_t timeUnit, timeDelay, length;
+    } cases[] = {
+        {"int timeUnit = 0;|", "timeUnit 0 is out of range (1 to 2147483647), using 11025", 11025, 0, 16},
+        {"int timeUnit = -5;|", "timeUnit -5 is out of range (1 to 2147483647), using 11025", 11025, 0, 16},
+        {"float timeUnit = nan;|", "timeUnit nan is out of range (1 to 2147483647), using 11025", 11025, 0, 16},
+        {"int timeUnit = 100;|int length = 0;", "length 0 is out of range (1 to 2147483647), using 16", 100, 0, 16},
+        {"|int length = -3;", "length -3 is out of range (1 to 2147483647), using 16", 11025, 0, 16},
+        {"int timeDelay = 3000000000;|", "timeDelay 3000000000 is out of range (-2147483648 to 2147483647), using 0",
+         11025, 0, 16},
+        {"int timeDelay = -99999999999;|",
+         "timeDelay -99999999999 is out of range (-2147483648 to 2147483647), using 0", 11025, 0, 16},
+        {"int timeDelay = 2147483647; int timeUnit = 2147483647;|int length = 2147483647;", nullptr, 2147483647u,
+         2147483647u, 2147483647u},
+        {"int timeDelay = -1;|int length = 1;", nullptr, 11025, 0xFFFFFFFFu, 1},
+    };
+    for (const Case& c : cases) {
+        const std::string keys = c.intro;
+        const std::size_t bar = keys.find('|');
+        folder.WriteIntro("[intro] " + keys.substr(0, bar) + " [scene] string sceneFile = \"%DIR%a.quoscene\"; " +
+                          keys.substr(bar + 1));
+        Solution s = Make();
+        const LoadResult r = LoadLogged(s);
+        const std::vector<std::string> warnings = LinesStartingWith(r.log, "ParseIntroParameters warning: ");
+        if (c.warning)
+            EXPECT_EQ(warnings, std::vector<std::string>{std::string("ParseIntroParameters warning: ") + c.warning})
+                << c.intro;
+        else
+            EXPECT_EQ(warnings, std::vector<std::string>{}) << c.intro;
+        EXPECT_EQ(s.timeUnit, c.timeUnit) << c.intro;
+        EXPECT_EQ(s.GetTimeDelay(), c.timeDelay) << c.intro;
+        ASSERT_EQ(s.scenes.size(), 1u) << c.intro;
+        EXPECT_EQ(s.scenes[0].length, c.length) << c.intro;
+    }
+}
+
+TEST_F(SolutionTest, TimeInUnitsOfAZeroTimeUnit)
+{
     Solution s = Make();
-    LoadLogged(s);
-    EXPECT_EQ(s.FindSceneIndex(0), -1);
-    EXPECT_EQ(s.FindSceneIndex(5), -1);
+    s.timeUnit = 0;
     EXPECT_TRUE(std::isinf(s.TimeInUnits(5)));
     EXPECT_TRUE(std::isnan(s.TimeInUnits(0)));
 }
@@ -329,12 +369,16 @@ TEST_F(SolutionTest, MissingFilesAreReportedAndPickedUpLater)
               (std::vector<std::string>{"compiling " + folder.Path("post.hlsl"), "compiling " + folder.Path("a.hlsl"),
                                         "compiling " + folder.Path("post.hlsl")}));
 
-    // A file that goes away keeps what was read from it, and is read again
-    // once it is back.
+    // A file that goes away keeps what was read from it, is said once per
+    // reload, and is read again once it is back.
     folder.Remove("a.quoscene");
     folder.Remove("intro.quointro");
-    r = LoadLogged(s);
-    EXPECT_EQ(r.log, "");
+    const std::string gone = ": No such file or directory; the text read before stays\n";
+    for (int reload = 0; reload < 2; ++reload) {
+        r = LoadLogged(s);
+        EXPECT_EQ(r.log, "ReloadableFile::Update error: cannot read " + folder.IntroPath() + gone +
+                             "ReloadableFile::Update error: cannot read " + folder.Path("a.quoscene") + gone);
+    }
     EXPECT_EQ(g_sceneLibrary.GetScene(folder.Path("a.quoscene")).shaderFile, folder.Path("a.hlsl"));
     EXPECT_EQ(s.scenes.size(), 2u);
     folder.WriteIntro("[scene] string sceneFile = \"%DIR%a.quoscene\";");

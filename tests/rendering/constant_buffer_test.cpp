@@ -96,3 +96,48 @@ TEST(FloatConstantBuffer, CreateOnceReleaseOnce)
     none.Update(context);
     none.Release();
 }
+
+TEST(ConstantBuffer, ASecondCreateReleasesTheFirstBuffer)
+{
+    REQUIRE_GPU();
+    ConstantBuffer<BlurParams> cb;
+    ASSERT_TRUE(cb.Create(device));
+    ID3D11Buffer* first = cb.buffer;
+    ASSERT_NE(first, nullptr);
+    first->AddRef();
+    ASSERT_TRUE(cb.Create(device));
+    EXPECT_NE(cb.buffer, nullptr);
+    EXPECT_EQ(first->Release(), 0u) << "the first buffer is released by the second Create";
+}
+
+// Direct3D's limit of 4096 registers holds; a refused buffer is said by the
+// result and leaves no buffer behind.
+TEST(ConstantBuffer, CreationFailuresAreReported)
+{
+    REQUIRE_GPU();
+    struct Case {
+        const char* what;
+        u32 floats;
+        bool created;
+    } cases[] = {
+        {"one register", 4, true},
+        {"4096 registers", 4096 * 4, true},
+        {"4097 registers", 4097 * 4, false},
+        {"no bytes", 0, false},
+    };
+    for (const Case& c : cases) {
+        FloatConstantBuffer block(c.floats);
+        EXPECT_EQ(block.Create(device), c.created) << c.what;
+        EXPECT_EQ(block.buffer != nullptr, c.created) << c.what;
+        block.Update(context);  // nothing to upload into, nothing breaks
+    }
+
+    ConstantBuffer<TexgenProcessorParams> tooMany;
+    EXPECT_FALSE(tooMany.Create(device, 1000)) << "176 000 bytes";
+    EXPECT_EQ(tooMany.buffer, nullptr);
+    ConstantBuffer<BlurParams> noDevice;
+    EXPECT_FALSE(noDevice.Create(nullptr));
+    EXPECT_EQ(noDevice.buffer, nullptr);
+    FloatConstantBuffer noDeviceBlock(4);
+    EXPECT_FALSE(noDeviceBlock.Create(nullptr));
+}

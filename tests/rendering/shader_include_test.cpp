@@ -112,3 +112,32 @@ TEST_F(IncludeFiles, RelativeNamesResolveAgainstTheWorkingDirectory)
     EXPECT_EQ(opened.result, S_OK);
     EXPECT_EQ(opened.text, "float c;\n");
 }
+
+namespace {
+
+// The handler opens one file per call and follows none of its includes: the
+// compiler asks for each, so a file that includes itself is handed over
+// once per call, whole.
+TEST_F(IncludeFiles, AFileThatIncludesItselfIsOpenedOnceAndNotFollowed)
+{
+    const std::string self = "#include \"" + (dir / "self.hlsl").string() + "\"\nfloat x;\n";
+    const std::string path = Write("self.hlsl", self);
+    for (int call = 0; call < 3; ++call) {
+        const Opened opened = Open(path);
+        EXPECT_EQ(opened.result, S_OK);
+        EXPECT_EQ(opened.text, self);
+        EXPECT_EQ(opened.printed, "");
+    }
+}
+
+// A name of megabytes is cut in the message.
+TEST_F(IncludeFiles, AVeryLongNameIsShortenedInTheMessage)
+{
+    const std::string name(3 * 1024 * 1024, 'n');
+    const Opened opened = Open(name);
+    EXPECT_NE(opened.result, S_OK);
+    EXPECT_EQ(opened.printed, "shader include error: cannot open file " + std::string(200, 'n') +
+                                  "\xE2\x80\xA6 (3145728 characters)\n");
+}
+
+}  // namespace

@@ -61,20 +61,35 @@ TEST(SplitCommandLine, WorstCaseFitsItsBlock)
 
 TEST(GetDirectoryOfPath, Cases)
 {
+    // Only a slash separates; the folder that holds the file.
     struct Case {
         const char* path;
         const char* directory;
     } cases[] = {
-        {"intro.quo", ".\\"},
+        {"intro.quo", "."},
         {"examples/demo/intro.quo", "examples/demo"},
-        {"examples\\demo\\intro.quo", "examples\\demo"},
-        {"a/b\\c.quo", "a/b"},
-        {"/intro.quo", ""},
+        {"examples\\demo\\intro.quo", "."},  // one file name with backslashes in it
+        {"b\\s/intro.quo", "b\\s"},
+        {"a/b\\c.quo", "a"},
+        {"/intro.quo", "/"},
+        {"/srv/intro.quo", "/srv"},
         {"folder/", "folder"},
-        {"", ".\\"},
+        {"", "."},
     };
     for (const Case& c : cases)
         EXPECT_EQ(GetDirectoryOfPath(c.path), c.directory) << c.path;
+}
+
+// Words handed over one by one reach frameworkmain unchanged, whatever they
+// hold; without them the command line is split.
+TEST(CommandLineWords, GivenWordsStandAsTheyAre)
+{
+    const W given = {"q\"d/intro.quointro", "b\\s/x y", "\"", ""};
+    SetArgumentWords(given);
+    EXPECT_EQ(CommandLineWords("\"q\"d/intro.quointro\""), given);
+    SetArgumentWords(std::nullopt);
+    EXPECT_EQ(CommandLineWords("\"q\"d/intro.quointro\""), (W{"qd/intro.quointro"}));
+    EXPECT_EQ(CommandLineWords(nullptr), W{});
 }
 
 }  // namespace

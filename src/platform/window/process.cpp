@@ -2,19 +2,23 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
+
+#include "platform/system/errors.h"
 
 BOOL SetCurrentDirectoryA(LPCSTR path)
 {
-    if (!path || !*path)
+    if (!path || !*path) {
+        SetLastError(ENOENT);
         return FALSE;
-    std::string p(path);
-    for (char& c : p)
-        if (c == '\\')
-            c = '/';
-    return chdir(p.c_str()) == 0 ? TRUE : FALSE;
+    }
+    if (chdir(path) != 0) {
+        SetLastError(static_cast<DWORD>(errno));
+        return FALSE;
+    }
+    return TRUE;
 }
 
 HMODULE GetModuleHandleA(LPCSTR name)

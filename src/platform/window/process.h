@@ -11,7 +11,8 @@
 
 #define GMEM_FIXED 0x0000
 
-// Slashes and backslashes both separate folders; an empty path fails.
+// Only slashes separate folders: a backslash belongs to the name, as it does
+// on this system. An empty path fails. A failure sets the last error.
 BOOL SetCurrentDirectoryA(LPCSTR path);
 // A null name gives the program's own module: a non-null token.
 HMODULE GetModuleHandleA(LPCSTR name);

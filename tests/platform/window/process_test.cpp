@@ -2,26 +2,39 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 
+#include "platform/system/errors.h"
 #include "platform/window/process.h"
 
 namespace {
 
-TEST(Process, SetCurrentDirectoryTakesBothSeparators)
+TEST(Process, SetCurrentDirectoryTakesSlashesAndKeepsBackslashesInNames)
 {
     namespace fs = std::filesystem;
     fs::path start = fs::current_path();
     fs::path dir = fs::temp_directory_path() / ("quorvelan-cd-" + std::to_string(getpid()));
     fs::create_directories(dir / "a" / "b");
+    fs::create_directories(dir / "b\\s");
     ASSERT_TRUE(SetCurrentDirectoryA(dir.c_str()));
-    EXPECT_TRUE(SetCurrentDirectoryA(".\\"));  // the folder of a bare file name
+    EXPECT_TRUE(SetCurrentDirectoryA("a/b"));
+    EXPECT_EQ(fs::current_path(), dir / "a" / "b");
+    EXPECT_TRUE(SetCurrentDirectoryA("../.."));
+    EXPECT_TRUE(SetCurrentDirectoryA("b\\s"));  // one folder whose name holds a backslash
+    EXPECT_EQ(fs::current_path(), dir / "b\\s");
+    EXPECT_TRUE(SetCurrentDirectoryA(".."));
+
+    struct Case {
+        const char* path;
+        DWORD error;
+    } failures[] = {{"", ENOENT}, {"no such folder", ENOENT}, {"a\\b", ENOENT}};
+    for (const Case& c : failures) {
+        SetLastError(0);
+        EXPECT_FALSE(SetCurrentDirectoryA(c.path)) << c.path;
+        EXPECT_EQ(GetLastError(), c.error) << c.path;
+    }
     EXPECT_EQ(fs::current_path(), dir);
-    EXPECT_TRUE(SetCurrentDirectoryA("a\\b"));
-    EXPECT_EQ(fs::current_path(), dir / "a" / "b");
-    EXPECT_FALSE(SetCurrentDirectoryA(""));
-    EXPECT_FALSE(SetCurrentDirectoryA("no such folder"));
-    EXPECT_EQ(fs::current_path(), dir / "a" / "b");
     fs::current_path(start);
     fs::remove_all(dir);
 }
