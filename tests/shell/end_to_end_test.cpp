@@ -429,7 +429,7 @@ TEST_F(EndToEnd, RefusedReloadsKeepThePicture)
 // compilation fails with an error, the previous shader keeps drawing, and
 // the player goes on answering its keys. Needs the graphics layer's
 // include-cycle detection.
-TEST_F(EndToEnd, DISABLED_IncludeCycleAtStartUpKeepsThePlayerRunning)
+TEST_F(EndToEnd, IncludeCycleAtStartUpKeepsThePlayerRunning)
 {
     Scratch scratch(SourceDir() / "tests/shell/fixtures/colours");
     fs::path dir = scratch.root / "colours";
@@ -447,7 +447,7 @@ TEST_F(EndToEnd, DISABLED_IncludeCycleAtStartUpKeepsThePlayerRunning)
     Quit();
 }
 
-TEST_F(EndToEnd, DISABLED_IncludeCyclesOnReloadKeepThePreviousPicture)
+TEST_F(EndToEnd, IncludeCyclesOnReloadKeepThePreviousPicture)
 {
     Scratch scratch(SourceDir() / "tests/shell/fixtures/colours");
     fs::path dir = scratch.root / "colours";
