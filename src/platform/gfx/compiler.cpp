@@ -20,6 +20,7 @@
 #include "platform/gfx/compiler_internal.h"
 #include "platform/gfx/d3dcompiler.h"
 #include "platform/gfx/gfx_stats.h"
+#include "platform/gfx/spirv_passes.h"
 
 // GL enums the shader record uses, spelled out so that the compiler needs no GL header.
 namespace {
@@ -625,6 +626,11 @@ bool RunSpirvCross(std::vector<std::uint32_t> spirv, const Target& target, bool 
                    std::string& messages, const std::string& sourceName)
 {
     try {
+        std::string passError;
+        if (!RunHlslPasses(spirv, PassOptions{}, &passError)) {
+            messages += sourceName + "(1): error: " + passError + "\n";
+            return false;
+        }
         spirv_cross::CompilerGLSL c(std::move(spirv));
         auto options = c.get_common_options();
         options.version = 450;
