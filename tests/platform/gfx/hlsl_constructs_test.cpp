@@ -145,6 +145,17 @@ TEST_F(HlslConstructs, IntMembersOfConstantBuffersReadTheirExactBits)
          "int Sum(int values[2]) { return values[0] + values[1]; }\n"
          "float4 p() : SV_TARGET { return float4(Sum(pair), pair[1], 0, 1); }\n",
          {5, -4, 0, 1}},
+        {"an array of structs with an int member, indexed by a loop and copied whole",
+         2,
+         {Bits(1), Bits(2), Bits(3), 2, Bits(4), Bits(5), Bits(6), std::uint32_t(-1), Bits(7), Bits(8), Bits(9), 3, 2},
+         "struct Light { float3 pos; int kind; };\n"
+         "cbuffer l : register(b2) { Light lights[3]; uint used; };\n"
+         "float4 p() : SV_TARGET {\n"
+         "    float4 acc = 0;\n"
+         "    for (uint i = 0; i < used; ++i) { Light li = lights[i]; acc += float4(li.pos, li.kind); }\n"
+         "    return acc;\n"
+         "}\n",
+         {5, 7, 9, 1}},
         {"a float-only block beside a mixed one",
          1,
          {Bits(0.5f), 6, 0, 0},
@@ -404,6 +415,35 @@ TEST_F(HlslConstructs, ResourcesInStructsLocalsAndParametersSampleTheirBindings)
         for (int k = 0; k < 4; ++k)
             EXPECT_FLOAT_EQ(got[k], c.expected[k]) << "component " << k;
     }
+}
+
+// Vertex shaders read int members the same way.
+TEST_F(HlslConstructs, VertexShaderReadsIntMembers)
+{
+    const char* vs = "cbuffer v : register(b1) { int code; float scale; uint2 pair; };\n"
+                     "struct VSOutput { float4 pos : SV_POSITION; float2 uv : texcoord0; };\n"
+                     "VSOutput v(float4 p : POSITION, float2 uv : texcoord0) {\n"
+                     "    VSOutput o; o.pos = p;\n"
+                     "    o.uv = code == -3 && pair.y == 0xffffffffu ? float2(scale, pair.x) : float2(-1, -1);\n"
+                     "    return o;\n"
+                     "}\n";
+    ID3DBlob* code = CompileOrFail(vs, "v", "vs_5_0");
+    ASSERT_NE(code, nullptr);
+    ID3D11VertexShader* shader = nullptr;
+    ASSERT_EQ(device->CreateVertexShader(code->GetBufferPointer(), code->GetBufferSize(), nullptr, &shader), S_OK);
+    code->Release();
+    Keep(shader);
+    const std::uint32_t words[4] = {std::uint32_t(-3), Bits(0.375f), 9, 0xffffffffu};
+    ID3D11Buffer* cb = ConstantBuffer(sizeof words);
+    Write(cb, words, sizeof words);
+    context->VSSetShader(shader, nullptr, 0);
+    context->VSSetConstantBuffers(1, 1, &cb);
+    std::vector<float> f = Draw("float4 p(float4 pos : SV_POSITION, float2 uv : texcoord0) : SV_TARGET"
+                                " { return float4(uv, 0, 1); }\n");
+    ASSERT_FALSE(f.empty());
+    Rgba got = At(f, 6, 1);
+    EXPECT_EQ(got[0], 0.375f);
+    EXPECT_EQ(got[1], 9.0f);
 }
 
 // The optimiser keeps the interface: inputs in another order than the vertex
