@@ -624,6 +624,12 @@ private:
                     result = m_.Vector(c, copy.w[2]);
                 break;
             }
+            case spv::OpTypeMatrix: {
+                std::uint32_t c = Map(copy.w[1]);
+                if (c != copy.w[1])
+                    result = m_.FindOrAdd(spv::OpTypeMatrix, {c, copy.w[2]});
+                break;
+            }
             case spv::OpTypeArray: {
                 std::uint32_t e = Map(copy.w[1]);
                 if (e != copy.w[1]) {
@@ -726,7 +732,8 @@ private:
         }
         pointers_[result] = pointee;
         spv::Op op = m_.Global(pointee)->op;
-        if (op == spv::OpTypeArray || op == spv::OpTypeStruct || indices.empty()) {
+        bool intMatrix = op == spv::OpTypeMatrix && Map(pointee) != pointee;
+        if (op == spv::OpTypeArray || op == spv::OpTypeStruct || intMatrix || indices.empty()) {
             std::vector<std::uint32_t> chain{base};
             chain.insert(chain.end(), indices.begin(), indices.end());
             chains_[result] = std::move(chain);
@@ -751,9 +758,12 @@ private:
             out.push_back(Make(op, std::move(w)));
             return id;
         };
-        if (t.op == spv::OpTypeArray || t.op == spv::OpTypeStruct) {
+        bool intMatrix = t.op == spv::OpTypeMatrix && Map(type) != type;
+        if (t.op == spv::OpTypeArray || t.op == spv::OpTypeStruct || intMatrix) {
             std::vector<std::uint32_t> elements;
-            if (t.op == spv::OpTypeArray) {
+            if (intMatrix) {
+                elements.assign(t.w[2], t.w[1]);
+            } else if (t.op == spv::OpTypeArray) {
                 const Inst* length = m_.Global(t.w[2]);
                 std::uint32_t n = length && length->op == spv::OpConstant ? length->w[2] : 0;
                 elements.assign(n, t.w[1]);
@@ -842,6 +852,21 @@ private:
     std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> chains_;  // pointer -> root, indices
 };
 
+// After legalization every texture and sampler must come straight from its
+// global: one chosen at run time has no GL form.
+bool OpaqueValuesResolved(const Module& m, std::string* error)
+{
+    for (const Inst& i : m.functions) {
+        bool opaque = (i.op == spv::OpVariable && ContainsOpaque(m, i.w[0])) ||
+                      ((i.op == spv::OpPhi || i.op == spv::OpSelect) && ContainsOpaque(m, i.w[0]));
+        if (opaque) {
+            *error = "a texture or sampler chosen at run time: which one it is must be known when compiling";
+            return false;
+        }
+    }
+    return true;
+}
+
 // The optimiser leaves unused inputs and outputs in the entry point but no
 // longer reads them, and the reflection lists only what is read. A load of
 // each keeps the signature whole, as Direct3D's compiler keeps it.
@@ -925,6 +950,8 @@ bool RunHlslPasses(std::vector<std::uint32_t>& spirv, const PassOptions& options
             if (!m.Parse(words, error))
                 return false;
         }
+        if (!OpaqueValuesResolved(m, error))
+            return false;
         KeepInterface(m);
     }
     if (options.constantOffsets && HasVariableOffset(m) && !MoveOffsets(m, error))

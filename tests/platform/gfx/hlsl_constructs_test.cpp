@@ -138,6 +138,12 @@ TEST_F(HlslConstructs, IntMembersOfConstantBuffersReadTheirExactBits)
          "cbuffer m : register(b2) { float4x4 xf; int k; };\n"
          "float4 p() : SV_TARGET { return float4(mul(xf, float4(1, 1, 1, 1)).xyz, k); }\n",
          {11, 22, 33, 3}},
+        {"elements of an int matrix",
+         0,
+         {1, 2, 0, 0, 3, 4, 0, 0, Bits(0.5f)},
+         "cbuffer im : register(b0) { int2x2 m; float f; };\n"
+         "float4 p() : SV_TARGET { return float4(m[0][1], m[1][0], f, m[1].y); }\n",
+         {3, 2, 0.5f, 4}},
         {"a whole int array passed by value",
          3,
          {9, 0, 0, 0, std::uint32_t(-4), 0, 0, 0},
@@ -444,6 +450,27 @@ TEST_F(HlslConstructs, VertexShaderReadsIntMembers)
     Rgba got = At(f, 6, 1);
     EXPECT_EQ(got[0], 0.375f);
     EXPECT_EQ(got[1], 9.0f);
+}
+
+// A texture picked by a value known only at run time has no GL form; the
+// message says so instead of the driver's complaint about the GLSL.
+TEST_F(HlslConstructs, ATextureChosenAtRunTimeIsRefusedWithAReason)
+{
+    const char* text = "Texture2D g_a : register(t1); Texture2D g_b : register(t2); SamplerState g_s : register(s2);\n"
+                       "cbuffer c : register(b0) { int pick; };\n"
+                       "float4 p(float2 uv : texcoord0) : SV_TARGET {\n"
+                       "    Texture2D t = g_a; if (pick) t = g_b; return t.Sample(g_s, uv);\n"
+                       "}\n";
+    ID3DBlob* code = nullptr;
+    ID3DBlob* errors = nullptr;
+    D3DCompile(text, std::strlen(text), nullptr, nullptr, nullptr, "p", "ps_5_0", 0, 0, &code, &errors);
+    EXPECT_EQ(code, nullptr);
+    ASSERT_NE(errors, nullptr);
+    std::string message = static_cast<const char*>(errors->GetBufferPointer());
+    errors->Release();
+    EXPECT_NE(message.find("memory(1): error: a texture or sampler chosen at run time"), std::string::npos) << message;
+    if (code)
+        code->Release();
 }
 
 // The optimiser keeps the interface: inputs in another order than the vertex
