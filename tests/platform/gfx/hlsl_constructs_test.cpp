@@ -195,11 +195,19 @@ std::array<std::uint8_t, 4> SourceTexel(int x, int y)
     return {std::uint8_t(20 + 25 * x), std::uint8_t(20 + 25 * y), std::uint8_t(x == y ? 255 : 0), 255};
 }
 
-Rgba Texel(int x, int y)
+// Layer 1 of the array source: the same with blue at half.
+std::array<std::uint8_t, 4> LayerTexel(int x, int y)
+{
+    auto t = SourceTexel(x, y);
+    t[2] = 128;
+    return t;
+}
+
+Rgba Texel(int x, int y, int layer = 0)
 {
     x = std::clamp(x, 0, 7);
     y = std::clamp(y, 0, 7);
-    auto t = SourceTexel(x, y);
+    auto t = layer ? LayerTexel(x, y) : SourceTexel(x, y);
     return {t[0] / 255.0f, t[1] / 255.0f, t[2] / 255.0f, t[3] / 255.0f};
 }
 
@@ -219,23 +227,29 @@ struct OffsetCase {
 };
 
 const char* kOffsetHeader = "Texture2D t : register(t0); SamplerState s : register(s0);\n"
-                            "cbuffer taps : register(b0) { int count; };\n"
+                            "Texture2DArray layers : register(t1);\n"
+                            "cbuffer taps : register(b0) { int count; int2 shift; };\n"
                             "struct VSOutput { float4 pos : SV_POSITION; float2 uv : texcoord0; };\n";
 
 TEST_F(HlslConstructs, TexelOffsetsFromLoopCountersReachTheRightTexels)
 {
-    std::vector<std::uint8_t> texels;
+    std::vector<std::uint8_t> texels, layer;
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x)
-            for (std::uint8_t b : SourceTexel(x, y))
-                texels.push_back(b);
+            for (int k = 0; k < 4; ++k) {
+                texels.push_back(SourceTexel(x, y)[k]);
+                layer.push_back(LayerTexel(x, y)[k]);
+            }
     auto* source = Texture(8, 8, DXGI_FORMAT_R8G8B8A8_UNORM, D3D11_BIND_SHADER_RESOURCE, texels.data(), 32);
-    auto* srv = Srv(source);
+    auto* array = Texture(8, 8, DXGI_FORMAT_R8G8B8A8_UNORM, D3D11_BIND_SHADER_RESOURCE, nullptr, 0, 2);
+    context->UpdateSubresource(array, 0, nullptr, texels.data(), 32, 0);
+    context->UpdateSubresource(array, 1, nullptr, layer.data(), 32, 0);
+    ID3D11ShaderResourceView* srvs[2] = {Srv(source), Srv(array)};
     auto* point = Sampler(D3D11_FILTER_MIN_MAG_MIP_POINT);
-    const std::int32_t three[4] = {3, 0, 0, 0};
+    const std::int32_t values[4] = {3, 1, -1, 0};  // count, shift
     auto* cb = ConstantBuffer(16);
-    Write(cb, three, sizeof three);
-    context->PSSetShaderResources(0, 1, &srv);
+    Write(cb, values, sizeof values);
+    context->PSSetShaderResources(0, 2, srvs);
     context->PSSetSamplers(0, 1, &point);
     context->PSSetConstantBuffers(0, 1, &cb);
 
@@ -327,6 +341,21 @@ TEST_F(HlslConstructs, TexelOffsetsFromLoopCountersReachTheRightTexels)
          "}\n",
          [](int x, int y) {
              return Sum({Texel(x, y), Texel(x, y + 1), Texel(x, y), Texel(x + 1, y)});
+         }},
+        {"an offset read from a constant buffer",
+         "float4 p(VSOutput i) : SV_TARGET { return t.Sample(s, i.uv, shift) + t.Load(int3(i.pos.xy, 0), shift); }\n",
+         [](int x, int y) {
+             return Sum({Texel(x + 1, y - 1), Texel(x + 1, y - 1)});
+         }},
+        {"a texture array, layer 1, with a count from a constant buffer",
+         "float4 p(VSOutput i) : SV_TARGET {\n"
+         "    float4 c = 0;\n"
+         "    for (int k = 0; k < count - 1; ++k)\n"
+         "        c += layers.Sample(s, float3(i.uv, 1), int2(k, 0)) + layers.Load(int4(i.pos.xy, 1, 0), int2(0, k));\n"
+         "    return c;\n"
+         "}\n",
+         [](int x, int y) {
+             return Sum({Texel(x, y, 1), Texel(x + 1, y, 1), Texel(x, y, 1), Texel(x, y + 1, 1)});
          }},
         {"Gather with a count from a constant buffer",
          "float4 p(VSOutput i) : SV_TARGET {\n"
