@@ -481,6 +481,62 @@ TEST_F(HlslConstructs, VertexShaderReadsIntMembers)
     EXPECT_EQ(got[1], 9.0f);
 }
 
+// Constructs without a read-back here: each must translate and link.
+TEST_F(HlslConstructs, OtherFormsTranslateAndLink)
+{
+    struct {
+        const char* name;
+        const char* target;
+        const char* hlsl;
+    } cases[] = {
+        {"comparison sampling with unrolled and with moved offsets", "ps_5_0",
+         "Texture2D<float> d : register(t1); SamplerComparisonState c : register(s2);\n"
+         "cbuffer k : register(b0) { int n; float ref; };\n"
+         "float4 p(float2 uv : texcoord0) : SV_TARGET {\n"
+         "    float v = 0;\n"
+         "    for (int i = 0; i < 3; ++i) v += d.SampleCmpLevelZero(c, uv, ref, int2(i, 0));\n"
+         "    for (int j = 0; j < n; ++j) v += d.SampleCmp(c, uv, ref, int2(0, j));\n"
+         "    return v;\n"
+         "}\n"},
+        {"a static global struct of resources", "ps_5_0",
+         "Texture2D g_a : register(t1); SamplerState g_s : register(s2);\n"
+         "struct Source { Texture2D tex; SamplerState smp; };\n"
+         "static Source g_src = { g_a, g_s };\n"
+         "float4 p(float2 uv : texcoord0) : SV_TARGET { return g_src.tex.Sample(g_src.smp, uv); }\n"},
+        {"an array of textures indexed by an unrolled counter", "ps_5_0",
+         "Texture2D g_a[2] : register(t1); SamplerState g_s : register(s2);\n"
+         "float4 p(float2 uv : texcoord0) : SV_TARGET {\n"
+         "    float4 c = 0;\n"
+         "    [unroll] for (int i = 0; i < 2; ++i) c += g_a[i].Sample(g_s, uv, int2(i, 0));\n"
+         "    return c;\n"
+         "}\n"},
+        {"a structured buffer beside a mixed constant buffer", "ps_5_0",
+         "struct S { int a; float4 b; }; StructuredBuffer<S> sb : register(t0);\n"
+         "cbuffer c : register(b0) { int k; float w; };\n"
+         "float4 p() : SV_TARGET { return sb[k].b * sb[k].a * w; }\n"},
+        {"a compute shader with a mixed constant buffer and an image parameter", "cs_5_0",
+         "RWTexture2D<float4> img : register(u1); cbuffer c : register(b0) { uint2 at; int k; float s; };\n"
+         "void Put(RWTexture2D<float4> target, uint2 xy, float4 v) { target[xy] = v; }\n"
+         "[numthreads(8, 8, 1)] void c(uint3 id : SV_DispatchThreadID) { Put(img, id.xy + at, k * s); }\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        bool compute = c.target[0] == 'c';
+        ID3DBlob* code = CompileOrFail(c.hlsl, compute ? "c" : "p", c.target);
+        ASSERT_NE(code, nullptr);
+        if (compute) {
+            ID3D11ComputeShader* cs = nullptr;
+            EXPECT_EQ(device->CreateComputeShader(code->GetBufferPointer(), code->GetBufferSize(), nullptr, &cs), S_OK);
+            Keep(cs);
+        } else {
+            ID3D11PixelShader* ps = nullptr;
+            EXPECT_EQ(device->CreatePixelShader(code->GetBufferPointer(), code->GetBufferSize(), nullptr, &ps), S_OK);
+            Keep(ps);
+        }
+        code->Release();
+    }
+}
+
 // A texture picked by a value known only at run time has no GL form; the
 // message says so instead of the driver's complaint about the GLSL.
 TEST_F(HlslConstructs, ATextureChosenAtRunTimeIsRefusedWithAReason)
