@@ -656,7 +656,6 @@ private:
             }
         }
         mapped_[type] = result;
-        original_[result] = type;
         return result;
     }
 
@@ -687,35 +686,15 @@ private:
         return m_.FindOrAdd(spv::OpTypePointer, {spv::StorageClassUniform, pointee});
     }
 
-    // Value of `type` from a value of Map(type).
-    std::uint32_t Convert(std::vector<Inst>& out, std::uint32_t value, std::uint32_t type, std::uint32_t result)
+    std::uint32_t Emit(std::vector<Inst>& out, spv::Op op, std::uint32_t type, std::vector<std::uint32_t> operands,
+                       std::uint32_t id = 0)
     {
-        std::uint32_t from = Map(type);
-        auto emit = [&](spv::Op op, std::uint32_t t, std::vector<std::uint32_t> operands, std::uint32_t id) {
-            if (!id)
-                id = m_.NewId();
-            std::vector<std::uint32_t> w{t, id};
-            w.insert(w.end(), operands.begin(), operands.end());
-            out.push_back(Make(op, std::move(w)));
-            return id;
-        };
-        if (from == type)
-            return result ? emit(spv::OpCopyObject, type, {value}, result) : value;
-        const Inst t = *m_.Global(type);
-        if (t.op == spv::OpTypeInt || t.op == spv::OpTypeVector)
-            return emit(spv::OpBitcast, type, {value}, result);
-        std::vector<std::uint32_t> parts;
-        if (t.op == spv::OpTypeArray) {
-            const Inst* length = m_.Global(t.w[2]);
-            std::uint32_t n = length && length->op == spv::OpConstant ? length->w[2] : 0;
-            for (std::uint32_t k = 0; k < n; ++k)
-                parts.push_back(Convert(out, emit(spv::OpCompositeExtract, Map(t.w[1]), {value, k}, 0), t.w[1], 0));
-        } else {
-            for (std::uint32_t k = 0; k + 1 < t.w.size(); ++k)
-                parts.push_back(
-                    Convert(out, emit(spv::OpCompositeExtract, Map(t.w[k + 1]), {value, k}, 0), t.w[k + 1], 0));
-        }
-        return emit(spv::OpCompositeConstruct, type, parts, result);
+        if (!id)
+            id = m_.NewId();
+        std::vector<std::uint32_t> w{type, id};
+        w.insert(w.end(), operands.begin(), operands.end());
+        out.push_back(Make(op, std::move(w)));
+        return id;
     }
 
     // A pointer into a block. Chains are joined, and one that ends on an array
@@ -750,14 +729,6 @@ private:
     std::uint32_t Load(std::vector<Inst>& out, std::uint32_t pointer, std::uint32_t type, std::uint32_t result)
     {
         const Inst t = *m_.Global(type);
-        auto emit = [&](spv::Op op, std::uint32_t ty, std::vector<std::uint32_t> operands, std::uint32_t id) {
-            if (!id)
-                id = m_.NewId();
-            std::vector<std::uint32_t> w{ty, id};
-            w.insert(w.end(), operands.begin(), operands.end());
-            out.push_back(Make(op, std::move(w)));
-            return id;
-        };
         bool intMatrix = t.op == spv::OpTypeMatrix && Map(type) != type;
         if (t.op == spv::OpTypeArray || t.op == spv::OpTypeStruct || intMatrix) {
             std::vector<std::uint32_t> elements;
@@ -772,17 +743,17 @@ private:
             }
             std::vector<std::uint32_t> parts;
             for (std::uint32_t k = 0; k < elements.size(); ++k) {
-                std::uint32_t index = m_.IntConstant(std::int32_t(k));
-                std::uint32_t element = Chain(out, pointer, {index}, elements[k], 0);
+                std::uint32_t element = Chain(out, pointer, {m_.IntConstant(std::int32_t(k))}, elements[k], 0);
                 parts.push_back(Load(out, element, elements[k], 0));
             }
-            return emit(spv::OpCompositeConstruct, type, parts, result);
+            return Emit(out, spv::OpCompositeConstruct, type, parts, result);
         }
         pointer = Materialize(out, pointer, type);
         if (Map(type) == type)
-            return emit(spv::OpLoad, type, {pointer}, result);
-        std::uint32_t raw = emit(spv::OpLoad, Map(type), {pointer}, 0);
-        return Convert(out, raw, type, result);
+            return Emit(out, spv::OpLoad, type, {pointer}, result);
+        // The float bits, reinterpreted: no conversion may touch them.
+        std::uint32_t bits = Emit(out, spv::OpLoad, Map(type), {pointer});
+        return Emit(out, spv::OpBitcast, type, {bits}, result);
     }
 
     // A remembered chain to a scalar, vector or matrix (a copy of a pointer) made real.
@@ -847,7 +818,7 @@ private:
     }
 
     Module& m_;
-    std::map<std::uint32_t, std::uint32_t> mapped_, original_;
+    std::map<std::uint32_t, std::uint32_t> mapped_;                         // type -> its float form
     std::unordered_map<std::uint32_t, std::uint32_t> pointers_;             // pointer id -> original pointee
     std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> chains_;  // pointer -> root, indices
 };
