@@ -268,10 +268,22 @@ bool IsConstant(const Module& m, std::uint32_t id)
     return d && (d->op == spv::OpConstant || d->op == spv::OpConstantComposite || d->op == spv::OpConstantNull);
 }
 
+// Where an image instruction's offset that is not constant is: an Offset, or
+// ConstOffsets whose value glslang built at run time. 0 if there is none.
+std::size_t VariableOffsetOperand(const Module& m, const Inst& i)
+{
+    if (!IsImageInstruction(i.op))
+        return 0;
+    if (std::size_t at = ImageOperandIndex(i, spv::ImageOperandsOffsetMask))
+        return at;
+    std::size_t at = ImageOperandIndex(i, spv::ImageOperandsConstOffsetsMask);
+    return at && !IsConstant(m, i.w[at]) ? at : 0;
+}
+
 bool HasVariableOffset(const Module& m)
 {
     for (const Inst& i : m.functions)
-        if (IsImageInstruction(i.op) && ImageOperandIndex(i, spv::ImageOperandsOffsetMask))
+        if (VariableOffsetOperand(m, i))
             return true;
     return false;
 }
@@ -407,9 +419,8 @@ int MarkOffsetLoops(Module& m)
     std::set<std::uint32_t> seen;
     std::vector<std::uint32_t> work;
     for (const Inst& i : m.functions)
-        if (IsImageInstruction(i.op))
-            if (std::size_t at = ImageOperandIndex(i, spv::ImageOperandsOffsetMask))
-                work.push_back(i.w[at]);
+        if (std::size_t at = VariableOffsetOperand(m, i))
+            work.push_back(i.w[at]);
     while (!work.empty()) {
         std::uint32_t id = work.back();
         work.pop_back();
@@ -440,33 +451,43 @@ int MarkOffsetLoops(Module& m)
 
 // ---- offsets into coordinates -------------------------------------------------------
 
+// A value built from constants only, turned into a constant; 0 if it is not.
+std::uint32_t FoldConstant(Module& m, std::uint32_t id, int depth = 0)
+{
+    if (IsConstant(m, id))
+        return id;
+    const Inst* built = m.Local(id);
+    if (!built || built->op != spv::OpCompositeConstruct || depth > 4)
+        return 0;
+    std::uint32_t type = built->w[0];
+    std::vector<std::uint32_t> parts(built->w.begin() + 2, built->w.end());
+    for (std::uint32_t& part : parts)
+        if (!(part = FoldConstant(m, part, depth + 1)))
+            return 0;
+    return m.FindOrAdd(spv::OpConstantComposite, parts, type);
+}
+
 // Constant offsets become ConstOffset; the rest are added to the coordinate:
 // in texels for fetches, divided by the level's size for sampling and gathers.
+// A gather with four offsets that are not constant becomes four gathers.
 bool MoveOffsets(Module& m, std::string* error)
 {
     std::vector<Inst> out;
     out.reserve(m.functions.size());
-    bool changed = false;
     for (Inst i : m.functions) {
-        std::size_t at = IsImageInstruction(i.op) ? ImageOperandIndex(i, spv::ImageOperandsOffsetMask) : 0;
+        std::size_t at = VariableOffsetOperand(m, i);
         if (!at) {
             out.push_back(i);
             continue;
         }
-        changed = true;
         std::size_t maskAt = MaskIndex(i.op);
+        bool four = !ImageOperandIndex(i, spv::ImageOperandsOffsetMask);
         std::uint32_t offset = i.w[at];
-        // A vector built from constants becomes a constant itself.
-        if (const Inst* built = m.Local(offset); built && built->op == spv::OpCompositeConstruct) {
-            std::vector<std::uint32_t> parts(built->w.begin() + 2, built->w.end());
-            if (std::all_of(parts.begin(), parts.end(), [&](std::uint32_t p) { return IsConstant(m, p); })) {
-                offset = m.FindOrAdd(spv::OpConstantComposite, parts, built->w[0]);
-                i.w[at] = offset;
-            }
-        }
-        if (IsConstant(m, offset)) {
-            i.w[maskAt] =
-                (i.w[maskAt] & ~std::uint32_t(spv::ImageOperandsOffsetMask)) | spv::ImageOperandsConstOffsetMask;
+        if (std::uint32_t constant = FoldConstant(m, offset)) {
+            i.w[at] = constant;
+            if (!four)
+                i.w[maskAt] =
+                    (i.w[maskAt] & ~std::uint32_t(spv::ImageOperandsOffsetMask)) | spv::ImageOperandsConstOffsetMask;
             out.push_back(i);
             continue;
         }
@@ -481,14 +502,13 @@ bool MoveOffsets(Module& m, std::string* error)
         // The image behind the access and its type.
         std::uint32_t imageValue = i.w[2];
         const Inst* def = m.Local(imageValue);
-        std::uint32_t valueType = def ? def->type() : 0;
-        const Inst* vt = m.Global(valueType);
+        const Inst* vt = m.Global(def ? def->type() : 0);
         if (!vt) {
             *error = "texture access on an unknown image";
             return false;
         }
         bool combined = vt->op == spv::OpTypeSampledImage;
-        std::uint32_t imageType = combined ? vt->w[1] : valueType;
+        std::uint32_t imageType = combined ? vt->w[1] : def->type();
         const Inst* it = m.Global(imageType);
         if (!it || it->op != spv::OpTypeImage) {
             *error = "texture access on an unknown image";
@@ -510,8 +530,9 @@ bool MoveOffsets(Module& m, std::string* error)
         std::uint32_t component = m.ComponentType(coordType);
         std::uint32_t intType = m.Int();
         std::uint32_t floatType = m.Float();
-        auto emit = [&](spv::Op op, std::uint32_t type, std::vector<std::uint32_t> operands) {
-            std::uint32_t id = m.NewId();
+        auto emit = [&](spv::Op op, std::uint32_t type, std::vector<std::uint32_t> operands, std::uint32_t id = 0) {
+            if (!id)
+                id = m.NewId();
             std::vector<std::uint32_t> w{type, id};
             w.insert(w.end(), operands.begin(), operands.end());
             out.push_back(Make(op, std::move(w)));
@@ -529,36 +550,52 @@ bool MoveOffsets(Module& m, std::string* error)
             m.AddCapability(spv::CapabilityImageQuery);
             sizes = emit(spv::OpImageQuerySizeLod, m.Vector(intType, dims + arrayed), {image, lod});
         }
-        std::uint32_t offsetCount = dims;
-        std::uint32_t moved = coord;
-        for (std::uint32_t k = 0; k < dims && k < n; ++k) {
-            std::uint32_t c = part(coord, n, component, k);
-            std::uint32_t o = part(offset, offsetCount, intType, k);
-            std::uint32_t sum;
-            if (fetch) {
-                sum = emit(spv::OpIAdd, component, {c, o});
-            } else {
-                std::uint32_t size = part(sizes, dims + arrayed, intType, k);
-                std::uint32_t of = emit(spv::OpConvertSToF, floatType, {o});
-                std::uint32_t sf = emit(spv::OpConvertSToF, floatType, {size});
-                std::uint32_t step = emit(spv::OpFDiv, floatType, {of, sf});
-                sum = emit(spv::OpFAdd, component, {c, step});
+        auto moveBy = [&](std::uint32_t by) {
+            std::uint32_t moved = coord;
+            for (std::uint32_t k = 0; k < dims && k < n; ++k) {
+                std::uint32_t c = part(coord, n, component, k);
+                std::uint32_t o = part(by, dims, intType, k);
+                std::uint32_t sum;
+                if (fetch) {
+                    sum = emit(spv::OpIAdd, component, {c, o});
+                } else {
+                    std::uint32_t size = part(sizes, dims + arrayed, intType, k);
+                    std::uint32_t of = emit(spv::OpConvertSToF, floatType, {o});
+                    std::uint32_t sf = emit(spv::OpConvertSToF, floatType, {size});
+                    std::uint32_t step = emit(spv::OpFDiv, floatType, {of, sf});
+                    sum = emit(spv::OpFAdd, component, {c, step});
+                }
+                moved = n == 1 ? sum : emit(spv::OpCompositeInsert, coordType, {sum, moved, k});
             }
-            moved = n == 1 ? sum : emit(spv::OpCompositeInsert, coordType, {sum, moved, k});
+            return moved;
+        };
+        // The access without its offset operand.
+        Inst plain = i;
+        plain.w.erase(plain.w.begin() + std::ptrdiff_t(at));
+        plain.w[maskAt] &=
+            four ? ~std::uint32_t(spv::ImageOperandsConstOffsetsMask) : ~std::uint32_t(spv::ImageOperandsOffsetMask);
+        if (plain.w[maskAt] == 0 && plain.w.size() == maskAt + 1)
+            plain.w.pop_back();
+        if (!four) {
+            plain.w[3] = moveBy(offset);
+            out.push_back(plain);
+            continue;
         }
-        i.w[3] = moved;
-        i.w.erase(i.w.begin() + std::ptrdiff_t(at));
-        i.w[maskAt] &= ~std::uint32_t(spv::ImageOperandsOffsetMask);
-        if (i.w[maskAt] == 0 && i.w.size() == maskAt + 1)
-            i.w.pop_back();
-        out.push_back(i);
+        // Each of the four texels is the lower-left one of the footprint at its offset.
+        std::uint32_t resultType = i.w[0], scalar = m.ComponentType(resultType);
+        std::uint32_t offsetType = m.Vector(intType, 2);
+        std::vector<std::uint32_t> texels;
+        for (std::uint32_t k = 0; k < 4; ++k) {
+            Inst one = plain;
+            one.w[1] = m.NewId();
+            one.w[3] = moveBy(emit(spv::OpCompositeExtract, offsetType, {offset, k}));
+            out.push_back(one);
+            texels.push_back(emit(spv::OpCompositeExtract, scalar, {one.w[1], 3}));
+        }
+        emit(spv::OpCompositeConstruct, resultType, texels, i.w[1]);
     }
-    if (changed) {
-        m.functions.swap(out);
-        m.Index();
-    } else {
-        m.functions.swap(out);
-    }
+    m.functions.swap(out);
+    m.Index();
     return true;
 }
 

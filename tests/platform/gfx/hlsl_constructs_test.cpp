@@ -357,6 +357,40 @@ TEST_F(HlslConstructs, TexelOffsetsFromLoopCountersReachTheRightTexels)
          [](int x, int y) {
              return Sum({Texel(x, y, 1), Texel(x + 1, y, 1), Texel(x, y, 1), Texel(x, y + 1, 1)});
          }},
+        {"GatherRed with four offsets in an [unroll] loop",
+         "float4 p(VSOutput i) : SV_TARGET {\n"
+         "    float4 c = 0;\n"
+         "    [unroll] for (int k = 1; k < 3; ++k)\n"
+         "        c += t.GatherRed(s, i.uv, int2(k, 0), int2(0, k), int2(-k, k), int2(0, -1));\n"
+         "    return c;\n"
+         "}\n",
+         [](int x, int y) {
+             Rgba r{};
+             for (int k = 1; k < 3; ++k) {
+                 r[0] += Texel(x + k, y)[0];
+                 r[1] += Texel(x, y + k)[0];
+                 r[2] += Texel(x - k, y + k)[0];
+                 r[3] += Texel(x, y - 1)[0];
+             }
+             return r;
+         }},
+        {"GatherRed with four offsets and a count from a constant buffer",
+         "float4 p(VSOutput i) : SV_TARGET {\n"
+         "    float4 c = 0;\n"
+         "    for (int k = 1; k < count; ++k)\n"
+         "        c += t.GatherRed(s, i.uv, int2(k, 0), int2(0, k), int2(-k, k), int2(0, -1));\n"
+         "    return c;\n"
+         "}\n",
+         [](int x, int y) {
+             Rgba r{};
+             for (int k = 1; k < 3; ++k) {
+                 r[0] += Texel(x + k, y)[0];
+                 r[1] += Texel(x, y + k)[0];
+                 r[2] += Texel(x - k, y + k)[0];
+                 r[3] += Texel(x, y - 1)[0];
+             }
+             return r;
+         }},
         {"Gather with a count from a constant buffer",
          "float4 p(VSOutput i) : SV_TARGET {\n"
          "    float4 c = 0;\n"
