@@ -103,7 +103,7 @@ TEST_F(HlslConstructs, IntMembersOfConstantBuffersReadTheirExactBits)
          {1, 4000, -3, 1}},
         {"bools true and false, scalar and vector",
          3,
-         {1, Bits(0.75f), 0, 0, 0, 1, 0, 0},
+         {1, Bits(0.75f), 0, 0, 0, 0xffffffffu, 0, 0},  // true as all bits set: a NaN as float
          "cbuffer f : register(b3) { bool on; float scale; bool off; bool3 flags; };\n"
          "float4 p() : SV_TARGET {\n"
          "    return float4(on ? scale : 0, off ? 1 : 0, flags.y ? 1 : 0, flags.z ? 0.5 : 0.25);\n"
