@@ -15,6 +15,7 @@
 #include "platform/gfx/glsl_emit.h"
 #include "platform/gfx/hlsl_includes.h"
 #include "platform/gfx/hlsl_rewrite.h"
+#include "platform/gfx/spirv_passes.h"
 
 namespace gfx {
 
@@ -185,6 +186,11 @@ void AddHints(FrontEnd& attempt)
 bool SpirvToGlsl(std::vector<std::uint32_t> spirv, const Target& target, const GlslOptions& options, ShaderInfo& info,
                  Diagnostics& diagnostics, const std::string& sourceName)
 {
+    std::string passError;
+    if (!RunHlslPasses(spirv, PassOptions{}, &passError)) {
+        AddError(diagnostics, sourceName, passError);
+        return false;
+    }
     info.spirv = spirv;
     return TranslateToGlsl(std::move(spirv), target, options, info, diagnostics, sourceName);
 }
