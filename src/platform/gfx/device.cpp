@@ -11,6 +11,7 @@
 #include "platform/gfx/device_impl.h"
 #include "platform/gfx/gfx_stats.h"
 #include "platform/gfx/hlsl_translator.h"
+#include "platform/system/console.h"
 #include "platform/window/native_window.h"
 
 namespace gfx {
@@ -41,7 +42,7 @@ void GLAPIENTRY DebugMessage(GLenum, GLenum type, GLuint, GLenum severity, GLsiz
     if (severity == GL_DEBUG_SEVERITY_NOTIFICATION)
         return;
     bool error = type == GL_DEBUG_TYPE_ERROR;
-    std::fprintf(stderr, "D3D11 %s: %s\n", error ? "ERROR" : "WARNING", message);
+    ConsoleErrorPrintf("D3D11 %s: %s\n", error ? "ERROR" : "WARNING", message);
     const Core* core = static_cast<const Core*>(user);
     bool wantsBreak = error ? core->breakOnError : core->breakOnCorruption && severity == GL_DEBUG_SEVERITY_HIGH;
     if (wantsBreak && DebuggerAttached())
@@ -309,8 +310,9 @@ public:
     HRESULT QueryInterface(REFIID riid, void** out) override;
     HRESULT ReportLiveDeviceObjects(D3D11_RLDO_FLAGS) override
     {
-        std::fprintf(stderr, "D3D11: live device %p, %u references, %llu objects\n", static_cast<void*>(device_),
-                     unsigned(device_->AddRef() - 1), static_cast<unsigned long long>(device_->core->liveObjects));
+        ConsoleErrorPrintf("D3D11: live device %p, %u references, %llu objects\n", static_cast<void*>(device_),
+                           unsigned(device_->AddRef() - 1),
+                           static_cast<unsigned long long>(device_->core->liveObjects));
         device_->Release();
         return S_OK;
     }
@@ -417,7 +419,7 @@ std::unique_ptr<Program> DeviceImpl::MakeProgram(Stage stage, const void* code, 
         program = core->LinkProgram(stage, info.glsl, log);
         if (!program) {
             if (core->debug)
-                std::fprintf(stderr, "D3D11 ERROR: shader creation failed: %s\n", log.c_str());
+                ConsoleErrorPrintf("D3D11 ERROR: shader creation failed: %s\n", log.c_str());
             hr = E_INVALIDARG;
             return nullptr;
         }
@@ -582,15 +584,15 @@ DeviceImpl* NewDevice(SDL_Window* window, bool ownsWindow, UINT flags, HRESULT& 
     EnsureCompilerProcess();
     SDL_GLContext gl = SDL_GL_CreateContext(window);
     if (!gl) {
-        std::fprintf(stderr, "D3D11: no GL context: %s\n", SDL_GetError());
+        ConsoleErrorPrintf("D3D11: no GL context: %s\n", SDL_GetError());
         if (ownsWindow)
             SDL_DestroyWindow(window);
         return nullptr;
     }
     auto core = std::make_shared<Core>(window, gl, ownsWindow);
     if (epoxy_gl_version() < 45) {
-        std::fprintf(stderr, "D3D11: OpenGL 4.5 is needed, the context offers %d.%d\n", epoxy_gl_version() / 10,
-                     epoxy_gl_version() % 10);
+        ConsoleErrorPrintf("D3D11: OpenGL 4.5 is needed, the context offers %d.%d\n", epoxy_gl_version() / 10,
+                           epoxy_gl_version() % 10);
         return nullptr;
     }
     const char* env = std::getenv("QUORVELAN_D3D11_DEBUG");
@@ -644,14 +646,14 @@ HRESULT D3D11CreateDevice(IDXGIAdapter* pAdapter, D3D_DRIVER_TYPE DriverType, HM
     if (!CreationArgumentsValid(pAdapter, DriverType, pFeatureLevels, FeatureLevels))
         return E_INVALIDARG;
     if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "D3D11: no video: %s\n", SDL_GetError());
+        ConsoleErrorPrintf("D3D11: no video: %s\n", SDL_GetError());
         return E_FAIL;
     }
     platform::ConfigureGlAttributes();
     SDL_Window* window = SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 16, 16,
                                           SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     if (!window) {
-        std::fprintf(stderr, "D3D11: no window: %s\n", SDL_GetError());
+        ConsoleErrorPrintf("D3D11: no window: %s\n", SDL_GetError());
         return E_FAIL;
     }
     HRESULT hr;
