@@ -65,8 +65,6 @@ TEST(RenderTarget, OneViewPerSliceReleasedOnce)
         SCOPED_TRACE(testing::Message() << samples << " samples");
         RenderTarget target;
         target.Create(device, 16, 16, DXGI_FORMAT_R8G8B8A8_UNORM, 1, samples, 0, false, false, 4, false, kNoData);
-        if (!target.texture && samples > 1)
-            GTEST_SKIP() << "no multisampled texture arrays";
         ASSERT_NE(target.texture, nullptr);
         EXPECT_EQ(target.arraySize, 4u);
         ASSERT_EQ(target.renderTargetViews.Size(), 4u);
@@ -178,8 +176,7 @@ TEST(TypedBuffer, SizeAndViewsCoverTheElements)
     typed.Create(device, DXGI_FORMAT_R32G32B32A32_FLOAT, 16, 100);
     EXPECT_EQ(typed.byteWidth, 1600u);
     EXPECT_EQ(typed.count, 100u);
-    if (!typed.buffer)
-        GTEST_SKIP() << "no shader-resource buffers on this device";
+    ASSERT_NE(typed.buffer, nullptr);
     D3D11_BUFFER_DESC desc{};
     typed.buffer->GetDesc(&desc);
     EXPECT_EQ(desc.ByteWidth, 1600u);

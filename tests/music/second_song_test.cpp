@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "music/music_player.h"
-#include "music/song2.h"
+#include "music/second_song.h"
 #include "music/synthesis.h"
 #include "test_util.h"
 
