@@ -1,6 +1,7 @@
 #include "music/song.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <memory>
 #include <thread>
 
@@ -48,41 +49,43 @@ Plucks MakePlucks(const SampleBuffer& env)
 
 // ---- 2. Figures ----
 
-SampleBuffer Figure1(const Plucks& p)
+namespace {
+
+// A pluck and the beat it starts on.
+struct Note {
+    const SampleBuffer* pluck;
+    std::uint32_t beat;
+};
+
+// Four beats with the notes mixed in, in the order given.
+SampleBuffer FourBeats(std::initializer_list<Note> notes)
 {
     SampleBuffer r(4 * S);
-    r.MixAt(p.c4, 0 * S);
-    r.MixAt(p.g3, 2 * S);
+    for (const Note& note : notes)
+        r.MixAt(*note.pluck, note.beat * S);
     return r;
+}
+
+}  // namespace
+
+SampleBuffer Figure1(const Plucks& p)
+{
+    return FourBeats({{&p.c4, 0}, {&p.g3, 2}});
 }
 
 SampleBuffer Figure2(const Plucks& p)
 {
-    SampleBuffer r(4 * S);
-    r.MixAt(p.c4, 0 * S);
-    r.MixAt(p.ds4, 1 * S);
-    r.MixAt(p.g3, 2 * S);
-    return r;
+    return FourBeats({{&p.c4, 0}, {&p.ds4, 1}, {&p.g3, 2}});
 }
 
 SampleBuffer Figure3(const Plucks& p)
 {
-    SampleBuffer r(4 * S);
-    r.MixAt(p.c4, 0 * S);
-    r.MixAt(p.ds4, 1 * S);
-    r.MixAt(p.c4, 2 * S);
-    r.MixAt(p.g3, 3 * S);
-    return r;
+    return FourBeats({{&p.c4, 0}, {&p.ds4, 1}, {&p.c4, 2}, {&p.g3, 3}});
 }
 
 SampleBuffer Figure4(const Plucks& p)
 {
-    SampleBuffer r(4 * S);
-    r.MixAt(p.c4, 0 * S);
-    r.MixAt(p.g4, 1 * S);
-    r.MixAt(p.c4, 2 * S);
-    r.MixAt(p.g3, 3 * S);
-    return r;
+    return FourBeats({{&p.c4, 0}, {&p.g4, 1}, {&p.c4, 2}, {&p.g3, 3}});
 }
 
 // ---- 3. Phrases ----

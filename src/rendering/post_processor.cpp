@@ -1,7 +1,6 @@
 #include "rendering/post_processor.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "rendering/builtin_shaders.h"
 
@@ -62,6 +61,11 @@ PostProcessorBase::PostProcessorBase()
 
 PostProcessorBase::~PostProcessorBase()
 {
+    Release();
+}
+
+void PostProcessorBase::Release()
+{
     ReleaseTargetPool();
     ReleaseAndClear(vertexBuffer);
     ReleaseAndClear(indexBuffer);
@@ -77,6 +81,8 @@ PostProcessorBase::~PostProcessorBase()
 
 void PostProcessorBase::Initialize(ID3D11Device* device_)
 {
+    // A second Initialize starts afresh instead of dropping the first objects.
+    Release();
     device = device_;
 
     quadShader = new Shader(device);
@@ -275,78 +281,21 @@ void PostProcessorBase::ReleaseTargetPool()
 
 // ---- derived passes
 
-namespace {
-// The one-input draw of PostProcessor and TexgenProcessor: bind, upload and
-// bind b1, add the input when there is one and the output, render.
-template <typename Pass>
-void DrawFromOneInput(Pass& pass, ID3D11DeviceContext* context, ID3D11ShaderResourceView* input,
-                      ID3D11RenderTargetView* output, const Shader* shader)
-{
-    pass.Bind(context, input, output);
-    pass.params.Update(context);
-    pass.params.BindPS(context, 1);
-    if (input)
-        pass.inputs.Add(input);
-    pass.outputs.Add(output);
-    pass.Render(shader->pixelShader);
-}
-}  // namespace
-
-void PostProcessor::Initialize(ID3D11Device* device_)
-{
-    PostProcessorBase::Initialize(device_);
-    params.Create(device_);
-}
-
 void PostProcessor::Draw(ID3D11DeviceContext* context_, ID3D11ShaderResourceView* input, ID3D11RenderTargetView* output,
                          const Shader* shader)
 {
-    DrawFromOneInput(*this, context_, input, output, shader);
-}
-
-void PostProcessor::SetParams(const PostProcessorParams& payload)
-{
-    std::memcpy(static_cast<void*>(&params.data), &payload, sizeof(payload));
-}
-
-void CombineProcessor::Initialize(ID3D11Device* device_)
-{
-    PostProcessorBase::Initialize(device_);
-    params.Create(device_);
+    DrawPass(context_, input, &input, input ? 1 : 0, output, shader);
 }
 
 void CombineProcessor::Draw(ID3D11DeviceContext* context_, ID3D11ShaderResourceView* input0,
                             ID3D11ShaderResourceView* input1, ID3D11RenderTargetView* output, const Shader* shader)
 {
-    Bind(context_, input0, output);
-    params.Update(context_);
-    params.BindPS(context_, 1);
-    if (input0 && input1) {
-        inputs.Add(input0);
-        inputs.Add(input1);
-    }
-    outputs.Add(output);
-    Render(shader->pixelShader);
-}
-
-void CombineProcessor::SetParams(const CombineProcessorParams& payload)
-{
-    std::memcpy(static_cast<void*>(&params.data), &payload, sizeof(payload));
-}
-
-void TexgenProcessor::Initialize(ID3D11Device* device_)
-{
-    PostProcessorBase::Initialize(device_);
-    params.Create(device_);
+    ID3D11ShaderResourceView* const textures[2] = {input0, input1};
+    DrawPass(context_, input0, textures, input0 && input1 ? 2 : 0, output, shader);
 }
 
 void TexgenProcessor::Generate(ID3D11DeviceContext* context_, ID3D11ShaderResourceView* input,
                                ID3D11RenderTargetView* output, const Shader* shader)
 {
-    DrawFromOneInput(*this, context_, input, output, shader);
-}
-
-void TexgenProcessor::SetParams(const TexgenProcessorParams& payload)
-{
-    std::memcpy(static_cast<void*>(&params.data), &payload, sizeof(payload));
+    DrawPass(context_, input, &input, input ? 1 : 0, output, shader);
 }

@@ -8,6 +8,78 @@ void ReleaseOnce(T*& object)
         object->Release();
     object = nullptr;
 }
+
+template <typename T>
+void ReleaseAll(SimpleArray<T*>& objects)
+{
+    for (u32 i = 0; i < objects.Size(); ++i)
+        ReleaseOnce(objects[i]);
+    objects.Clear();
+}
+
+// The view dimensions of one kind of slice view (render target or depth
+// stencil): one texture or an array of them, each plain or multisampled.
+template <typename Dimension>
+struct SliceDimensions {
+    Dimension single, multisampled, array, multisampledArray;
+};
+
+const SliceDimensions<D3D11_RTV_DIMENSION> kRenderTargetSlices = {
+    D3D11_RTV_DIMENSION_TEXTURE2D, D3D11_RTV_DIMENSION_TEXTURE2DMS, D3D11_RTV_DIMENSION_TEXTURE2DARRAY,
+    D3D11_RTV_DIMENSION_TEXTURE2DMSARRAY};
+const SliceDimensions<D3D11_DSV_DIMENSION> kDepthStencilSlices = {
+    D3D11_DSV_DIMENSION_TEXTURE2D, D3D11_DSV_DIMENSION_TEXTURE2DMS, D3D11_DSV_DIMENSION_TEXTURE2DARRAY,
+    D3D11_DSV_DIMENSION_TEXTURE2DMSARRAY};
+
+// One view per array slice of texture, mip level 0, into views (cleared
+// first; a refused view is kept as null); returns the first or null.
+template <typename View, typename Desc, typename Dimension>
+View* CreateSliceViews(ID3D11Device* device, HRESULT (ID3D11Device::*create)(ID3D11Resource*, const Desc*, View**),
+                       const SliceDimensions<Dimension>& dimensions, ID3D11Texture2D* texture, u32 format,
+                       u32 sampleCount, u32 arraySize, SimpleArray<View*>& views)
+{
+    views.Clear();
+    for (u32 s = 0; s < arraySize; ++s) {
+        Desc view{};
+        view.Format = static_cast<DXGI_FORMAT>(format);
+        if (arraySize == 1) {
+            if (sampleCount > 1) {
+                view.ViewDimension = dimensions.multisampled;
+            } else {
+                view.ViewDimension = dimensions.single;
+                view.Texture2D.MipSlice = 0;
+            }
+        } else if (sampleCount > 1) {
+            view.ViewDimension = dimensions.multisampledArray;
+            view.Texture2DMSArray.FirstArraySlice = s;
+            view.Texture2DMSArray.ArraySize = 1;
+        } else {
+            view.ViewDimension = dimensions.array;
+            view.Texture2DArray.MipSlice = 0;
+            view.Texture2DArray.FirstArraySlice = s;
+            view.Texture2DArray.ArraySize = 1;
+        }
+        View* created = nullptr;
+        (device->*create)(texture, &view, &created);
+        views.Add(created);
+    }
+    return views.Size() ? views[0] : nullptr;
+}
+
+// A depth format seen through a shader view: the typeless texture format and
+// the format the shader reads.
+struct DepthShaderFormats {
+    DXGI_FORMAT texture, shaderView;
+};
+
+DepthShaderFormats ShaderFormatsOfDepth(u32 format)
+{
+    if (format == DXGI_FORMAT_D16_UNORM)
+        return {DXGI_FORMAT_R16_TYPELESS, DXGI_FORMAT_R16_UNORM};
+    if (format == DXGI_FORMAT_D24_UNORM_S8_UINT)
+        return {DXGI_FORMAT_R24G8_TYPELESS, DXGI_FORMAT_R24_UNORM_X8_TYPELESS};
+    return {DXGI_FORMAT_R32_TYPELESS, DXGI_FORMAT_R32_FLOAT};
+}
 }  // namespace
 
 RenderTarget::RenderTarget()
@@ -20,6 +92,8 @@ void RenderTarget::Create(ID3D11Device* device, u32 width_, u32 height_, u32 for
                           u32 sampleQuality, bool generateMips_, bool unorderedAccess, u32 arraySize_,
                           bool hasInitialData, D3D11_SUBRESOURCE_DATA initialData)
 {
+    // A second Create replaces the first texture and views instead of dropping them.
+    Release();
     D3D11_TEXTURE2D_DESC desc{};
     desc.Width = width_;
     desc.Height = height_;
@@ -40,32 +114,8 @@ void RenderTarget::Create(ID3D11Device* device, u32 width_, u32 height_, u32 for
     if (!texture)
         return;
 
-    renderTargetViews.Clear();
-    for (u32 s = 0; s < arraySize_; ++s) {
-        D3D11_RENDER_TARGET_VIEW_DESC view{};
-        view.Format = static_cast<DXGI_FORMAT>(format_);
-        if (arraySize_ == 1) {
-            if (sampleCount_ > 1) {
-                view.ViewDimension = D3D11_RTV_DIMENSION_TEXTURE2DMS;
-            } else {
-                view.ViewDimension = D3D11_RTV_DIMENSION_TEXTURE2D;
-                view.Texture2D.MipSlice = 0;
-            }
-        } else if (sampleCount_ > 1) {
-            view.ViewDimension = D3D11_RTV_DIMENSION_TEXTURE2DMSARRAY;
-            view.Texture2DMSArray.FirstArraySlice = s;
-            view.Texture2DMSArray.ArraySize = 1;
-        } else {
-            view.ViewDimension = D3D11_RTV_DIMENSION_TEXTURE2DARRAY;
-            view.Texture2DArray.MipSlice = 0;
-            view.Texture2DArray.FirstArraySlice = s;
-            view.Texture2DArray.ArraySize = 1;
-        }
-        ID3D11RenderTargetView* rtv = nullptr;
-        device->CreateRenderTargetView(texture, &view, &rtv);
-        renderTargetViews.Add(rtv);
-    }
-    renderTargetView = renderTargetViews.Size() ? renderTargetViews[0] : nullptr;
+    renderTargetView = CreateSliceViews(device, &ID3D11Device::CreateRenderTargetView, kRenderTargetSlices, texture,
+                                        format_, sampleCount_, arraySize_, renderTargetViews);
 
     device->CreateShaderResourceView(texture, nullptr, &shaderResourceView);
 
@@ -85,9 +135,7 @@ void RenderTarget::Create(ID3D11Device* device, u32 width_, u32 height_, u32 for
 // view; the fields are cleared so that a second call releases nothing.
 void RenderTarget::Release()
 {
-    for (u32 i = 0; i < renderTargetViews.Size(); ++i)
-        ReleaseOnce(renderTargetViews[i]);
-    renderTargetViews.Clear();
+    ReleaseAll(renderTargetViews);
     renderTargetView = nullptr;
     ReleaseOnce(shaderResourceView);
     ReleaseOnce(texture);
@@ -103,19 +151,13 @@ DepthBuffer::DepthBuffer()
 void DepthBuffer::Create(ID3D11Device* device, u32 width_, u32 height_, u32 format_, bool shaderResource,
                          u32 sampleCount_, u32 sampleQuality, u32 arraySize_)
 {
+    Release();
     UINT bindFlags = D3D11_BIND_DEPTH_STENCIL;
     if (shaderResource)
         bindFlags |= D3D11_BIND_SHADER_RESOURCE;
 
-    DXGI_FORMAT textureFormat = static_cast<DXGI_FORMAT>(format_);
-    if (shaderResource) {
-        if (format_ == DXGI_FORMAT_D16_UNORM)
-            textureFormat = DXGI_FORMAT_R16_TYPELESS;
-        else if (format_ == DXGI_FORMAT_D24_UNORM_S8_UINT)
-            textureFormat = DXGI_FORMAT_R24G8_TYPELESS;
-        else
-            textureFormat = DXGI_FORMAT_R32_TYPELESS;
-    }
+    const DepthShaderFormats shaderFormats = ShaderFormatsOfDepth(format_);
+    const DXGI_FORMAT textureFormat = shaderResource ? shaderFormats.texture : static_cast<DXGI_FORMAT>(format_);
 
     D3D11_TEXTURE2D_DESC desc{};
     desc.Width = width_;
@@ -133,42 +175,12 @@ void DepthBuffer::Create(ID3D11Device* device, u32 width_, u32 height_, u32 form
     if (!texture)
         return;
 
-    depthStencilViews.Clear();
-    for (u32 s = 0; s < arraySize_; ++s) {
-        D3D11_DEPTH_STENCIL_VIEW_DESC view{};
-        view.Format = static_cast<DXGI_FORMAT>(format_);
-        view.Flags = 0;
-        if (arraySize_ == 1) {
-            if (sampleCount_ > 1) {
-                view.ViewDimension = D3D11_DSV_DIMENSION_TEXTURE2DMS;
-            } else {
-                view.ViewDimension = D3D11_DSV_DIMENSION_TEXTURE2D;
-                view.Texture2D.MipSlice = 0;
-            }
-        } else if (sampleCount_ > 1) {
-            view.ViewDimension = D3D11_DSV_DIMENSION_TEXTURE2DMSARRAY;
-            view.Texture2DMSArray.FirstArraySlice = s;
-            view.Texture2DMSArray.ArraySize = 1;
-        } else {
-            view.ViewDimension = D3D11_DSV_DIMENSION_TEXTURE2DARRAY;
-            view.Texture2DArray.MipSlice = 0;
-            view.Texture2DArray.FirstArraySlice = s;
-            view.Texture2DArray.ArraySize = 1;
-        }
-        ID3D11DepthStencilView* dsv = nullptr;
-        device->CreateDepthStencilView(texture, &view, &dsv);
-        depthStencilViews.Add(dsv);
-    }
-    depthStencilView = depthStencilViews.Size() ? depthStencilViews[0] : nullptr;
+    depthStencilView = CreateSliceViews(device, &ID3D11Device::CreateDepthStencilView, kDepthStencilSlices, texture,
+                                        format_, sampleCount_, arraySize_, depthStencilViews);
 
     if (shaderResource) {
         D3D11_SHADER_RESOURCE_VIEW_DESC view{};
-        if (format_ == DXGI_FORMAT_D16_UNORM)
-            view.Format = DXGI_FORMAT_R16_UNORM;
-        else if (format_ == DXGI_FORMAT_D24_UNORM_S8_UINT)
-            view.Format = DXGI_FORMAT_R24_UNORM_X8_TYPELESS;
-        else
-            view.Format = DXGI_FORMAT_R32_FLOAT;
+        view.Format = shaderFormats.shaderView;
         if (arraySize_ == 1) {
             if (sampleCount_ > 1) {
                 view.ViewDimension = D3D11_SRV_DIMENSION_TEXTURE2DMS;
@@ -202,9 +214,7 @@ void DepthBuffer::Create(ID3D11Device* device, u32 width_, u32 height_, u32 form
 
 void DepthBuffer::Release()
 {
-    for (u32 i = 0; i < depthStencilViews.Size(); ++i)
-        ReleaseOnce(depthStencilViews[i]);
-    depthStencilViews.Clear();
+    ReleaseAll(depthStencilViews);
     depthStencilView = nullptr;
     ReleaseOnce(shaderResourceView);
     ReleaseOnce(texture);
@@ -212,6 +222,7 @@ void DepthBuffer::Release()
 
 void TypedBuffer::Create(ID3D11Device* device, u32 format_, u32 elementSize_, u32 count_)
 {
+    Release();
     format = format_;
     byteWidth = elementSize_ * count_;
     elementSize = elementSize_;
@@ -242,4 +253,11 @@ void TypedBuffer::Create(ID3D11Device* device, u32 format_, u32 elementSize_, u3
     uav.Buffer.NumElements = count_;
     uav.Buffer.Flags = 0;
     device->CreateUnorderedAccessView(buffer, &uav, &unorderedAccessView);
+}
+
+void TypedBuffer::Release()
+{
+    ReleaseOnce(unorderedAccessView);
+    ReleaseOnce(shaderResourceView);
+    ReleaseOnce(buffer);
 }

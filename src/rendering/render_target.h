@@ -59,4 +59,7 @@ public:
     u32 format = 0;
 
     void Create(ID3D11Device* device, u32 format, u32 elementSize, u32 count);
+    // The views, then the buffer; the fields are cleared so that a second call
+    // releases nothing.
+    void Release();
 };

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "gpu.h"
 #include "passes.h"
 
@@ -180,6 +182,51 @@ TEST(PostProcessorBase, TargetPoolHandsOutNewEntriesWhileInUse)
     pass.ReleaseTargetPool();
     EXPECT_EQ(pass.targetPool.Size(), 0u);
     EXPECT_EQ(texture->Release(), 0u) << "the pool gave back its texture and views";
+}
+
+// Our own reference on each device object of a pass: after the pass gives
+// its own back, ours is the last.
+std::vector<IUnknown*> HoldPassObjects(const PostProcessorBase& pass)
+{
+    std::vector<IUnknown*> held = {pass.vertexBuffer, pass.indexBuffer,     pass.pointSampler,      pass.linearSampler,
+                                   pass.blendState,   pass.rasterizerState, pass.depthStencilState, pass.passConstants};
+    for (IUnknown* object : held)
+        if (object)
+            object->AddRef();
+    return held;
+}
+
+void ExpectOnlyOursLeft(const std::vector<IUnknown*>& held)
+{
+    for (std::size_t i = 0; i < held.size(); ++i) {
+        ASSERT_NE(held[i], nullptr) << "object " << i;
+        EXPECT_EQ(held[i]->Release(), 0u) << "object " << i;
+    }
+}
+
+TEST(PostProcessorBase, ReleaseAndASecondInitializeGiveBackEveryObject)
+{
+    REQUIRE_GPU();
+    PostProcessorBase pass;
+    pass.Initialize(device);
+    std::vector<IUnknown*> first = HoldPassObjects(pass);
+    ID3D11Texture2D* pooled = pass.AcquireTarget(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM, 1, 0)->texture;
+    ASSERT_NE(pooled, nullptr);
+    pooled->AddRef();
+
+    pass.Initialize(device);
+    ExpectOnlyOursLeft(first);
+    EXPECT_EQ(pooled->Release(), 0u) << "pooled texture";
+    EXPECT_EQ(pass.targetPool.Size(), 0u);
+    ASSERT_NE(pass.quadShader, nullptr);
+    EXPECT_NE(pass.quadShader->vertexShader, nullptr);
+
+    std::vector<IUnknown*> second = HoldPassObjects(pass);
+    pass.Release();
+    pass.Release();
+    ExpectOnlyOursLeft(second);
+    EXPECT_EQ(pass.vertexBuffer, nullptr);
+    EXPECT_EQ(pass.quadShader, nullptr);
 }
 
 TEST(CombineProcessor, ANullInputBindsNoTexture)

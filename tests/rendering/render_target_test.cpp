@@ -98,6 +98,42 @@ TEST(RenderTarget, OneViewPerSliceReleasedOnce)
     }
 }
 
+TEST(RenderTarget, ASecondCreateGivesBackTheFirstTextureAndViews)
+{
+    REQUIRE_GPU();
+    RenderTarget target;
+    target.Create(device, 8, 8, DXGI_FORMAT_R8G8B8A8_UNORM, 1, 1, 0, false, true, 2, false, kNoData);
+    ASSERT_NE(target.texture, nullptr);
+    IUnknown* first[] = {target.texture, target.renderTargetViews[0], target.renderTargetViews[1],
+                         target.shaderResourceView, target.unorderedAccessView};
+    for (IUnknown* object : first) {
+        ASSERT_NE(object, nullptr);
+        object->AddRef();
+    }
+    target.Create(device, 4, 4, DXGI_FORMAT_R8G8B8A8_UNORM, 1, 1, 0, false, false, 1, false, kNoData);
+    ASSERT_NE(target.texture, nullptr);
+    EXPECT_EQ(target.renderTargetViews.Size(), 1u);
+    EXPECT_EQ(target.unorderedAccessView, nullptr);
+    // Views first: each holds the texture.
+    for (int i = 4; i >= 0; --i)
+        EXPECT_EQ(first[i]->Release(), 0u) << "object " << i;
+    target.Release();
+
+    DepthBuffer depth;
+    depth.Create(device, 8, 8, DXGI_FORMAT_D24_UNORM_S8_UINT, true, 1, 0, 1);
+    ASSERT_NE(depth.texture, nullptr);
+    IUnknown* firstDepth[] = {depth.texture, depth.depthStencilView, depth.shaderResourceView};
+    for (IUnknown* object : firstDepth) {
+        ASSERT_NE(object, nullptr);
+        object->AddRef();
+    }
+    depth.Create(device, 4, 4, DXGI_FORMAT_D24_UNORM_S8_UINT, false, 1, 0, 1);
+    EXPECT_EQ(depth.shaderResourceView, nullptr);
+    for (int i = 2; i >= 0; --i)
+        EXPECT_EQ(firstDepth[i]->Release(), 0u) << "depth object " << i;
+    depth.Release();
+}
+
 TEST(RenderTarget, ARefusedTextureLeavesNoViews)
 {
     REQUIRE_GPU();
@@ -181,21 +217,28 @@ TEST(TypedBuffer, SizeAndViewsCoverTheElements)
     typed.buffer->GetDesc(&desc);
     EXPECT_EQ(desc.ByteWidth, 1600u);
     EXPECT_EQ(desc.BindFlags, static_cast<UINT>(D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_UNORDERED_ACCESS));
-    if (typed.shaderResourceView) {
-        D3D11_SHADER_RESOURCE_VIEW_DESC srv{};
-        typed.shaderResourceView->GetDesc(&srv);
-        EXPECT_EQ(srv.ViewDimension, D3D11_SRV_DIMENSION_BUFFER);
-        EXPECT_EQ(srv.Buffer.NumElements, 100u);
-    }
-    if (typed.unorderedAccessView) {
-        D3D11_UNORDERED_ACCESS_VIEW_DESC uav{};
-        typed.unorderedAccessView->GetDesc(&uav);
-        EXPECT_EQ(uav.ViewDimension, D3D11_UAV_DIMENSION_BUFFER);
-        EXPECT_EQ(uav.Buffer.NumElements, 100u);
-    }
-    if (typed.shaderResourceView)
-        typed.shaderResourceView->Release();
-    if (typed.unorderedAccessView)
-        typed.unorderedAccessView->Release();
-    typed.buffer->Release();
+    ASSERT_NE(typed.shaderResourceView, nullptr);
+    ASSERT_NE(typed.unorderedAccessView, nullptr);
+    D3D11_SHADER_RESOURCE_VIEW_DESC srv{};
+    typed.shaderResourceView->GetDesc(&srv);
+    EXPECT_EQ(srv.ViewDimension, D3D11_SRV_DIMENSION_BUFFER);
+    EXPECT_EQ(srv.Buffer.NumElements, 100u);
+    D3D11_UNORDERED_ACCESS_VIEW_DESC uav{};
+    typed.unorderedAccessView->GetDesc(&uav);
+    EXPECT_EQ(uav.ViewDimension, D3D11_UAV_DIMENSION_BUFFER);
+    EXPECT_EQ(uav.Buffer.NumElements, 100u);
+
+    // Our own references show that Release gives back exactly one each, once.
+    IUnknown* objects[3] = {typed.buffer, typed.shaderResourceView, typed.unorderedAccessView};
+    for (IUnknown* object : objects)
+        object->AddRef();
+    typed.Release();
+    typed.Release();
+    EXPECT_EQ(typed.buffer, nullptr);
+    EXPECT_EQ(typed.shaderResourceView, nullptr);
+    EXPECT_EQ(typed.unorderedAccessView, nullptr);
+    // The views go first: each holds the buffer until it goes.
+    EXPECT_EQ(objects[2]->Release(), 0u) << "unordered-access view";
+    EXPECT_EQ(objects[1]->Release(), 0u) << "shader-resource view";
+    EXPECT_EQ(objects[0]->Release(), 0u) << "buffer";
 }
