@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "rendering/builtin_shaders.h"
+#include "rendering/release.h"
+#include "rendering/render_target.h"
 
 namespace {
 const QuadVertex kQuad[4] = {
@@ -17,12 +19,14 @@ const unsigned short kQuadIndices[6] = {0, 1, 2, 2, 3, 0};
 constexpr u32 kMaxSizedInputs = 4;
 constexpr u32 kPassConstantFloats = 12;
 
-template <typename T>
-void ReleaseAndClear(T*& object)
+void CreateImmutableBuffer(ID3D11Device* device, const void* bytes, UINT size, UINT bindFlags, ID3D11Buffer** buffer)
 {
-    if (object)
-        object->Release();
-    object = nullptr;
+    D3D11_BUFFER_DESC desc{};
+    desc.ByteWidth = size;
+    desc.Usage = D3D11_USAGE_IMMUTABLE;
+    desc.BindFlags = bindFlags;
+    D3D11_SUBRESOURCE_DATA data{bytes, 0, 0};
+    device->CreateBuffer(&desc, &data, buffer);
 }
 
 float MipSize(UINT size, UINT level)
@@ -67,14 +71,14 @@ PostProcessorBase::~PostProcessorBase()
 void PostProcessorBase::Release()
 {
     ReleaseTargetPool();
-    ReleaseAndClear(vertexBuffer);
-    ReleaseAndClear(indexBuffer);
-    ReleaseAndClear(pointSampler);
-    ReleaseAndClear(linearSampler);
-    ReleaseAndClear(depthStencilState);
-    ReleaseAndClear(blendState);
-    ReleaseAndClear(rasterizerState);
-    ReleaseAndClear(passConstants);
+    ReleaseOnce(vertexBuffer);
+    ReleaseOnce(indexBuffer);
+    ReleaseOnce(pointSampler);
+    ReleaseOnce(linearSampler);
+    ReleaseOnce(depthStencilState);
+    ReleaseOnce(blendState);
+    ReleaseOnce(rasterizerState);
+    ReleaseOnce(passConstants);
     delete quadShader;
     quadShader = nullptr;
 }
@@ -88,19 +92,8 @@ void PostProcessorBase::Initialize(ID3D11Device* device_)
     quadShader = new Shader(device);
     quadShader->CompileVertexShader(g_builtinShaders[BuiltinShader::FullscreenQuad]);
 
-    D3D11_BUFFER_DESC vertexDesc{};
-    vertexDesc.ByteWidth = sizeof(kQuad);
-    vertexDesc.Usage = D3D11_USAGE_IMMUTABLE;
-    vertexDesc.BindFlags = D3D11_BIND_VERTEX_BUFFER;
-    D3D11_SUBRESOURCE_DATA vertexData{kQuad, 0, 0};
-    device->CreateBuffer(&vertexDesc, &vertexData, &vertexBuffer);
-
-    D3D11_BUFFER_DESC indexDesc{};
-    indexDesc.ByteWidth = sizeof(kQuadIndices);
-    indexDesc.Usage = D3D11_USAGE_IMMUTABLE;
-    indexDesc.BindFlags = D3D11_BIND_INDEX_BUFFER;
-    D3D11_SUBRESOURCE_DATA indexData{kQuadIndices, 0, 0};
-    device->CreateBuffer(&indexDesc, &indexData, &indexBuffer);
+    CreateImmutableBuffer(device, kQuad, sizeof(kQuad), D3D11_BIND_VERTEX_BUFFER, &vertexBuffer);
+    CreateImmutableBuffer(device, kQuadIndices, sizeof(kQuadIndices), D3D11_BIND_INDEX_BUFFER, &indexBuffer);
 
     CreateDynamicConstantBuffer(device, kPassConstantFloats * 4, &passConstants);
 
@@ -240,18 +233,8 @@ RenderTargetPoolEntry* PostProcessorBase::AcquireTarget(u32 width, u32 height, D
     }
 
     RenderTargetPoolEntry* entry = new RenderTargetPoolEntry;
-    D3D11_TEXTURE2D_DESC desc{};
-    desc.Width = width;
-    desc.Height = height;
-    desc.MipLevels = 1;
-    desc.ArraySize = 1;
-    desc.Format = format;
-    desc.SampleDesc.Count = sampleCount;
-    desc.SampleDesc.Quality = sampleQuality;
-    desc.Usage = D3D11_USAGE_DEFAULT;
-    desc.BindFlags = D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE;
-    desc.CPUAccessFlags = 0;
-    desc.MiscFlags = 0;
+    const D3D11_TEXTURE2D_DESC desc = DefaultTextureDesc(
+        width, height, format, D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE, 1, 1, sampleCount, sampleQuality);
     device->CreateTexture2D(&desc, nullptr, &entry->texture);
     if (entry->texture) {
         device->CreateRenderTargetView(entry->texture, nullptr, &entry->renderTargetView);
@@ -271,9 +254,9 @@ void PostProcessorBase::ReleaseTargetPool()
 {
     for (u32 i = 0; i < targetPool.Size(); ++i) {
         RenderTargetPoolEntry* entry = targetPool[i];
-        ReleaseAndClear(entry->shaderResourceView);
-        ReleaseAndClear(entry->renderTargetView);
-        ReleaseAndClear(entry->texture);
+        ReleaseOnce(entry->shaderResourceView);
+        ReleaseOnce(entry->renderTargetView);
+        ReleaseOnce(entry->texture);
         delete entry;
     }
     targetPool.Clear();

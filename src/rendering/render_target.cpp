@@ -1,21 +1,8 @@
 #include "rendering/render_target.h"
 
-namespace {
-template <typename T>
-void ReleaseOnce(T*& object)
-{
-    if (object)
-        object->Release();
-    object = nullptr;
-}
+#include "rendering/release.h"
 
-template <typename T>
-void ReleaseAll(SimpleArray<T*>& objects)
-{
-    for (u32 i = 0; i < objects.Size(); ++i)
-        ReleaseOnce(objects[i]);
-    objects.Clear();
-}
+namespace {
 
 // The view dimensions of one kind of slice view (render target or depth
 // stencil): one texture or an array of them, each plain or multisampled.
@@ -82,6 +69,24 @@ DepthShaderFormats ShaderFormatsOfDepth(u32 format)
 }
 }  // namespace
 
+D3D11_TEXTURE2D_DESC DefaultTextureDesc(u32 width, u32 height, DXGI_FORMAT format, UINT bindFlags, u32 mipLevels,
+                                        u32 arraySize, u32 sampleCount, u32 sampleQuality)
+{
+    D3D11_TEXTURE2D_DESC desc{};
+    desc.Width = width;
+    desc.Height = height;
+    desc.MipLevels = mipLevels;
+    desc.ArraySize = arraySize;
+    desc.Format = format;
+    desc.SampleDesc.Count = sampleCount;
+    desc.SampleDesc.Quality = sampleQuality;
+    desc.Usage = D3D11_USAGE_DEFAULT;
+    desc.BindFlags = bindFlags;
+    desc.CPUAccessFlags = 0;
+    desc.MiscFlags = 0;
+    return desc;
+}
+
 RenderTarget::RenderTarget()
     : texture(nullptr), renderTargetView(nullptr), shaderResourceView(nullptr), unorderedAccessView(nullptr), width(0),
       height(0), mipLevels(0), sampleCount(0), format(0), generateMips(false), arraySize(1)
@@ -94,19 +99,11 @@ void RenderTarget::Create(ID3D11Device* device, u32 width_, u32 height_, u32 for
 {
     // A second Create replaces the first texture and views instead of dropping them.
     Release();
-    D3D11_TEXTURE2D_DESC desc{};
-    desc.Width = width_;
-    desc.Height = height_;
-    desc.MipLevels = mipLevels_;
-    desc.ArraySize = arraySize_;
-    desc.Format = static_cast<DXGI_FORMAT>(format_);
-    desc.SampleDesc.Count = sampleCount_;
-    desc.SampleDesc.Quality = sampleQuality;
-    desc.Usage = D3D11_USAGE_DEFAULT;
-    desc.BindFlags = D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE;
+    UINT bindFlags = D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE;
     if (unorderedAccess)
-        desc.BindFlags |= D3D11_BIND_UNORDERED_ACCESS;
-    desc.CPUAccessFlags = 0;
+        bindFlags |= D3D11_BIND_UNORDERED_ACCESS;
+    D3D11_TEXTURE2D_DESC desc = DefaultTextureDesc(width_, height_, static_cast<DXGI_FORMAT>(format_), bindFlags,
+                                                   mipLevels_, arraySize_, sampleCount_, sampleQuality);
     desc.MiscFlags = generateMips_ && mipLevels_ > 1 ? static_cast<UINT>(D3D11_RESOURCE_MISC_GENERATE_MIPS) : 0u;
 
     device->CreateTexture2D(&desc, hasInitialData ? &initialData : nullptr, &texture);
@@ -159,18 +156,8 @@ void DepthBuffer::Create(ID3D11Device* device, u32 width_, u32 height_, u32 form
     const DepthShaderFormats shaderFormats = ShaderFormatsOfDepth(format_);
     const DXGI_FORMAT textureFormat = shaderResource ? shaderFormats.texture : static_cast<DXGI_FORMAT>(format_);
 
-    D3D11_TEXTURE2D_DESC desc{};
-    desc.Width = width_;
-    desc.Height = height_;
-    desc.MipLevels = 1;
-    desc.ArraySize = arraySize_;
-    desc.Format = textureFormat;
-    desc.SampleDesc.Count = sampleCount_;
-    desc.SampleDesc.Quality = sampleQuality;
-    desc.Usage = D3D11_USAGE_DEFAULT;
-    desc.BindFlags = bindFlags;
-    desc.CPUAccessFlags = 0;
-    desc.MiscFlags = 0;
+    const D3D11_TEXTURE2D_DESC desc =
+        DefaultTextureDesc(width_, height_, textureFormat, bindFlags, 1, arraySize_, sampleCount_, sampleQuality);
     device->CreateTexture2D(&desc, nullptr, &texture);
     if (!texture)
         return;

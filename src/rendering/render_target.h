@@ -6,6 +6,10 @@
 #include "platform/gfx/d3d11.h"
 #include "rendering/simple_array.h"
 
+// A 2D texture of default usage, without CPU access or flags.
+D3D11_TEXTURE2D_DESC DefaultTextureDesc(u32 width, u32 height, DXGI_FORMAT format, UINT bindFlags, u32 mipLevels = 1,
+                                        u32 arraySize = 1, u32 sampleCount = 1, u32 sampleQuality = 0);
+
 class RenderTarget {
 public:
     ID3D11Texture2D* texture;

@@ -5,6 +5,7 @@
 
 #include "platform/system/clock.h"
 #include "platform/window/window.h"
+#include "rendering/release.h"
 #include "shell/window_proc.h"
 
 namespace {
@@ -17,14 +18,6 @@ struct FpsState {
     char caption[1024] = {};
 };
 FpsState g_fps;
-
-template <typename T>
-void ReleaseOnce(T*& object)
-{
-    if (object)
-        object->Release();
-    object = nullptr;
-}
 
 void SetViewport(ID3D11DeviceContext* context, UINT width, UINT height)
 {

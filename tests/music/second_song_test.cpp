@@ -7,7 +7,7 @@
 #include "music/music_player.h"
 #include "music/second_song.h"
 #include "music/synthesis.h"
-#include "test_util.h"
+#include "samples.h"
 
 namespace {
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <vector>
+
 #include "gpu.h"
 
 namespace {
@@ -13,6 +16,30 @@ D3D11_TEXTURE2D_DESC DescOf(ID3D11Texture2D* texture)
     texture->GetDesc(&desc);
     return desc;
 }
+// Our own reference on each object, so that the owner's Release can be seen:
+// afterwards ours must be the last one.
+struct HeldReferences {
+    std::vector<IUnknown*> objects;
+    explicit HeldReferences(std::initializer_list<IUnknown*> held) : objects(held)
+    {
+        for (std::size_t i = 0; i < objects.size(); ++i) {
+            if (objects[i])
+                objects[i]->AddRef();
+            else
+                ADD_FAILURE() << "object " << i << " is null";
+        }
+    }
+    // In reverse order: views first, as each holds its resource.
+    void ExpectOnlyOursLeft() const
+    {
+        for (std::size_t i = objects.size(); i-- > 0;) {
+            if (objects[i]) {
+                EXPECT_EQ(objects[i]->Release(), 0u) << "object " << i;
+            }
+        }
+    }
+};
+
 }  // namespace
 
 TEST(RenderTarget, TheIntroTargetHasOneViewOfEachKind)
@@ -104,33 +131,24 @@ TEST(RenderTarget, ASecondCreateGivesBackTheFirstTextureAndViews)
     RenderTarget target;
     target.Create(device, 8, 8, DXGI_FORMAT_R8G8B8A8_UNORM, 1, 1, 0, false, true, 2, false, kNoData);
     ASSERT_NE(target.texture, nullptr);
-    IUnknown* first[] = {target.texture, target.renderTargetViews[0], target.renderTargetViews[1],
-                         target.shaderResourceView, target.unorderedAccessView};
-    for (IUnknown* object : first) {
-        ASSERT_NE(object, nullptr);
-        object->AddRef();
-    }
+    ASSERT_NE(target.unorderedAccessView, nullptr);
+    const HeldReferences first({target.texture, target.renderTargetViews[0], target.renderTargetViews[1],
+                                target.shaderResourceView, target.unorderedAccessView});
     target.Create(device, 4, 4, DXGI_FORMAT_R8G8B8A8_UNORM, 1, 1, 0, false, false, 1, false, kNoData);
     ASSERT_NE(target.texture, nullptr);
     EXPECT_EQ(target.renderTargetViews.Size(), 1u);
     EXPECT_EQ(target.unorderedAccessView, nullptr);
-    // Views first: each holds the texture.
-    for (int i = 4; i >= 0; --i)
-        EXPECT_EQ(first[i]->Release(), 0u) << "object " << i;
+    first.ExpectOnlyOursLeft();
     target.Release();
 
     DepthBuffer depth;
     depth.Create(device, 8, 8, DXGI_FORMAT_D24_UNORM_S8_UINT, true, 1, 0, 1);
     ASSERT_NE(depth.texture, nullptr);
-    IUnknown* firstDepth[] = {depth.texture, depth.depthStencilView, depth.shaderResourceView};
-    for (IUnknown* object : firstDepth) {
-        ASSERT_NE(object, nullptr);
-        object->AddRef();
-    }
+    ASSERT_NE(depth.shaderResourceView, nullptr);
+    const HeldReferences firstDepth({depth.texture, depth.depthStencilView, depth.shaderResourceView});
     depth.Create(device, 4, 4, DXGI_FORMAT_D24_UNORM_S8_UINT, false, 1, 0, 1);
     EXPECT_EQ(depth.shaderResourceView, nullptr);
-    for (int i = 2; i >= 0; --i)
-        EXPECT_EQ(firstDepth[i]->Release(), 0u) << "depth object " << i;
+    firstDepth.ExpectOnlyOursLeft();
     depth.Release();
 }
 
@@ -228,17 +246,12 @@ TEST(TypedBuffer, SizeAndViewsCoverTheElements)
     EXPECT_EQ(uav.ViewDimension, D3D11_UAV_DIMENSION_BUFFER);
     EXPECT_EQ(uav.Buffer.NumElements, 100u);
 
-    // Our own references show that Release gives back exactly one each, once.
-    IUnknown* objects[3] = {typed.buffer, typed.shaderResourceView, typed.unorderedAccessView};
-    for (IUnknown* object : objects)
-        object->AddRef();
+    // Release gives back exactly one reference each, once.
+    const HeldReferences held({typed.buffer, typed.shaderResourceView, typed.unorderedAccessView});
     typed.Release();
     typed.Release();
     EXPECT_EQ(typed.buffer, nullptr);
     EXPECT_EQ(typed.shaderResourceView, nullptr);
     EXPECT_EQ(typed.unorderedAccessView, nullptr);
-    // The views go first: each holds the buffer until it goes.
-    EXPECT_EQ(objects[2]->Release(), 0u) << "unordered-access view";
-    EXPECT_EQ(objects[1]->Release(), 0u) << "shader-resource view";
-    EXPECT_EQ(objects[0]->Release(), 0u) << "buffer";
+    held.ExpectOnlyOursLeft();
 }
