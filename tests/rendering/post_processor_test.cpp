@@ -1,5 +1,6 @@
 #include "platform/system/console.h"
 #include "rendering/post_processor.h"
+#include "rendering/render_target.h"
 
 #include <gtest/gtest.h>
 
@@ -36,15 +37,8 @@ float4 p(VSOutput input) : SV_TARGET
 // A view of one mip level of a texture with the full chain.
 ID3D11ShaderResourceView* MipView(ID3D11Device* device, UINT width, UINT height, UINT level)
 {
-    D3D11_TEXTURE2D_DESC desc{};
-    desc.Width = width;
-    desc.Height = height;
-    desc.MipLevels = 0;
-    desc.ArraySize = 1;
-    desc.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
-    desc.SampleDesc = {1, 0};
-    desc.Usage = D3D11_USAGE_DEFAULT;
-    desc.BindFlags = D3D11_BIND_SHADER_RESOURCE;
+    const D3D11_TEXTURE2D_DESC desc =
+        DefaultTextureDesc(width, height, DXGI_FORMAT_R8G8B8A8_UNORM, D3D11_BIND_SHADER_RESOURCE, 0);
     ID3D11Texture2D* texture = nullptr;
     EXPECT_EQ(device->CreateTexture2D(&desc, nullptr, &texture), S_OK);
     if (!texture)
