@@ -13,6 +13,7 @@
 
 #include "intro/solution.h"
 #include "platform/gfx/d3d11.h"
+#include "rendering/render_target.h"
 
 namespace {
 
@@ -42,15 +43,8 @@ public:
     Target(std::uint32_t width, std::uint32_t height)
     {
         Gfx& g = Device();
-        D3D11_TEXTURE2D_DESC desc{};
-        desc.Width = width;
-        desc.Height = height;
-        desc.MipLevels = 1;
-        desc.ArraySize = 1;
-        desc.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
-        desc.SampleDesc.Count = 1;
-        desc.Usage = D3D11_USAGE_DEFAULT;
-        desc.BindFlags = D3D11_BIND_RENDER_TARGET;
+        D3D11_TEXTURE2D_DESC desc =
+            DefaultTextureDesc(width, height, DXGI_FORMAT_R8G8B8A8_UNORM, D3D11_BIND_RENDER_TARGET);
         g.device->CreateTexture2D(&desc, nullptr, &target);
         g.device->CreateRenderTargetView(target, nullptr, &view);
         desc.Usage = D3D11_USAGE_STAGING;

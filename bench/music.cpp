@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "music/music_player.h"
+#include "music/second_song.h"
 #include "music/song.h"
-#include "music/song2.h"
 
 namespace {
 

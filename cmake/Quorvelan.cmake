@@ -1,25 +1,29 @@
-# quorvelan_library(NAME DIR [deps...]): a static library of every .cpp below DIR.
-function(quorvelan_library name dir)
-  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.c)
-  if(sources)
-    add_library(${name} STATIC ${sources})
-    target_link_libraries(${name} PUBLIC ${ARGN})
-  else()
-    add_library(${name} INTERFACE)
-    target_link_libraries(${name} INTERFACE ${ARGN})
+# Every target names its sources: a file that is listed but missing stops the
+# configure, and a file that is not listed is not built.
+
+# quorvelan_library(NAME SOURCES files... [LIBS libs...]): a static library of
+# the given sources (relative to the calling CMakeLists.txt).
+function(quorvelan_library name)
+  cmake_parse_arguments(L "" "" "SOURCES;LIBS" ${ARGN})
+  if(NOT L_SOURCES)
+    message(FATAL_ERROR "quorvelan_library(${name}): no SOURCES")
   endif()
+  add_library(${name} STATIC ${L_SOURCES})
+  target_link_libraries(${name} PUBLIC ${L_LIBS})
 endfunction()
 
-# quorvelan_test(NAME DIR [libs...]): one GoogleTest program of every .cpp in DIR,
-# run from DIR so that fixtures beside the tests are found by relative path.
-# Rendering and audio run headless: SDL's offscreen video and dummy audio drivers.
+# quorvelan_test(NAME DIR SOURCES files... LIBS libs...): one GoogleTest
+# program of the given sources in DIR, run from DIR so that fixtures beside the
+# tests are found by relative path. Rendering and audio run headless: SDL's
+# offscreen video and dummy audio drivers.
 function(quorvelan_test name dir)
-  file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp)
-  if(NOT sources)
-    return()
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  if(NOT T_SOURCES)
+    message(FATAL_ERROR "quorvelan_test(${name}): no SOURCES")
   endif()
-  add_executable(${name} ${sources})
-  target_link_libraries(${name} PRIVATE ${ARGN} GTest::gtest GTest::gmock GTest::gtest_main)
+  list(TRANSFORM T_SOURCES PREPEND ${dir}/)
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   # gtest_discover_tests passes only the first entry of an ENVIRONMENT list
   # through, so the environment comes from env(1) in front of the program.
   set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR
@@ -36,4 +40,31 @@ function(quorvelan_bench name)
   cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${B_SOURCES})
   target_link_libraries(${name} PRIVATE ${B_LIBS} benchmark::benchmark)
+endfunction()
+
+# quorvelan_header_check(LIBS libs...): every header under src/ must compile on
+# its own and together with all the others. Two object libraries, built with
+# everything else: one translation unit per header, and one that includes all
+# of them. The headers are found by globbing on purpose: a new header is
+# checked without being listed.
+function(quorvelan_header_check)
+  cmake_parse_arguments(H "" "" "LIBS" ${ARGN})
+  file(GLOB_RECURSE headers CONFIGURE_DEPENDS RELATIVE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/src/*.h)
+  list(SORT headers)
+  set(dir ${CMAKE_BINARY_DIR}/header_check)
+  set(all "")
+  set(alone "")
+  foreach(header ${headers})
+    string(APPEND all "#include \"${header}\"\n")
+    string(MAKE_C_IDENTIFIER ${header} stem)
+    file(CONFIGURE OUTPUT ${dir}/alone/${stem}.cpp CONTENT "#include \"${header}\"\n")
+    list(APPEND alone ${dir}/alone/${stem}.cpp)
+  endforeach()
+  file(CONFIGURE OUTPUT ${dir}/all_headers.cpp CONTENT "${all}")
+  add_library(quorvelan_headers_together OBJECT ${dir}/all_headers.cpp)
+  add_library(quorvelan_headers_alone OBJECT ${alone})
+  foreach(target quorvelan_headers_together quorvelan_headers_alone)
+    target_link_libraries(${target} PRIVATE ${H_LIBS})
+    target_compile_options(${target} PRIVATE -Werror)
+  endforeach()
 endfunction()

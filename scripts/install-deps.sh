@@ -20,6 +20,8 @@ packages=(
   # end-to-end tests and sanitizer/fuzz builds
   xvfb xdotool x11-utils x11-apps imagemagick
   clang libclang-rt-14-dev
+  # format check (scripts/check-format.sh)
+  clang-format
   # a locale with a decimal comma for the parser's locale test
   locales
 )
@@ -31,18 +33,30 @@ for p in "${packages[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
-fi
-
-echo "install-deps: installing ${missing[*]}"
 SUDO=""
-if [ "$(id -u)" -ne 0 ]; then
-  if command -v sudo >/dev/null 2>&1; then SUDO="sudo"; else
-    echo "install-deps: missing packages and not root: ${missing[*]}" >&2
+if [ "$(id -u)" -ne 0 ] && command -v sudo >/dev/null 2>&1; then SUDO="sudo"; fi
+need_root() {
+  if [ "$(id -u)" -ne 0 ] && [ -z "$SUDO" ]; then
+    echo "install-deps: $1 and not root" >&2
     exit 1
   fi
+}
+
+if [ ${#missing[@]} -ne 0 ]; then
+  echo "install-deps: installing ${missing[*]}"
+  need_root "missing packages: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+# The parser's locale test needs a locale whose decimal separator is a comma.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; then
+  echo "install-deps: generating the de_DE.UTF-8 locale"
+  need_root "the de_DE.UTF-8 locale is missing"
+  $SUDO sed -i 's/^# *\(de_DE\.UTF-8 UTF-8\)$/\1/' /etc/locale.gen
+  if ! grep -qx 'de_DE.UTF-8 UTF-8' /etc/locale.gen; then
+    echo 'de_DE.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+  fi
+  $SUDO locale-gen >/dev/null
+fi

@@ -79,28 +79,35 @@ SampleBuffer DetunedSaws(std::uint32_t length, float f)
     return out;
 }
 
+namespace {
+
+// Detuned saws at the given gains, scaled to level, then band-limited to
+// 1 kHz .. 20 kHz.
+SampleBuffer FilteredSawPad(std::uint32_t length, float f, const double* factors, const float* gains, int count,
+                            float level)
+{
+    SampleBuffer out(length);
+    MixSawWaves(out, f, factors, gains, count);
+    out *= SampleBuffer(level);
+    const SampleBuffer low(20000.0f), high(1000.0f);
+    FilterChain(out).LowPass(low).HighPass(high).Apply();
+    return out;
+}
+
+}  // namespace
+
 SampleBuffer SawPad(std::uint32_t length, float f)
 {
     static const double kFactors[9] = {0.99, 0.989, 1.0131, 1.0207, 2.017, 2.01, 4.001, 8.0417, 16.0417};
     static const float kGains[9] = {1, 1, 1, 1, 1, 1, 0.5f, 0.5f, 0.25f};
-    SampleBuffer out(length);
-    MixSawWaves(out, f, kFactors, kGains, 9);
-    out *= SampleBuffer(0.125f);
-    const SampleBuffer low(20000.0f), high(1000.0f);
-    FilterChain(out).LowPass(low).HighPass(high).Apply();
-    return out;
+    return FilteredSawPad(length, f, kFactors, kGains, 9, 0.125f);
 }
 
 SampleBuffer SawPad4(std::uint32_t length, float f)
 {
     static const double kFactors[4] = {0.99, 0.999, 1.0131, 1.0117};
     static const float kGains[4] = {1, 1, 1, 1};
-    SampleBuffer out(length);
-    MixSawWaves(out, f, kFactors, kGains, 4);
-    out *= SampleBuffer(0.25f);
-    const SampleBuffer low(20000.0f), high(1000.0f);
-    FilterChain(out).LowPass(low).HighPass(high).Apply();
-    return out;
+    return FilteredSawPad(length, f, kFactors, kGains, 4, 0.25f);
 }
 
 SampleBuffer SinePluck(std::uint32_t length, float f)

@@ -1,6 +1,7 @@
 #include "music/song.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <memory>
 #include <thread>
 
@@ -48,41 +49,44 @@ Plucks MakePlucks(const SampleBuffer& env)
 
 // ---- 2. Figures ----
 
+namespace {
+
+// A part and the step it starts on, mixed in at a gain.
+struct Entry {
+    const SampleBuffer* part;
+    std::uint32_t step;
+    float gain = 1.0f;
+};
+
+// steps steps of silence with the parts mixed in, in the order given.
+SampleBuffer Arrange(std::uint32_t steps, std::initializer_list<Entry> entries)
+{
+    SampleBuffer r(steps * S);
+    for (const Entry& e : entries)
+        r.MixAt(*e.part, e.step * S, e.gain, 1.0f);
+    return r;
+}
+
+}  // namespace
+
 SampleBuffer Figure1(const Plucks& p)
 {
-    SampleBuffer r(4 * S);
-    r.MixAt(p.c4, 0 * S);
-    r.MixAt(p.g3, 2 * S);
-    return r;
+    return Arrange(4, {{&p.c4, 0}, {&p.g3, 2}});
 }
 
 SampleBuffer Figure2(const Plucks& p)
 {
-    SampleBuffer r(4 * S);
-    r.MixAt(p.c4, 0 * S);
-    r.MixAt(p.ds4, 1 * S);
-    r.MixAt(p.g3, 2 * S);
-    return r;
+    return Arrange(4, {{&p.c4, 0}, {&p.ds4, 1}, {&p.g3, 2}});
 }
 
 SampleBuffer Figure3(const Plucks& p)
 {
-    SampleBuffer r(4 * S);
-    r.MixAt(p.c4, 0 * S);
-    r.MixAt(p.ds4, 1 * S);
-    r.MixAt(p.c4, 2 * S);
-    r.MixAt(p.g3, 3 * S);
-    return r;
+    return Arrange(4, {{&p.c4, 0}, {&p.ds4, 1}, {&p.c4, 2}, {&p.g3, 3}});
 }
 
 SampleBuffer Figure4(const Plucks& p)
 {
-    SampleBuffer r(4 * S);
-    r.MixAt(p.c4, 0 * S);
-    r.MixAt(p.g4, 1 * S);
-    r.MixAt(p.c4, 2 * S);
-    r.MixAt(p.g3, 3 * S);
-    return r;
+    return Arrange(4, {{&p.c4, 0}, {&p.g4, 1}, {&p.c4, 2}, {&p.g3, 3}});
 }
 
 // ---- 3. Phrases ----
@@ -412,22 +416,12 @@ SampleBuffer SectionB(const SampleBuffer& themeA, const SampleBuffer& themeB, co
 
 SampleBuffer IntroPhrases(const SampleBuffer& phrase1, const SampleBuffer& phrase2, const SampleBuffer& phrase3)
 {
-    SampleBuffer p(128 * S);
-    p.MixAt(phrase1, 0 * S);
-    p.MixAt(phrase1, 32 * S);
-    p.MixAt(phrase2, 64 * S);
-    p.MixAt(phrase3, 96 * S);
-    return p;
+    return Arrange(128, {{&phrase1, 0}, {&phrase1, 32}, {&phrase2, 64}, {&phrase3, 96}});
 }
 
 SampleBuffer LatePhrases(const SampleBuffer& phrase4, const SampleBuffer& phrase5)
 {
-    SampleBuffer p(128 * S);
-    p.MixAt(phrase4, 0 * S);
-    p.MixAt(phrase5, 32 * S);
-    p.MixAt(phrase4, 64 * S);
-    p.MixAt(phrase5, 96 * S);
-    return p;
+    return Arrange(128, {{&phrase4, 0}, {&phrase5, 32}, {&phrase4, 64}, {&phrase5, 96}});
 }
 
 SampleBuffer IntroRise(const SampleBuffer& introPhrases)
@@ -438,16 +432,14 @@ SampleBuffer IntroRise(const SampleBuffer& introPhrases)
 SampleBuffer IntroBody(const SampleBuffer& introRise, const SampleBuffer& latePhrases, const SampleBuffer& drop1,
                        const SampleBuffer& drop2)
 {
-    SampleBuffer b(256 * S);
-    b.MixAt(introRise, 0 * S, 0.7f);
-    b.MixAt(latePhrases, 128 * S, 0.7f);
-    b.MixAt(drop1, 128 * S);
-    b.MixAt(drop1, 160 * S);
-    b.MixAt(drop1, 192 * S);
-    b.MixAt(drop1, 208 * S);
-    b.MixAt(drop1, 224 * S);
-    b.MixAt(drop2, 240 * S);
-    return b;
+    return Arrange(256, {{&introRise, 0, 0.7f},
+                         {&latePhrases, 128, 0.7f},
+                         {&drop1, 128},
+                         {&drop1, 160},
+                         {&drop1, 192},
+                         {&drop1, 208},
+                         {&drop1, 224},
+                         {&drop2, 240}});
 }
 
 SampleBuffer Intro(const SampleBuffer& introBody, const SampleBuffer& sweep)

@@ -22,12 +22,8 @@ struct PostProcessorParams {
     PostProcessorParams() { std::memset(static_cast<void*>(this), 0, sizeof(*this)); }
 };
 
-struct CombineProcessorParams {
-    Float4 values;
-    Matrix4 matrix;
-    float frameTime;
-    CombineProcessorParams() { std::memset(static_cast<void*>(this), 0, sizeof(*this)); }
-};
+// The combine pass reads the same block.
+using CombineProcessorParams = PostProcessorParams;
 
 struct TexgenProcessorParams {
     Float4 data1;  // the octave generator's (octaves, first octave, blend, 1)
@@ -46,7 +42,6 @@ struct TexgenProcessorParams {
 static_assert(sizeof(BlurParams) == 16);
 static_assert(sizeof(PostProcessorParams) == 84 && offsetof(PostProcessorParams, matrix) == 16 &&
               offsetof(PostProcessorParams, frameTime) == 80);
-static_assert(sizeof(CombineProcessorParams) == 84);
 static_assert(sizeof(TexgenProcessorParams) == 160 && offsetof(TexgenProcessorParams, data10) == 144);
 
 // A dynamic, CPU-written constant buffer of byteWidth bytes into *buffer;

@@ -1,9 +1,10 @@
 #include "rendering/post_processor.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "rendering/builtin_shaders.h"
+#include "rendering/release.h"
+#include "rendering/render_target.h"
 
 namespace {
 const QuadVertex kQuad[4] = {
@@ -18,12 +19,14 @@ const unsigned short kQuadIndices[6] = {0, 1, 2, 2, 3, 0};
 constexpr u32 kMaxSizedInputs = 4;
 constexpr u32 kPassConstantFloats = 12;
 
-template <typename T>
-void ReleaseAndClear(T*& object)
+void CreateImmutableBuffer(ID3D11Device* device, const void* bytes, UINT size, UINT bindFlags, ID3D11Buffer** buffer)
 {
-    if (object)
-        object->Release();
-    object = nullptr;
+    D3D11_BUFFER_DESC desc{};
+    desc.ByteWidth = size;
+    desc.Usage = D3D11_USAGE_IMMUTABLE;
+    desc.BindFlags = bindFlags;
+    D3D11_SUBRESOURCE_DATA data{bytes, 0, 0};
+    device->CreateBuffer(&desc, &data, buffer);
 }
 
 float MipSize(UINT size, UINT level)
@@ -62,39 +65,35 @@ PostProcessorBase::PostProcessorBase()
 
 PostProcessorBase::~PostProcessorBase()
 {
+    Release();
+}
+
+void PostProcessorBase::Release()
+{
     ReleaseTargetPool();
-    ReleaseAndClear(vertexBuffer);
-    ReleaseAndClear(indexBuffer);
-    ReleaseAndClear(pointSampler);
-    ReleaseAndClear(linearSampler);
-    ReleaseAndClear(depthStencilState);
-    ReleaseAndClear(blendState);
-    ReleaseAndClear(rasterizerState);
-    ReleaseAndClear(passConstants);
+    ReleaseOnce(vertexBuffer);
+    ReleaseOnce(indexBuffer);
+    ReleaseOnce(pointSampler);
+    ReleaseOnce(linearSampler);
+    ReleaseOnce(depthStencilState);
+    ReleaseOnce(blendState);
+    ReleaseOnce(rasterizerState);
+    ReleaseOnce(passConstants);
     delete quadShader;
     quadShader = nullptr;
 }
 
 void PostProcessorBase::Initialize(ID3D11Device* device_)
 {
+    // A second Initialize starts afresh instead of dropping the first objects.
+    Release();
     device = device_;
 
     quadShader = new Shader(device);
     quadShader->CompileVertexShader(g_builtinShaders[BuiltinShader::FullscreenQuad]);
 
-    D3D11_BUFFER_DESC vertexDesc{};
-    vertexDesc.ByteWidth = sizeof(kQuad);
-    vertexDesc.Usage = D3D11_USAGE_IMMUTABLE;
-    vertexDesc.BindFlags = D3D11_BIND_VERTEX_BUFFER;
-    D3D11_SUBRESOURCE_DATA vertexData{kQuad, 0, 0};
-    device->CreateBuffer(&vertexDesc, &vertexData, &vertexBuffer);
-
-    D3D11_BUFFER_DESC indexDesc{};
-    indexDesc.ByteWidth = sizeof(kQuadIndices);
-    indexDesc.Usage = D3D11_USAGE_IMMUTABLE;
-    indexDesc.BindFlags = D3D11_BIND_INDEX_BUFFER;
-    D3D11_SUBRESOURCE_DATA indexData{kQuadIndices, 0, 0};
-    device->CreateBuffer(&indexDesc, &indexData, &indexBuffer);
+    CreateImmutableBuffer(device, kQuad, sizeof(kQuad), D3D11_BIND_VERTEX_BUFFER, &vertexBuffer);
+    CreateImmutableBuffer(device, kQuadIndices, sizeof(kQuadIndices), D3D11_BIND_INDEX_BUFFER, &indexBuffer);
 
     CreateDynamicConstantBuffer(device, kPassConstantFloats * 4, &passConstants);
 
@@ -234,18 +233,8 @@ RenderTargetPoolEntry* PostProcessorBase::AcquireTarget(u32 width, u32 height, D
     }
 
     RenderTargetPoolEntry* entry = new RenderTargetPoolEntry;
-    D3D11_TEXTURE2D_DESC desc{};
-    desc.Width = width;
-    desc.Height = height;
-    desc.MipLevels = 1;
-    desc.ArraySize = 1;
-    desc.Format = format;
-    desc.SampleDesc.Count = sampleCount;
-    desc.SampleDesc.Quality = sampleQuality;
-    desc.Usage = D3D11_USAGE_DEFAULT;
-    desc.BindFlags = D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE;
-    desc.CPUAccessFlags = 0;
-    desc.MiscFlags = 0;
+    const D3D11_TEXTURE2D_DESC desc = DefaultTextureDesc(
+        width, height, format, D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE, 1, 1, sampleCount, sampleQuality);
     device->CreateTexture2D(&desc, nullptr, &entry->texture);
     if (entry->texture) {
         device->CreateRenderTargetView(entry->texture, nullptr, &entry->renderTargetView);
@@ -265,9 +254,9 @@ void PostProcessorBase::ReleaseTargetPool()
 {
     for (u32 i = 0; i < targetPool.Size(); ++i) {
         RenderTargetPoolEntry* entry = targetPool[i];
-        ReleaseAndClear(entry->shaderResourceView);
-        ReleaseAndClear(entry->renderTargetView);
-        ReleaseAndClear(entry->texture);
+        ReleaseOnce(entry->shaderResourceView);
+        ReleaseOnce(entry->renderTargetView);
+        ReleaseOnce(entry->texture);
         delete entry;
     }
     targetPool.Clear();
@@ -275,78 +264,21 @@ void PostProcessorBase::ReleaseTargetPool()
 
 // ---- derived passes
 
-namespace {
-// The one-input draw of PostProcessor and TexgenProcessor: bind, upload and
-// bind b1, add the input when there is one and the output, render.
-template <typename Pass>
-void DrawFromOneInput(Pass& pass, ID3D11DeviceContext* context, ID3D11ShaderResourceView* input,
-                      ID3D11RenderTargetView* output, const Shader* shader)
-{
-    pass.Bind(context, input, output);
-    pass.params.Update(context);
-    pass.params.BindPS(context, 1);
-    if (input)
-        pass.inputs.Add(input);
-    pass.outputs.Add(output);
-    pass.Render(shader->pixelShader);
-}
-}  // namespace
-
-void PostProcessor::Initialize(ID3D11Device* device_)
-{
-    PostProcessorBase::Initialize(device_);
-    params.Create(device_);
-}
-
 void PostProcessor::Draw(ID3D11DeviceContext* context_, ID3D11ShaderResourceView* input, ID3D11RenderTargetView* output,
                          const Shader* shader)
 {
-    DrawFromOneInput(*this, context_, input, output, shader);
-}
-
-void PostProcessor::SetParams(const PostProcessorParams& payload)
-{
-    std::memcpy(static_cast<void*>(&params.data), &payload, sizeof(payload));
-}
-
-void CombineProcessor::Initialize(ID3D11Device* device_)
-{
-    PostProcessorBase::Initialize(device_);
-    params.Create(device_);
+    DrawPass(context_, input, &input, input ? 1 : 0, output, shader);
 }
 
 void CombineProcessor::Draw(ID3D11DeviceContext* context_, ID3D11ShaderResourceView* input0,
                             ID3D11ShaderResourceView* input1, ID3D11RenderTargetView* output, const Shader* shader)
 {
-    Bind(context_, input0, output);
-    params.Update(context_);
-    params.BindPS(context_, 1);
-    if (input0 && input1) {
-        inputs.Add(input0);
-        inputs.Add(input1);
-    }
-    outputs.Add(output);
-    Render(shader->pixelShader);
-}
-
-void CombineProcessor::SetParams(const CombineProcessorParams& payload)
-{
-    std::memcpy(static_cast<void*>(&params.data), &payload, sizeof(payload));
-}
-
-void TexgenProcessor::Initialize(ID3D11Device* device_)
-{
-    PostProcessorBase::Initialize(device_);
-    params.Create(device_);
+    ID3D11ShaderResourceView* const textures[2] = {input0, input1};
+    DrawPass(context_, input0, textures, input0 && input1 ? 2 : 0, output, shader);
 }
 
 void TexgenProcessor::Generate(ID3D11DeviceContext* context_, ID3D11ShaderResourceView* input,
                                ID3D11RenderTargetView* output, const Shader* shader)
 {
-    DrawFromOneInput(*this, context_, input, output, shader);
-}
-
-void TexgenProcessor::SetParams(const TexgenProcessorParams& payload)
-{
-    std::memcpy(static_cast<void*>(&params.data), &payload, sizeof(payload));
+    DrawPass(context_, input, &input, input ? 1 : 0, output, shader);
 }

@@ -4,6 +4,8 @@
 // views. Every pass binds: b0 the input and output sizes (PSConstants), b1
 // its own parameter block, t0.. the inputs in the order added, s0 a point
 // and s1 a linear sampler. b2 and b3 are the caller's and left as bound.
+#include <cstring>
+
 #include "platform/gfx/d3d11.h"
 #include "rendering/constant_buffer.h"
 #include "rendering/math_types.h"
@@ -57,35 +59,59 @@ public:
     void Draw(ID3D11ShaderResourceView* input, ID3D11RenderTargetView* output, ID3D11PixelShader* pixelShader);
     RenderTargetPoolEntry* AcquireTarget(u32 width, u32 height, DXGI_FORMAT format, u32 sampleCount, u32 sampleQuality);
     void ReleaseTargetPool();
+    // Everything Initialize and AcquireTarget made; the fields are cleared, so
+    // that a second call releases nothing.
+    void Release();
 };
 
-class PostProcessor : public PostProcessorBase {
+// A pass with its own parameter block at b1: ConstantBuffer<Payload>, made by
+// Initialize, filled by SetParams and uploaded on every draw.
+template <typename Payload>
+class ParameterPass : public PostProcessorBase {
 public:
-    ConstantBuffer<PostProcessorParams> params;
+    ConstantBuffer<Payload> params;
 
-    void Initialize(ID3D11Device* device) override;
+    void Initialize(ID3D11Device* device_) override
+    {
+        PostProcessorBase::Initialize(device_);
+        params.Create(device_);
+    }
+    void SetParams(const Payload& payload) { std::memcpy(static_cast<void*>(&params.data), &payload, sizeof(payload)); }
+
+protected:
+    // Bind (given boundInput), upload and bind b1, then render the first
+    // textureCount textures into output.
+    void DrawPass(ID3D11DeviceContext* context_, ID3D11ShaderResourceView* boundInput,
+                  ID3D11ShaderResourceView* const* textures, u32 textureCount, ID3D11RenderTargetView* output,
+                  const Shader* shader)
+    {
+        Bind(context_, boundInput, output);
+        params.Update(context_);
+        params.BindPS(context_, 1);
+        for (u32 i = 0; i < textureCount; ++i)
+            inputs.Add(textures[i]);
+        outputs.Add(output);
+        Render(shader->pixelShader);
+    }
+};
+
+class PostProcessor : public ParameterPass<PostProcessorParams> {
+public:
+    // Without an input no texture is bound.
     void Draw(ID3D11DeviceContext* context, ID3D11ShaderResourceView* input, ID3D11RenderTargetView* output,
               const Shader* shader);
-    void SetParams(const PostProcessorParams& payload);
 };
 
-class CombineProcessor : public PostProcessorBase {
+class CombineProcessor : public ParameterPass<CombineProcessorParams> {
 public:
-    ConstantBuffer<CombineProcessorParams> params;
-
-    void Initialize(ID3D11Device* device) override;
     // Both inputs or none: with either one null no texture is bound.
     void Draw(ID3D11DeviceContext* context, ID3D11ShaderResourceView* input0, ID3D11ShaderResourceView* input1,
               ID3D11RenderTargetView* output, const Shader* shader);
-    void SetParams(const CombineProcessorParams& payload);
 };
 
-class TexgenProcessor : public PostProcessorBase {
+class TexgenProcessor : public ParameterPass<TexgenProcessorParams> {
 public:
-    ConstantBuffer<TexgenProcessorParams> params;
-
-    void Initialize(ID3D11Device* device) override;
+    // Without an input no texture is bound.
     void Generate(ID3D11DeviceContext* context, ID3D11ShaderResourceView* input, ID3D11RenderTargetView* output,
                   const Shader* shader);
-    void SetParams(const TexgenProcessorParams& payload);
 };

@@ -1,14 +1,91 @@
 #include "rendering/render_target.h"
 
+#include "rendering/release.h"
+
 namespace {
-template <typename T>
-void ReleaseOnce(T*& object)
+
+// The view dimensions of one kind of slice view (render target or depth
+// stencil): one texture or an array of them, each plain or multisampled.
+template <typename Dimension>
+struct SliceDimensions {
+    Dimension single, multisampled, array, multisampledArray;
+};
+
+const SliceDimensions<D3D11_RTV_DIMENSION> kRenderTargetSlices = {
+    D3D11_RTV_DIMENSION_TEXTURE2D, D3D11_RTV_DIMENSION_TEXTURE2DMS, D3D11_RTV_DIMENSION_TEXTURE2DARRAY,
+    D3D11_RTV_DIMENSION_TEXTURE2DMSARRAY};
+const SliceDimensions<D3D11_DSV_DIMENSION> kDepthStencilSlices = {
+    D3D11_DSV_DIMENSION_TEXTURE2D, D3D11_DSV_DIMENSION_TEXTURE2DMS, D3D11_DSV_DIMENSION_TEXTURE2DARRAY,
+    D3D11_DSV_DIMENSION_TEXTURE2DMSARRAY};
+
+// One view per array slice of texture, mip level 0, into views (cleared
+// first; a refused view is kept as null); returns the first or null.
+template <typename View, typename Desc, typename Dimension>
+View* CreateSliceViews(ID3D11Device* device, HRESULT (ID3D11Device::*create)(ID3D11Resource*, const Desc*, View**),
+                       const SliceDimensions<Dimension>& dimensions, ID3D11Texture2D* texture, u32 format,
+                       u32 sampleCount, u32 arraySize, SimpleArray<View*>& views)
 {
-    if (object)
-        object->Release();
-    object = nullptr;
+    views.Clear();
+    for (u32 s = 0; s < arraySize; ++s) {
+        Desc view{};
+        view.Format = static_cast<DXGI_FORMAT>(format);
+        if (arraySize == 1) {
+            if (sampleCount > 1) {
+                view.ViewDimension = dimensions.multisampled;
+            } else {
+                view.ViewDimension = dimensions.single;
+                view.Texture2D.MipSlice = 0;
+            }
+        } else if (sampleCount > 1) {
+            view.ViewDimension = dimensions.multisampledArray;
+            view.Texture2DMSArray.FirstArraySlice = s;
+            view.Texture2DMSArray.ArraySize = 1;
+        } else {
+            view.ViewDimension = dimensions.array;
+            view.Texture2DArray.MipSlice = 0;
+            view.Texture2DArray.FirstArraySlice = s;
+            view.Texture2DArray.ArraySize = 1;
+        }
+        View* created = nullptr;
+        (device->*create)(texture, &view, &created);
+        views.Add(created);
+    }
+    return views.Size() ? views[0] : nullptr;
+}
+
+// A depth format seen through a shader view: the typeless texture format and
+// the format the shader reads.
+struct DepthShaderFormats {
+    DXGI_FORMAT texture, shaderView;
+};
+
+DepthShaderFormats ShaderFormatsOfDepth(u32 format)
+{
+    if (format == DXGI_FORMAT_D16_UNORM)
+        return {DXGI_FORMAT_R16_TYPELESS, DXGI_FORMAT_R16_UNORM};
+    if (format == DXGI_FORMAT_D24_UNORM_S8_UINT)
+        return {DXGI_FORMAT_R24G8_TYPELESS, DXGI_FORMAT_R24_UNORM_X8_TYPELESS};
+    return {DXGI_FORMAT_R32_TYPELESS, DXGI_FORMAT_R32_FLOAT};
 }
 }  // namespace
+
+D3D11_TEXTURE2D_DESC DefaultTextureDesc(u32 width, u32 height, DXGI_FORMAT format, UINT bindFlags, u32 mipLevels,
+                                        u32 arraySize, u32 sampleCount, u32 sampleQuality)
+{
+    D3D11_TEXTURE2D_DESC desc{};
+    desc.Width = width;
+    desc.Height = height;
+    desc.MipLevels = mipLevels;
+    desc.ArraySize = arraySize;
+    desc.Format = format;
+    desc.SampleDesc.Count = sampleCount;
+    desc.SampleDesc.Quality = sampleQuality;
+    desc.Usage = D3D11_USAGE_DEFAULT;
+    desc.BindFlags = bindFlags;
+    desc.CPUAccessFlags = 0;
+    desc.MiscFlags = 0;
+    return desc;
+}
 
 RenderTarget::RenderTarget()
     : texture(nullptr), renderTargetView(nullptr), shaderResourceView(nullptr), unorderedAccessView(nullptr), width(0),
@@ -20,19 +97,13 @@ void RenderTarget::Create(ID3D11Device* device, u32 width_, u32 height_, u32 for
                           u32 sampleQuality, bool generateMips_, bool unorderedAccess, u32 arraySize_,
                           bool hasInitialData, D3D11_SUBRESOURCE_DATA initialData)
 {
-    D3D11_TEXTURE2D_DESC desc{};
-    desc.Width = width_;
-    desc.Height = height_;
-    desc.MipLevels = mipLevels_;
-    desc.ArraySize = arraySize_;
-    desc.Format = static_cast<DXGI_FORMAT>(format_);
-    desc.SampleDesc.Count = sampleCount_;
-    desc.SampleDesc.Quality = sampleQuality;
-    desc.Usage = D3D11_USAGE_DEFAULT;
-    desc.BindFlags = D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE;
+    // A second Create replaces the first texture and views instead of dropping them.
+    Release();
+    UINT bindFlags = D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE;
     if (unorderedAccess)
-        desc.BindFlags |= D3D11_BIND_UNORDERED_ACCESS;
-    desc.CPUAccessFlags = 0;
+        bindFlags |= D3D11_BIND_UNORDERED_ACCESS;
+    D3D11_TEXTURE2D_DESC desc = DefaultTextureDesc(width_, height_, static_cast<DXGI_FORMAT>(format_), bindFlags,
+                                                   mipLevels_, arraySize_, sampleCount_, sampleQuality);
     desc.MiscFlags = generateMips_ && mipLevels_ > 1 ? static_cast<UINT>(D3D11_RESOURCE_MISC_GENERATE_MIPS) : 0u;
 
     device->CreateTexture2D(&desc, hasInitialData ? &initialData : nullptr, &texture);
@@ -40,32 +111,8 @@ void RenderTarget::Create(ID3D11Device* device, u32 width_, u32 height_, u32 for
     if (!texture)
         return;
 
-    renderTargetViews.Clear();
-    for (u32 s = 0; s < arraySize_; ++s) {
-        D3D11_RENDER_TARGET_VIEW_DESC view{};
-        view.Format = static_cast<DXGI_FORMAT>(format_);
-        if (arraySize_ == 1) {
-            if (sampleCount_ > 1) {
-                view.ViewDimension = D3D11_RTV_DIMENSION_TEXTURE2DMS;
-            } else {
-                view.ViewDimension = D3D11_RTV_DIMENSION_TEXTURE2D;
-                view.Texture2D.MipSlice = 0;
-            }
-        } else if (sampleCount_ > 1) {
-            view.ViewDimension = D3D11_RTV_DIMENSION_TEXTURE2DMSARRAY;
-            view.Texture2DMSArray.FirstArraySlice = s;
-            view.Texture2DMSArray.ArraySize = 1;
-        } else {
-            view.ViewDimension = D3D11_RTV_DIMENSION_TEXTURE2DARRAY;
-            view.Texture2DArray.MipSlice = 0;
-            view.Texture2DArray.FirstArraySlice = s;
-            view.Texture2DArray.ArraySize = 1;
-        }
-        ID3D11RenderTargetView* rtv = nullptr;
-        device->CreateRenderTargetView(texture, &view, &rtv);
-        renderTargetViews.Add(rtv);
-    }
-    renderTargetView = renderTargetViews.Size() ? renderTargetViews[0] : nullptr;
+    renderTargetView = CreateSliceViews(device, &ID3D11Device::CreateRenderTargetView, kRenderTargetSlices, texture,
+                                        format_, sampleCount_, arraySize_, renderTargetViews);
 
     device->CreateShaderResourceView(texture, nullptr, &shaderResourceView);
 
@@ -85,9 +132,7 @@ void RenderTarget::Create(ID3D11Device* device, u32 width_, u32 height_, u32 for
 // view; the fields are cleared so that a second call releases nothing.
 void RenderTarget::Release()
 {
-    for (u32 i = 0; i < renderTargetViews.Size(); ++i)
-        ReleaseOnce(renderTargetViews[i]);
-    renderTargetViews.Clear();
+    ReleaseAll(renderTargetViews);
     renderTargetView = nullptr;
     ReleaseOnce(shaderResourceView);
     ReleaseOnce(texture);
@@ -103,72 +148,26 @@ DepthBuffer::DepthBuffer()
 void DepthBuffer::Create(ID3D11Device* device, u32 width_, u32 height_, u32 format_, bool shaderResource,
                          u32 sampleCount_, u32 sampleQuality, u32 arraySize_)
 {
+    Release();
     UINT bindFlags = D3D11_BIND_DEPTH_STENCIL;
     if (shaderResource)
         bindFlags |= D3D11_BIND_SHADER_RESOURCE;
 
-    DXGI_FORMAT textureFormat = static_cast<DXGI_FORMAT>(format_);
-    if (shaderResource) {
-        if (format_ == DXGI_FORMAT_D16_UNORM)
-            textureFormat = DXGI_FORMAT_R16_TYPELESS;
-        else if (format_ == DXGI_FORMAT_D24_UNORM_S8_UINT)
-            textureFormat = DXGI_FORMAT_R24G8_TYPELESS;
-        else
-            textureFormat = DXGI_FORMAT_R32_TYPELESS;
-    }
+    const DepthShaderFormats shaderFormats = ShaderFormatsOfDepth(format_);
+    const DXGI_FORMAT textureFormat = shaderResource ? shaderFormats.texture : static_cast<DXGI_FORMAT>(format_);
 
-    D3D11_TEXTURE2D_DESC desc{};
-    desc.Width = width_;
-    desc.Height = height_;
-    desc.MipLevels = 1;
-    desc.ArraySize = arraySize_;
-    desc.Format = textureFormat;
-    desc.SampleDesc.Count = sampleCount_;
-    desc.SampleDesc.Quality = sampleQuality;
-    desc.Usage = D3D11_USAGE_DEFAULT;
-    desc.BindFlags = bindFlags;
-    desc.CPUAccessFlags = 0;
-    desc.MiscFlags = 0;
+    const D3D11_TEXTURE2D_DESC desc =
+        DefaultTextureDesc(width_, height_, textureFormat, bindFlags, 1, arraySize_, sampleCount_, sampleQuality);
     device->CreateTexture2D(&desc, nullptr, &texture);
     if (!texture)
         return;
 
-    depthStencilViews.Clear();
-    for (u32 s = 0; s < arraySize_; ++s) {
-        D3D11_DEPTH_STENCIL_VIEW_DESC view{};
-        view.Format = static_cast<DXGI_FORMAT>(format_);
-        view.Flags = 0;
-        if (arraySize_ == 1) {
-            if (sampleCount_ > 1) {
-                view.ViewDimension = D3D11_DSV_DIMENSION_TEXTURE2DMS;
-            } else {
-                view.ViewDimension = D3D11_DSV_DIMENSION_TEXTURE2D;
-                view.Texture2D.MipSlice = 0;
-            }
-        } else if (sampleCount_ > 1) {
-            view.ViewDimension = D3D11_DSV_DIMENSION_TEXTURE2DMSARRAY;
-            view.Texture2DMSArray.FirstArraySlice = s;
-            view.Texture2DMSArray.ArraySize = 1;
-        } else {
-            view.ViewDimension = D3D11_DSV_DIMENSION_TEXTURE2DARRAY;
-            view.Texture2DArray.MipSlice = 0;
-            view.Texture2DArray.FirstArraySlice = s;
-            view.Texture2DArray.ArraySize = 1;
-        }
-        ID3D11DepthStencilView* dsv = nullptr;
-        device->CreateDepthStencilView(texture, &view, &dsv);
-        depthStencilViews.Add(dsv);
-    }
-    depthStencilView = depthStencilViews.Size() ? depthStencilViews[0] : nullptr;
+    depthStencilView = CreateSliceViews(device, &ID3D11Device::CreateDepthStencilView, kDepthStencilSlices, texture,
+                                        format_, sampleCount_, arraySize_, depthStencilViews);
 
     if (shaderResource) {
         D3D11_SHADER_RESOURCE_VIEW_DESC view{};
-        if (format_ == DXGI_FORMAT_D16_UNORM)
-            view.Format = DXGI_FORMAT_R16_UNORM;
-        else if (format_ == DXGI_FORMAT_D24_UNORM_S8_UINT)
-            view.Format = DXGI_FORMAT_R24_UNORM_X8_TYPELESS;
-        else
-            view.Format = DXGI_FORMAT_R32_FLOAT;
+        view.Format = shaderFormats.shaderView;
         if (arraySize_ == 1) {
             if (sampleCount_ > 1) {
                 view.ViewDimension = D3D11_SRV_DIMENSION_TEXTURE2DMS;
@@ -202,9 +201,7 @@ void DepthBuffer::Create(ID3D11Device* device, u32 width_, u32 height_, u32 form
 
 void DepthBuffer::Release()
 {
-    for (u32 i = 0; i < depthStencilViews.Size(); ++i)
-        ReleaseOnce(depthStencilViews[i]);
-    depthStencilViews.Clear();
+    ReleaseAll(depthStencilViews);
     depthStencilView = nullptr;
     ReleaseOnce(shaderResourceView);
     ReleaseOnce(texture);
@@ -212,6 +209,7 @@ void DepthBuffer::Release()
 
 void TypedBuffer::Create(ID3D11Device* device, u32 format_, u32 elementSize_, u32 count_)
 {
+    Release();
     format = format_;
     byteWidth = elementSize_ * count_;
     elementSize = elementSize_;
@@ -242,4 +240,11 @@ void TypedBuffer::Create(ID3D11Device* device, u32 format_, u32 elementSize_, u3
     uav.Buffer.NumElements = count_;
     uav.Buffer.Flags = 0;
     device->CreateUnorderedAccessView(buffer, &uav, &unorderedAccessView);
+}
+
+void TypedBuffer::Release()
+{
+    ReleaseOnce(unorderedAccessView);
+    ReleaseOnce(shaderResourceView);
+    ReleaseOnce(buffer);
 }

@@ -6,6 +6,10 @@
 #include "platform/gfx/d3d11.h"
 #include "rendering/simple_array.h"
 
+// A 2D texture of default usage, without CPU access or flags.
+D3D11_TEXTURE2D_DESC DefaultTextureDesc(u32 width, u32 height, DXGI_FORMAT format, UINT bindFlags, u32 mipLevels = 1,
+                                        u32 arraySize = 1, u32 sampleCount = 1, u32 sampleQuality = 0);
+
 class RenderTarget {
 public:
     ID3D11Texture2D* texture;
@@ -59,4 +63,7 @@ public:
     u32 format = 0;
 
     void Create(ID3D11Device* device, u32 format, u32 elementSize, u32 count);
+    // The views, then the buffer; the fields are cleared so that a second call
+    // releases nothing.
+    void Release();
 };

@@ -5,6 +5,7 @@
 
 #include "platform/system/clock.h"
 #include "platform/window/window.h"
+#include "rendering/release.h"
 #include "shell/window_proc.h"
 
 namespace {
@@ -104,16 +105,23 @@ bool RenderWindow::Create(HINSTANCE instance, const char* caption, bool fullscre
 
     HRESULT hr = D3D11CreateDeviceAndSwapChain(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0,
                                                D3D11_SDK_VERSION, &desc, &swapChain, &device, nullptr, &context);
-    if (FAILED(hr))
+    // A failure on the way gives back what was made up to there.
+    if (FAILED(hr)) {
+        Release();
         return false;
+    }
 
-    if (FAILED(swapChain->GetBuffer(0, IID_ID3D11Texture2D, reinterpret_cast<void**>(&backBuffer))))
+    if (FAILED(swapChain->GetBuffer(0, IID_ID3D11Texture2D, reinterpret_cast<void**>(&backBuffer)))) {
+        Release();
         return false;
+    }
     hr = device->CreateRenderTargetView(backBuffer, nullptr, &renderTargetView);
     backBuffer->Release();
     backBuffer = nullptr;
-    if (FAILED(hr))
+    if (FAILED(hr)) {
+        Release();
         return false;
+    }
 
     if (FAILED(device->QueryInterface(IID_ID3D11Debug, reinterpret_cast<void**>(&debug)))) {
         debug = nullptr;
@@ -174,10 +182,7 @@ void RenderWindow::Resize(UINT width_, UINT height_)
     if (!swapChain)
         return;
     context->OMSetRenderTargets(0, nullptr, nullptr);
-    if (renderTargetView) {
-        renderTargetView->Release();
-        renderTargetView = nullptr;
-    }
+    ReleaseOnce(renderTargetView);
     swapChain->ResizeBuffers(0, 0, 0, DXGI_FORMAT_UNKNOWN, 0);
     ID3D11Texture2D* buffer = nullptr;
     if (SUCCEEDED(swapChain->GetBuffer(0, IID_ID3D11Texture2D, reinterpret_cast<void**>(&buffer)))) {
@@ -190,22 +195,10 @@ void RenderWindow::Resize(UINT width_, UINT height_)
 
 void RenderWindow::Release()
 {
-    if (renderTargetView) {
-        renderTargetView->Release();
-        renderTargetView = nullptr;
-    }
-    if (swapChain) {
-        swapChain->Release();
-        swapChain = nullptr;
-    }
-    if (device) {
-        device->Release();
-        device = nullptr;
-    }
-    if (context) {
-        context->Release();
-        context = nullptr;
-    }
+    ReleaseOnce(renderTargetView);
+    ReleaseOnce(swapChain);
+    ReleaseOnce(device);
+    ReleaseOnce(context);
     if (debug) {
         debug->ReportLiveDeviceObjects(D3D11_RLDO_SUMMARY | D3D11_RLDO_DETAIL);
         debug->Release();

@@ -100,6 +100,44 @@ TEST(Curve, EvaluatesTheWorkedExamplesAndKeyCounts)
     }
 }
 
+// Between the keys, where the tangents show. Key j sits at x = j = t * (n - 1);
+// a segment from key i to key i + 1 with u = x - i is
+//   0.5 * (2 p1 + (p2 - p0) u + (2 p0 - 5 p1 + 4 p2 - p3) u^2 + (-p0 + 3 p1 - 3 p2 + p3) u^3)
+// with p0..p3 = keys i - 1 .. i + 2, and a mirrored key 2 k0 - k1 before the
+// first key and 2 k[n-1] - k[n-2] after the last.
+TEST(Curve, EvaluatesBetweenTheKeysFromTheirTangents)
+{
+    const CurveCase cases[] = {
+        // 5, -1, 2, 9, 4; first segment, p = 11, 5, -1, 2: coefficients 10, -12, -9, 9;
+        // u = 1/2: (10 - 6 - 9/4 + 9/8) / 2 = 1.4375
+        {{5, -1, 2, 9, 4}, 0.125f, 1.4375f},
+        // interior segment 1, p = 5, -1, 2, 9: coefficients -2, -3, 14, -5
+        // u = 1/4: (-2 - 3/4 + 14/16 - 5/64) / 2 = -0.9765625
+        {{5, -1, 2, 9, 4}, 0.3125f, -0.9765625f},
+        // u = 1/2: (-2 - 3/2 + 14/4 - 5/8) / 2 = -0.3125
+        {{5, -1, 2, 9, 4}, 0.375f, -0.3125f},
+        // u = 3/4: (-2 - 9/4 + 14 * 9/16 - 5 * 27/64) / 2 = 0.7578125
+        {{5, -1, 2, 9, 4}, 0.4375f, 0.7578125f},
+        // interior segment 2, p = -1, 2, 9, 4: coefficients 4, 10, 20, -16
+        // u = 1/4: (4 + 10/4 + 20/16 - 16/64) / 2 = 3.75
+        {{5, -1, 2, 9, 4}, 0.5625f, 3.75f},
+        // u = 1/2: (4 + 5 + 5 - 2) / 2 = 6
+        {{5, -1, 2, 9, 4}, 0.625f, 6.0f},
+        // u = 3/4: (4 + 30/4 + 20 * 9/16 - 16 * 27/64) / 2 = 8
+        {{5, -1, 2, 9, 4}, 0.6875f, 8.0f},
+        // last segment, p = 2, 9, 4, -1: coefficients 18, 2, -24, 12;
+        // u = 1/2: (18 + 1 - 6 + 3/2) / 2 = 7.25
+        {{5, -1, 2, 9, 4}, 0.875f, 7.25f},
+        // 1, 3, 2, 6; the one interior segment, p = 1, 3, 2, 6: coefficients 6, 1, -11, 8;
+        // u = 1/2: (6 + 1/2 - 11/4 + 1) / 2 = 2.375
+        {{1, 3, 2, 6}, 0.5f, 2.375f},
+    };
+    for (const CurveCase& c : cases) {
+        Curve curve(c.keys);
+        EXPECT_FLOAT_EQ(curve.Evaluate(c.t), c.expected) << "keys " << c.keys.size() << " t " << c.t;
+    }
+}
+
 TEST(Curve, ScaleFollowsEveryAddedKey)
 {
     Curve c;

@@ -2,7 +2,7 @@
 
 #include "music/filter_chain.h"
 #include "music/synthesis.h"
-#include "test_util.h"
+#include "samples.h"
 
 TEST(FilterChain, EqualsTheFiltersOneAfterTheOther)
 {

@@ -2,7 +2,7 @@
 
 #include "music/instruments.h"
 #include "music/synthesis.h"
-#include "test_util.h"
+#include "samples.h"
 
 TEST(Instruments, HashNoise)
 {

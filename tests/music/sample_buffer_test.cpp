@@ -4,7 +4,7 @@
 #include <stdexcept>
 
 #include "music/sample_buffer.h"
-#include "test_util.h"
+#include "samples.h"
 
 TEST(SampleBuffer, ConstructionAndStorage)
 {

@@ -14,7 +14,7 @@
 #include "music/song_workers.h"
 #include "music/synthesis.h"
 #include "platform/system/console.h"
-#include "test_util.h"
+#include "samples.h"
 
 using namespace SongParts;
 

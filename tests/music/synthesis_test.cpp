@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "music/synthesis.h"
-#include "test_util.h"
+#include "samples.h"
 
 TEST(Synthesis, NoteFrequency)
 {

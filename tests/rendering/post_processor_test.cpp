@@ -1,7 +1,10 @@
 #include "platform/system/console.h"
 #include "rendering/post_processor.h"
+#include "rendering/render_target.h"
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 #include "gpu.h"
 #include "passes.h"
@@ -34,15 +37,8 @@ float4 p(VSOutput input) : SV_TARGET
 // A view of one mip level of a texture with the full chain.
 ID3D11ShaderResourceView* MipView(ID3D11Device* device, UINT width, UINT height, UINT level)
 {
-    D3D11_TEXTURE2D_DESC desc{};
-    desc.Width = width;
-    desc.Height = height;
-    desc.MipLevels = 0;
-    desc.ArraySize = 1;
-    desc.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
-    desc.SampleDesc = {1, 0};
-    desc.Usage = D3D11_USAGE_DEFAULT;
-    desc.BindFlags = D3D11_BIND_SHADER_RESOURCE;
+    const D3D11_TEXTURE2D_DESC desc =
+        DefaultTextureDesc(width, height, DXGI_FORMAT_R8G8B8A8_UNORM, D3D11_BIND_SHADER_RESOURCE, 0);
     ID3D11Texture2D* texture = nullptr;
     EXPECT_EQ(device->CreateTexture2D(&desc, nullptr, &texture), S_OK);
     if (!texture)
@@ -180,6 +176,51 @@ TEST(PostProcessorBase, TargetPoolHandsOutNewEntriesWhileInUse)
     pass.ReleaseTargetPool();
     EXPECT_EQ(pass.targetPool.Size(), 0u);
     EXPECT_EQ(texture->Release(), 0u) << "the pool gave back its texture and views";
+}
+
+// Our own reference on each device object of a pass: after the pass gives
+// its own back, ours is the last.
+std::vector<IUnknown*> HoldPassObjects(const PostProcessorBase& pass)
+{
+    std::vector<IUnknown*> held = {pass.vertexBuffer, pass.indexBuffer,     pass.pointSampler,      pass.linearSampler,
+                                   pass.blendState,   pass.rasterizerState, pass.depthStencilState, pass.passConstants};
+    for (IUnknown* object : held)
+        if (object)
+            object->AddRef();
+    return held;
+}
+
+void ExpectOnlyOursLeft(const std::vector<IUnknown*>& held)
+{
+    for (std::size_t i = 0; i < held.size(); ++i) {
+        ASSERT_NE(held[i], nullptr) << "object " << i;
+        EXPECT_EQ(held[i]->Release(), 0u) << "object " << i;
+    }
+}
+
+TEST(PostProcessorBase, ReleaseAndASecondInitializeGiveBackEveryObject)
+{
+    REQUIRE_GPU();
+    PostProcessorBase pass;
+    pass.Initialize(device);
+    std::vector<IUnknown*> first = HoldPassObjects(pass);
+    ID3D11Texture2D* pooled = pass.AcquireTarget(4, 4, DXGI_FORMAT_R8G8B8A8_UNORM, 1, 0)->texture;
+    ASSERT_NE(pooled, nullptr);
+    pooled->AddRef();
+
+    pass.Initialize(device);
+    ExpectOnlyOursLeft(first);
+    EXPECT_EQ(pooled->Release(), 0u) << "pooled texture";
+    EXPECT_EQ(pass.targetPool.Size(), 0u);
+    ASSERT_NE(pass.quadShader, nullptr);
+    EXPECT_NE(pass.quadShader->vertexShader, nullptr);
+
+    std::vector<IUnknown*> second = HoldPassObjects(pass);
+    pass.Release();
+    pass.Release();
+    ExpectOnlyOursLeft(second);
+    EXPECT_EQ(pass.vertexBuffer, nullptr);
+    EXPECT_EQ(pass.quadShader, nullptr);
 }
 
 TEST(CombineProcessor, ANullInputBindsNoTexture)

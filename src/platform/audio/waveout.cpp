@@ -143,12 +143,22 @@ MMRESULT waveOutOpen(HWAVEOUT* handle, UINT, const WAVEFORMATEX* format, std::ui
     return MMSYSERR_NOERROR;
 }
 
-MMRESULT waveOutPrepareHeader(HWAVEOUT h, WAVEHDR* header, UINT)
+namespace {
+// The checks every header call starts with: our handle and a header.
+MMRESULT CheckHeaderCall(HWAVEOUT h, const WAVEHDR* header)
 {
     if (!IsOurs(h))
         return MMSYSERR_INVALHANDLE;
     if (!header)
         return MMSYSERR_INVALPARAM;
+    return MMSYSERR_NOERROR;
+}
+}  // namespace
+
+MMRESULT waveOutPrepareHeader(HWAVEOUT h, WAVEHDR* header, UINT)
+{
+    if (const MMRESULT check = CheckHeaderCall(h, header); check != MMSYSERR_NOERROR)
+        return check;
     SDL_LockAudioDevice(g_out.device);
     header->dwFlags |= WHDR_PREPARED;
     SDL_UnlockAudioDevice(g_out.device);
@@ -157,10 +167,8 @@ MMRESULT waveOutPrepareHeader(HWAVEOUT h, WAVEHDR* header, UINT)
 
 MMRESULT waveOutWrite(HWAVEOUT h, WAVEHDR* header, UINT)
 {
-    if (!IsOurs(h))
-        return MMSYSERR_INVALHANDLE;
-    if (!header)
-        return MMSYSERR_INVALPARAM;
+    if (const MMRESULT check = CheckHeaderCall(h, header); check != MMSYSERR_NOERROR)
+        return check;
     if (!(header->dwFlags & WHDR_PREPARED))
         return WAVERR_UNPREPARED;
     SDL_LockAudioDevice(g_out.device);

@@ -38,6 +38,17 @@ bool WaitFor(Condition condition)
     return true;
 }
 
+// A header that plays pcm in an endless loop.
+WAVEHDR LoopingHeader(std::vector<std::int16_t>& pcm)
+{
+    WAVEHDR header = {};
+    header.lpData = reinterpret_cast<char*>(pcm.data());
+    header.dwBufferLength = DWORD(pcm.size() * 2);
+    header.dwFlags = WHDR_BEGINLOOP | WHDR_ENDLOOP;
+    header.dwLoops = 0xFFFFFFFFu;
+    return header;
+}
+
 }  // namespace
 
 TEST(WaveOut, RefusesWhatItDoesNotDo)
@@ -59,11 +70,7 @@ TEST(WaveOut, RefusesWhatItDoesNotDo)
 TEST(WaveOut, OpenPlayResetClose)
 {
     std::vector<std::int16_t> pcm(4410, 100);
-    WAVEHDR header = {};
-    header.lpData = reinterpret_cast<char*>(pcm.data());
-    header.dwBufferLength = DWORD(pcm.size() * 2);
-    header.dwFlags = WHDR_BEGINLOOP | WHDR_ENDLOOP;
-    header.dwLoops = 0xFFFFFFFFu;
+    WAVEHDR header = LoopingHeader(pcm);
 
     HWAVEOUT h = nullptr;
     ASSERT_EQ(waveOutOpen(&h, WAVE_MAPPER, &kFormat, 0, 0, CALLBACK_NULL), MMRESULT(MMSYSERR_NOERROR));
@@ -146,11 +153,7 @@ TEST(WaveOut, FallsBackToTheDummyDriverWhenNoDeviceOpens)
             setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
             ConsoleCapture console;
             std::vector<std::int16_t> pcm(4410, 1);
-            WAVEHDR header = {};
-            header.lpData = reinterpret_cast<char*>(pcm.data());
-            header.dwBufferLength = DWORD(pcm.size() * 2);
-            header.dwFlags = WHDR_BEGINLOOP | WHDR_ENDLOOP;
-            header.dwLoops = 0xFFFFFFFFu;
+            WAVEHDR header = LoopingHeader(pcm);
             HWAVEOUT h = nullptr;
             if (waveOutOpen(&h, WAVE_MAPPER, &kFormat, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR)
                 _exit(2);

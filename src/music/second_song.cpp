@@ -1,4 +1,4 @@
-#include "music/song2.h"
+#include "music/second_song.h"
 
 #include <thread>
 

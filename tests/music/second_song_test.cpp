@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "music/music_player.h"
-#include "music/song2.h"
+#include "music/second_song.h"
 #include "music/synthesis.h"
-#include "test_util.h"
+#include "samples.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ constexpr std::uint64_t kSong2PcmHash = 0x37b7ceb182d35e91ull;
 
 }  // namespace
 
-TEST(Song2, PartLengths)
+TEST(SecondSong, PartLengths)
 {
     const SampleBuffer riff = Song2Riff(13230.0009765625f);
     ASSERT_EQ(riff.size, 846720u);
@@ -45,7 +45,7 @@ TEST(Song2, PartLengths)
     EXPECT_EQ(Arpeggio3(100, three, three, three, 5).size, 1700u);  // 17 steps
 }
 
-TEST(Song2, SawChordStaysWithinItsRange)
+TEST(SecondSong, SawChordStaysWithinItsRange)
 {
     for (float f : {30.0f, 311.125f, 5000.0f}) {
         const SampleBuffer c = SawChord7(20000, f);
@@ -55,7 +55,7 @@ TEST(Song2, SawChordStaysWithinItsRange)
     }
 }
 
-TEST(Song2, WholeSongRendersBitIdenticallyOnAnyNumberOfThreads)
+TEST(SecondSong, WholeSongRendersBitIdenticallyOnAnyNumberOfThreads)
 {
     const SampleBuffer song = ComposeSong2(1);
     ASSERT_EQ(song.size, 4402360u);

@@ -1,4 +1,6 @@
 #pragma once
+// Sample buffers for the music tests: made from a list, read back as a
+// vector, compared sample by sample.
 #include <gtest/gtest.h>
 
 #include <initializer_list>

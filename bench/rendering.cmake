@@ -1,1 +1,0 @@
-quorvelan_bench(bench_rendering SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/rendering.cpp LIBS quorvelan_rendering)
