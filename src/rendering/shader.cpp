@@ -9,6 +9,7 @@
 
 #include "platform/system/console.h"
 #include "platform/system/debug_output.h"
+#include "rendering/release.h"
 #include "rendering/simple_array.h"
 #include "support/path_text.h"
 
@@ -23,21 +24,12 @@ void Hold(T* object)
         object->AddRef();
 }
 
-template <typename T>
-void Drop(T*& object)
-{
-    if (object)
-        object->Release();
-    object = nullptr;
-}
-
 // Stores a new object over an old one: the old reference goes, the new one
 // (already owned by the caller) stays.
 template <typename T>
 void Replace(T*& field, T* value)
 {
-    if (field)
-        field->Release();
+    ReleaseOnce(field);
     field = value;
 }
 
@@ -74,7 +66,7 @@ bool FailsOnAnyMessage(ID3DBlob*& errors, ID3DBlob* code)
         return false;
     if (errors)
         OutputDebugStringA(BlobText(errors).c_str());
-    Drop(errors);
+    ReleaseOnce(errors);
     return true;
 }
 
@@ -218,12 +210,12 @@ Shader::~Shader()
 
 void Shader::ReleaseAll()
 {
-    Drop(vertexShader);
-    Drop(pixelShader);
-    Drop(computeShader);
-    Drop(code);
-    Drop(inputLayout);
-    Drop(errors);
+    ReleaseOnce(vertexShader);
+    ReleaseOnce(pixelShader);
+    ReleaseOnce(computeShader);
+    ReleaseOnce(code);
+    ReleaseOnce(inputLayout);
+    ReleaseOnce(errors);
 }
 
 // Profile by feature level, then D3DCompile into `code` and `errors`; the
@@ -285,8 +277,8 @@ bool Shader::CompileVertexShader(const char* text)
     device->CreateVertexShader(code->GetBufferPointer(), code->GetBufferSize(), nullptr, &shader);
     // Both or neither: a shader with inputs but no layout cannot be drawn.
     if (!shader || (!layout && desc.InputParameters > 0)) {
-        Drop(shader);
-        Drop(layout);
+        ReleaseOnce(shader);
+        ReleaseOnce(layout);
         return false;
     }
     Replace(inputLayout, layout);
@@ -300,19 +292,19 @@ bool Shader::CompilePixelShader(const char* text)
     Compile(text, Stage::Pixel, &includeHandler);
     if (BlobContains(errors, "error")) {
         ConsolePrintf("%s\n", BlobText(errors).c_str());
-        Drop(errors);
+        ReleaseOnce(errors);
         return false;
     }
     // No bytecode is a failure too; the previous pixel shader stays in use.
     if (!code) {
-        Drop(errors);
+        ReleaseOnce(errors);
         return false;
     }
     ID3D11PixelShader* shader = nullptr;
     if (device)
         device->CreatePixelShader(code->GetBufferPointer(), code->GetBufferSize(), nullptr, &shader);
     if (!shader) {
-        Drop(errors);
+        ReleaseOnce(errors);
         return false;
     }
     Replace(pixelShader, shader);

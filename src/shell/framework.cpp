@@ -42,7 +42,7 @@ void LoadIntro(Solution& solution)
     try {
         solution.Load();
     } catch (const WinApi::WinApiException& e) {
-        ConsolePrintf("frameworkmain error: reload failed: %s\n", WithoutLineEnd(e.message).c_str());
+        ConsolePrintf("frameworkmain error: reload failed: %s\n", WithoutLineEnds(e.message).c_str());
     }
 }
 
@@ -106,7 +106,7 @@ int frameworkmain(HINSTANCE, HINSTANCE, char* commandLine, int)
     const std::string directory = GetDirectoryOfPath(introPath);
     if (!SetCurrentDirectoryA(directory.c_str()))
         ConsolePrintf("error: failed to set working directory %s: %s\n", PathForMessage(directory).c_str(),
-                      WithoutLineEnd(WinApi::GetLastErrorString()).c_str());
+                      WithoutLineEnds(WinApi::GetLastErrorString()).c_str());
 
     // 3. The console is our terminal, unbuffered.
     AllocConsole();
@@ -123,7 +123,7 @@ int frameworkmain(HINSTANCE, HINSTANCE, char* commandLine, int)
         g_fileCache.Get(introFile);
     } catch (const WinApi::WinApiException& e) {
         ConsolePrintf("frameworkmain error: cannot open the intro file %s: %s\n", PathForMessage(introPath).c_str(),
-                      WithoutLineEnd(e.message).c_str());
+                      WithoutLineEnds(e.message).c_str());
         return 1;
     }
 

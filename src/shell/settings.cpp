@@ -6,6 +6,7 @@
 #include "platform/system/console.h"
 #include "support/config.h"
 #include "support/minify.h"
+#include "support/path_text.h"
 #include "support/reloadable_file.h"
 
 Settings g_settings;
@@ -88,13 +89,6 @@ void CheckSide(const char* name, int& side, int fallback)
 
 }  // namespace
 
-std::string WithoutLineEnd(std::string text)
-{
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
-        text.pop_back();
-    return text;
-}
-
 void ApplyStartupConfig(config& reader, Settings& settings, StartupValues& startup)
 {
     while (reader.NextSection()) {
@@ -123,7 +117,7 @@ void ReadStartupSettings(Settings& settings, StartupValues& startup)
         text = file.GetText();
     } catch (const WinApi::WinApiException& e) {
         ConsolePrintf("frameworkmain warning: cannot read config.quoconfig (%s), using the default settings\n",
-                      WithoutLineEnd(e.message).c_str());
+                      WithoutLineEnds(e.message).c_str());
     }
     ApplyStartupText(text, settings, startup);
 }

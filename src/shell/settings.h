@@ -44,10 +44,6 @@ void ApplyStartupConfig(config& reader, Settings& settings, StartupValues& start
 // its default.
 void ApplyStartupText(const std::string& text, Settings& settings, StartupValues& startup);
 
-// The text without its trailing line end and blanks: an exception's message
-// (which ends in CR LF) inside one console line.
-std::string WithoutLineEnd(std::string text);
-
 // ApplyStartupText on config.quoconfig of the working directory, read
 // through the file cache; a missing file is a warning and the defaults.
 void ReadStartupSettings(Settings& settings, StartupValues& startup);

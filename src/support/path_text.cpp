@@ -13,7 +13,7 @@ std::string PathForMessage(const std::string& path)
 
 std::string WithoutLineEnds(std::string text)
 {
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
         text.pop_back();
     return text;
 }

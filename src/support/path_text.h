@@ -9,5 +9,6 @@ inline constexpr std::size_t kPathShownCharacters = 200;
 // The name unchanged up to kPathShownCharacters bytes; a longer one as its
 // first kPathShownCharacters bytes, "…" and its length.
 std::string PathForMessage(const std::string& path);
-// The text without its trailing CR and LF characters.
+// The text without its trailing CR, LF and blank characters (error texts end
+// in CR LF).
 std::string WithoutLineEnds(std::string text);

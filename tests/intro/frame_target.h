@@ -1,20 +1,21 @@
 #pragma once
 // A float target that a frame is drawn into, as the frame loop does it
-// (cleared to magenta first), and read back.
+// (cleared to magenta first), and read back whole.
 #include <array>
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
 #include <vector>
 
+#include "common/gpu_device.h"
 #include "intro/solution.h"
 #include "test_device.h"
 
-class ReadBackTarget {
+class FrameTarget {
 public:
     using Pixel = std::array<float, 4>;
 
-    ReadBackTarget(std::uint32_t width, std::uint32_t height) : width(width), height(height)
+    FrameTarget(std::uint32_t width, std::uint32_t height) : width(width), height(height)
     {
         D3D11_TEXTURE2D_DESC desc{};
         desc.Width = width;
@@ -27,43 +28,37 @@ public:
         desc.BindFlags = D3D11_BIND_RENDER_TARGET;
         Gfx().device->CreateTexture2D(&desc, nullptr, &texture);
         Gfx().device->CreateRenderTargetView(texture, nullptr, &view);
-        desc.Usage = D3D11_USAGE_STAGING;
-        desc.BindFlags = 0;
-        desc.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
-        Gfx().device->CreateTexture2D(&desc, nullptr, &staging);
     }
-    ~ReadBackTarget()
+    ~FrameTarget()
     {
-        for (IUnknown* object : std::initializer_list<IUnknown*>{view, texture, staging})
+        for (IUnknown* object : std::initializer_list<IUnknown*>{view, texture})
             if (object)
                 object->Release();
     }
-    ReadBackTarget(const ReadBackTarget&) = delete;
-    ReadBackTarget& operator=(const ReadBackTarget&) = delete;
+    FrameTarget(const FrameTarget&) = delete;
+    FrameTarget& operator=(const FrameTarget&) = delete;
 
-    // The centre pixel of the frame of the position.
+    // Draws the frame of the position; gives its centre pixel.
     Pixel Draw(Solution& solution, std::uint32_t position)
     {
         const float magenta[4] = {1, 0, 1, 1};
         Gfx().context->ClearRenderTargetView(view, magenta);
         solution.Render(position, view);
-        Gfx().context->CopyResource(staging, texture);
-        Pixel centre{-1, -1, -1, -1};
-        D3D11_MAPPED_SUBRESOURCE mapped{};
-        if (SUCCEEDED(Gfx().context->Map(staging, 0, D3D11_MAP_READ, 0, &mapped))) {
-            std::memcpy(centre.data(),
-                        static_cast<const char*>(mapped.pData) + (height / 2) * mapped.RowPitch +
-                            (width / 2) * sizeof(Pixel),
-                        sizeof(Pixel));
-            Gfx().context->Unmap(staging, 0);
-        }
-        return centre;
+        pixels.assign(std::size_t(width) * height, Pixel{-1, -1, -1, -1});
+        const std::vector<std::uint8_t> bytes = gputest::ReadTexels(Gfx().device, Gfx().context, texture);
+        if (bytes.size() == pixels.size() * sizeof(Pixel))
+            std::memcpy(pixels.data(), bytes.data(), bytes.size());
+        return Centre();
     }
+
+    Pixel At(std::uint32_t x, std::uint32_t y) const { return pixels[std::size_t(y) * width + x]; }
+    Pixel Centre() const { return At(width / 2, height / 2); }
+
+    std::vector<Pixel> pixels;
 
 private:
     std::uint32_t width;
     std::uint32_t height;
     ID3D11Texture2D* texture = nullptr;
-    ID3D11Texture2D* staging = nullptr;
     ID3D11RenderTargetView* view = nullptr;
 };

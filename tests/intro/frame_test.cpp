@@ -11,59 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "frame_target.h"
 #include "intro_files.h"
 #include "test_device.h"
 
 namespace {
 
 constexpr std::uint32_t kWidth = 32, kHeight = 16;
-using Pixel = std::array<float, 4>;
-
-// A float target of the test's size that a frame is drawn into and read from.
-class FrameTarget {
-public:
-    FrameTarget()
-    {
-        D3D11_TEXTURE2D_DESC desc{};
-        desc.Width = kWidth;
-        desc.Height = kHeight;
-        desc.MipLevels = 1;
-        desc.ArraySize = 1;
-        desc.Format = DXGI_FORMAT_R32G32B32A32_FLOAT;
-        desc.SampleDesc.Count = 1;
-        desc.Usage = D3D11_USAGE_DEFAULT;
-        desc.BindFlags = D3D11_BIND_RENDER_TARGET;
-        Gfx().device->CreateTexture2D(&desc, nullptr, &texture);
-        Gfx().device->CreateRenderTargetView(texture, nullptr, &view);
-    }
-    ~FrameTarget()
-    {
-        for (IUnknown* object : std::initializer_list<IUnknown*>{view, texture})
-            if (object)
-                object->Release();
-    }
-
-    // Clears to magenta as the frame loop does, then draws the position.
-    void Draw(Solution& solution, std::uint32_t position)
-    {
-        const float magenta[4] = {1, 0, 1, 1};
-        Gfx().context->ClearRenderTargetView(view, magenta);
-        solution.Render(position, view);
-        pixels.assign(kWidth * kHeight, Pixel{});
-        const std::vector<std::uint8_t> bytes = gputest::ReadTexels(Gfx().device, Gfx().context, texture);
-        if (bytes.size() == pixels.size() * sizeof(Pixel))
-            std::memcpy(pixels.data(), bytes.data(), bytes.size());
-    }
-
-    Pixel At(std::uint32_t x, std::uint32_t y) const { return pixels[y * kWidth + x]; }
-    Pixel Centre() const { return At(kWidth / 2, kHeight / 2); }
-
-    std::vector<Pixel> pixels;
-
-private:
-    ID3D11Texture2D* texture = nullptr;
-    ID3D11RenderTargetView* view = nullptr;
-};
+using Pixel = FrameTarget::Pixel;
 
 void ExpectPixel(const Pixel& actual, const Pixel& expected, float tolerance, const std::string& what)
 {
@@ -131,7 +86,7 @@ TEST_F(FrameTest, ScenePassSeesItsVarsAndFrameTime)
     Solution s = Make();
     const std::string log = LoadLog(s);
     EXPECT_EQ(log.find("error"), std::string::npos) << log;
-    FrameTarget frame;
+    FrameTarget frame(kWidth, kHeight);
 
     struct Case {
         std::uint32_t position;
@@ -168,7 +123,7 @@ TEST_F(FrameTest, PostPassSeesItsOwnVarsZerosAtB1AndTheBlurParameters)
     Solution s = Make();
     const std::string log = LoadLog(s);
     EXPECT_EQ(log.find("error"), std::string::npos) << log;
-    FrameTarget frame;
+    FrameTarget frame(kWidth, kHeight);
     frame.Draw(s, 44100);  // one second in: the scene pass's frameTime is 1
     ExpectPixel(frame.Centre(), {0.75f, 0.75f, 0.0f, 5.0f}, 1e-4f, "post pass");
 }
@@ -188,7 +143,7 @@ TEST_F(FrameTest, EmptyPostSectionShowsSceneAndBlurAddedAndOutsideStaysMagenta)
     const std::string log = LoadLog(s);
     EXPECT_NE(log.find("compiling " + folder.Path("post.hlsl")), std::string::npos);
     EXPECT_EQ(log.find("error"), std::string::npos) << log;
-    FrameTarget frame;
+    FrameTarget frame(kWidth, kHeight);
 
     frame.Draw(s, 500);
     // A flat image blurs to itself: scene + blur = twice the scene.
@@ -219,7 +174,7 @@ TEST_F(FrameTest, SceneWithoutShaderParametersIsDrawnWithoutVars)
     Solution s = Make();
     const std::string log = LoadLog(s);
     EXPECT_EQ(log.find("error"), std::string::npos) << log;
-    FrameTarget frame;
+    FrameTarget frame(kWidth, kHeight);
     frame.Draw(s, 0);
     ExpectPixel(frame.Centre(), {0.25f, 0.5f, 0.0f, 1.0f}, 1e-3f, "scene, blur and post");
 }
@@ -245,7 +200,7 @@ TEST_F(FrameTest, NonFiniteTimeSpeedsDrawNaNParameters)
     Solution s = Make();
     LoadLog(s);
     ASSERT_EQ(s.scenes.size(), 3u);
-    FrameTarget frame;
+    FrameTarget frame(kWidth, kHeight);
     for (const SolutionScene& entry : s.scenes) {
         for (std::uint32_t at : {entry.start, entry.start + 1000}) {
             frame.Draw(s, at);
@@ -279,7 +234,7 @@ TEST_F(FrameTest, BlurSampleCountsTooLargeToStepStillEndTheFrame)
                                            "BlurredImage.Sample(PointSampler, i.TexCoord)) * gain; }"));
         Solution s(caseFolder.Path("intro.quointro").c_str(), Gfx().device, Gfx().context, kWidth, kHeight);
         LoadLog(s);
-        FrameTarget frame;
+        FrameTarget frame(kWidth, kHeight);
         frame.Draw(s, 0);
         // The scene is flat, so whatever the taps, the blurred copy is the scene.
         if (taps)
@@ -303,7 +258,7 @@ TEST_F(FrameTest, ValueChangeShowsAtTheNextFrameWithoutCompiling)
         Hlsl("float4 p(VSOutput i) : SV_TARGET { return SceneImage.Sample(PointSampler, i.TexCoord) * gain; }"));
     Solution s = Make();
     LoadLog(s);
-    FrameTarget frame;
+    FrameTarget frame(kWidth, kHeight);
     frame.Draw(s, 0);
     ExpectPixel(frame.Centre(), {0.125f, 0.5f, 0.25f, 1.0f}, 1e-3f, "before");
 
@@ -369,7 +324,7 @@ TEST_F(FrameTest, AMissingIncludeIsCompiledOnceItExists)
                   std::vector<std::string>{"compiling " + caseFolder.Path("scene.hlsl")})
             << c.what;
         EXPECT_EQ(log.find("error"), std::string::npos) << c.what << "\n" << log;
-        FrameTarget frame;
+        FrameTarget frame(kWidth, kHeight);
         frame.Draw(s, 0);
         ExpectPixel(frame.Centre(), {0.5f, 0.5f, 0.25f, 1.0f}, 1e-3f, std::string(c.what) + ", with the include");
         EXPECT_EQ(LoadLog(s), "") << c.what;
@@ -393,7 +348,7 @@ TEST_F(FrameTest, TheExampleIntroRenders)
     EXPECT_EQ(log.find("warning"), std::string::npos) << log;
     ASSERT_EQ(s.scenes.size(), 3u);
     EXPECT_EQ(s.scenes[0].model, s.scenes[2].model);
-    FrameTarget frame;
+    FrameTarget frame(kWidth, kHeight);
     std::vector<Pixel> centres;
     for (const SolutionScene& entry : s.scenes) {
         for (std::uint32_t at : {entry.start, entry.start + (entry.end - entry.start) / 2, entry.end - 1}) {

@@ -16,7 +16,7 @@
 namespace {
 
 constexpr std::uint32_t kWidth = 16, kHeight = 8;
-using Pixel = ReadBackTarget::Pixel;
+using Pixel = FrameTarget::Pixel;
 
 const char* kSolid = "float4 p(float4 position : SV_POSITION) : SV_TARGET { return float4(colour, 1); }\n";
 // The scene image as it is: the blur plays no part in the picture.
@@ -83,7 +83,7 @@ std::string ManyRegisters(int count)
 TEST_F(ReloadTest, ARefusedEditKeepsTheShaderWithItsOwnLayout)
 {
     Solution s = Make();
-    ReadBackTarget frame(kWidth, kHeight);
+    FrameTarget frame(kWidth, kHeight);
     Load(s);
     ExpectPixel(frame.Draw(s, 0), {1, 0, 0, 1}, "first load");
 
@@ -157,7 +157,7 @@ TEST_F(ReloadTest, AllTheRegistersOfAConstantBufferCanBeUsed)
     folder.Write("solid.hlsl", "float4 p(float4 position : SV_POSITION) : SV_TARGET { return float4(colour, 1); }\n");
     folder.Write("a.quoscene", Scene(ManyRegisters(4095) + "float3 colour = 0 1 0;"));
     Solution s = Make();
-    ReadBackTarget frame(kWidth, kHeight);
+    FrameTarget frame(kWidth, kHeight);
     const std::string log = Load(s);
     EXPECT_FALSE(Has(log, "error")) << log;
     ExpectPixel(frame.Draw(s, 0), {0, 1, 0, 1}, "4096 registers");
@@ -170,7 +170,7 @@ TEST_F(ReloadTest, AllTheRegistersOfAConstantBufferCanBeUsed)
 TEST_F(ReloadTest, LostFilesAreSaidAndThePictureStays)
 {
     Solution s = Make();
-    ReadBackTarget frame(kWidth, kHeight);
+    FrameTarget frame(kWidth, kHeight);
     Load(s);
     ExpectPixel(frame.Draw(s, 0), {1, 0, 0, 1}, "first load");
 
@@ -249,7 +249,7 @@ TEST_F(ReloadTest, LostFilesAreSaidAndThePictureStays)
 TEST_F(ReloadTest, AFrameBufferThatCannotBeMadeIsSaidOnce)
 {
     Solution s = Make();
-    ReadBackTarget frame(kWidth, kHeight);
+    FrameTarget frame(kWidth, kHeight);
     Load(s);
     IntroModel::IntroScene& model = *s.scenes[0].model;
     // One register of colour and 4097 more.
