@@ -245,6 +245,22 @@ void Window::Tap(const std::string& key, double seconds) const
     KeyUp(key);
 }
 
+Window::Held Window::Hold(const std::string& key, double seconds) const
+{
+    using Clock = std::chrono::steady_clock;
+    const auto beforeDown = Clock::now();
+    KeyDown(key);
+    const auto afterDown = Clock::now();
+    Pause(seconds);
+    const auto beforeUp = Clock::now();
+    KeyUp(key);
+    const auto afterUp = Clock::now();
+    const auto since = [](Clock::time_point a, Clock::time_point b) {
+        return std::chrono::duration<double>(b - a).count();
+    };
+    return {since(afterDown, beforeUp), since(beforeDown, afterUp)};
+}
+
 Rgb Window::Pixel(int px, int py) const
 {
     // xwd of the window, as a binary PPM through ImageMagick.

@@ -73,6 +73,14 @@ public:
     void Focus() const;
     // A key held for the time given, so that a frame sees it down.
     void Tap(const std::string& key, double seconds = 0.15) const;
+    // Holds a key for about the time given and says how long it was really
+    // down at the least and at the most: starting xdotool takes its time on a
+    // loaded machine, so the hold is measured around the two commands.
+    struct Held {
+        double least = 0;
+        double most = 0;
+    };
+    Held Hold(const std::string& key, double seconds) const;
     void KeyDown(const std::string& key) const;
     void KeyUp(const std::string& key) const;
     Rgb Pixel(int x, int y) const;
