@@ -41,32 +41,15 @@ cmake --build build-asan -j "$jobs"
 # no-op for the run (preloaded ahead of the sanitizer runtime, hence
 # verify_asan_link_order=0).
 cc -O2 -shared -fPIC -o build-asan/keep_modules.so tests/sanitizers/keep_modules.c
-# LeakSanitizer's own tracer sometimes crashes while it stops the threads of a
-# process that is ending ("Tracer caught signal 11", with Mesa's worker
-# threads going away): that is no finding about the program. When every
-# failure of the run is that, and nothing else was reported, the failed tests
-# run once more; any other failure stays a failure at once.
-run_sanitized_ctest() {
-  local log=build-asan/ctest.log
-  if run_ctest "$log" --test-dir build-asan --output-on-failure --no-tests=error -j "$jobs" --timeout 900; then
-    return 0
-  fi
-  local failed tracer other
-  failed=$(grep -c ':' build-asan/Testing/Temporary/LastTestsFailed.log || true)
-  tracer=$(grep -c 'LeakSanitizer has encountered a fatal error' "$log" || true)
-  other=$(grep -c -E 'ERROR: (AddressSanitizer|LeakSanitizer: detected)|runtime error:|Failure$|\(Timeout\)' "$log" || true)
-  if [ "$failed" -gt 0 ] && [ "$failed" -eq "$tracer" ] && [ "$other" -eq 0 ]; then
-    echo "test: $failed test(s) lost to LeakSanitizer's tracer; running them once more"
-    run_ctest build-asan/ctest-rerun.log --test-dir build-asan --output-on-failure --rerun-failed -j "$jobs" --timeout 900
-  else
-    return 1
-  fi
-}
+# intercept_tls_get_addr=0: GCC 12's runtime takes a dynamic TLS block whose
+# address happens to sit at one offset in its page for an old glibc's block
+# with a header, reads a bogus range from it, and LeakSanitizer's tracer then
+# crashes at exit ("Tracer caught signal 11"), finding nothing.
 LD_PRELOAD="$PWD/build-asan/keep_modules.so" \
-ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:verify_asan_link_order=0:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1" \
+ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:verify_asan_link_order=0:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:intercept_tls_get_addr=0" \
 LSAN_OPTIONS="suppressions=$PWD/tests/sanitizers/lsan.supp:print_suppressions=0" \
 UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
-  run_sanitized_ctest
+  run_ctest build-asan/ctest.log --test-dir build-asan --output-on-failure --no-tests=error -j "$jobs" --timeout 900
 
 # --- Fuzzing: every libFuzzer target for a bounded time (scripts/fuzz.sh).
 bash scripts/fuzz.sh "${QUORVELAN_FUZZ_SECONDS:-60}"
