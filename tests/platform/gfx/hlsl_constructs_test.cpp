@@ -253,6 +253,17 @@ TEST_F(HlslConstructs, TexelOffsetsFromLoopCountersReachTheRightTexels)
     context->PSSetSamplers(0, 1, &point);
     context->PSSetConstantBuffers(0, 1, &cb);
 
+    // GatherRed with offsets (k, 0), (0, k), (-k, k), (0, -1), summed over k = 1, 2.
+    const auto GatherRedFourOffsets = [](int x, int y) {
+        Rgba r{};
+        for (int k = 1; k < 3; ++k) {
+            r[0] += Texel(x + k, y)[0];
+            r[1] += Texel(x, y + k)[0];
+            r[2] += Texel(x - k, y + k)[0];
+            r[3] += Texel(x, y - 1)[0];
+        }
+        return r;
+    };
     const OffsetCase cases[] = {
         {"Sample in an [unroll] loop",
          "float4 p(VSOutput i) : SV_TARGET {\n"
@@ -364,16 +375,7 @@ TEST_F(HlslConstructs, TexelOffsetsFromLoopCountersReachTheRightTexels)
          "        c += t.GatherRed(s, i.uv, int2(k, 0), int2(0, k), int2(-k, k), int2(0, -1));\n"
          "    return c;\n"
          "}\n",
-         [](int x, int y) {
-             Rgba r{};
-             for (int k = 1; k < 3; ++k) {
-                 r[0] += Texel(x + k, y)[0];
-                 r[1] += Texel(x, y + k)[0];
-                 r[2] += Texel(x - k, y + k)[0];
-                 r[3] += Texel(x, y - 1)[0];
-             }
-             return r;
-         }},
+         GatherRedFourOffsets},
         {"GatherRed with four offsets and a count from a constant buffer",
          "float4 p(VSOutput i) : SV_TARGET {\n"
          "    float4 c = 0;\n"
@@ -381,16 +383,7 @@ TEST_F(HlslConstructs, TexelOffsetsFromLoopCountersReachTheRightTexels)
          "        c += t.GatherRed(s, i.uv, int2(k, 0), int2(0, k), int2(-k, k), int2(0, -1));\n"
          "    return c;\n"
          "}\n",
-         [](int x, int y) {
-             Rgba r{};
-             for (int k = 1; k < 3; ++k) {
-                 r[0] += Texel(x + k, y)[0];
-                 r[1] += Texel(x, y + k)[0];
-                 r[2] += Texel(x - k, y + k)[0];
-                 r[3] += Texel(x, y - 1)[0];
-             }
-             return r;
-         }},
+         GatherRedFourOffsets},
         {"Gather with a count from a constant buffer",
          "float4 p(VSOutput i) : SV_TARGET {\n"
          "    float4 c = 0;\n"
