@@ -12,7 +12,7 @@
 
 #include "platform/gfx/d3dcompiler.h"
 #include "platform/gfx/gfx_stats.h"
-#include "platform/gfx/spirv_passes.h"
+#include "platform/gfx/hlsl/spirv_passes.h"
 
 namespace {
 

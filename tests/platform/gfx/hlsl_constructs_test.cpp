@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "gfx_fixture.h"
-#include "platform/gfx/spirv_passes.h"
+#include "platform/gfx/hlsl/spirv_passes.h"
 
 using namespace gfxtest;
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/gfx/d3dcompiler.h"
-#include "platform/gfx/hlsl_translator.h"
+#include "platform/gfx/hlsl/hlsl_translator.h"
 
 namespace {
 

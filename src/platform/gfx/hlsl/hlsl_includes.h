@@ -1,0 +1,65 @@
+#pragma once
+// Inside the gfx layer: #include for glslang through ID3DInclude, or through
+// the files themselves for D3D_COMPILE_STANDARD_FILE_INCLUDE; cycles and
+// runaway depth are refused.
+// ENABLE_HLSL (the HLSL members of TShader) comes from the build.
+#include <glslang/Public/ShaderLang.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/gfx/d3dcompiler.h"
+#include "platform/gfx/hlsl/hlsl_diagnostics.h"
+
+namespace gfx {
+
+// Deeper than this an include chain is refused (Direct3D stops at a depth of its own).
+constexpr std::size_t kMaxIncludeDepth = 256;
+
+// A UTF-8 byte-order mark at the start of a text is not part of the HLSL.
+std::size_t ByteOrderMarkLength(const char* text, std::size_t size);
+
+class IncludeBridge final : public glslang::TShader::Includer {
+public:
+    // Changes a text before glslang reads it (file name, text); may be empty.
+    using Rewrite = std::function<std::string(const std::string&, const std::string&)>;
+
+    // sourceName/sourceText: the compiled file, the bottom of the include stack.
+    IncludeBridge(ID3DInclude* include, const std::string& sourceName, const std::string& sourceText, Rewrite rewrite);
+    ~IncludeBridge() override;
+
+    IncludeResult* includeLocal(const char* header, const char* includer, size_t depth) override;
+    IncludeResult* includeSystem(const char* header, const char* includer, size_t depth) override;
+    void releaseInclude(IncludeResult* result) override;
+
+    // glslang's "Could not process include directive" errors of refused
+    // cycles and depths become errors that name the include chain.
+    void Explain(Diagnostics& diagnostics) const;
+
+private:
+    struct Opened {
+        std::string name;      // as glslang and the messages know it
+        std::string identity;  // what tells two includes apart: a real path, or name and text
+        const void* data;      // the callback's or our own bytes
+        bool fromCallback;
+        std::string text;  // what glslang reads
+    };
+    struct Refusal {
+        std::string includer;
+        std::string header;
+        std::string why;
+    };
+
+    IncludeResult* Open(D3D_INCLUDE_TYPE type, const char* header, const char* includer, size_t depth);
+    std::string Chain(std::size_t from, const std::string& last) const;
+
+    ID3DInclude* include_;
+    Rewrite rewrite_;
+    Opened root_;                 // the compiled source
+    std::vector<Opened*> stack_;  // [0]: root_, then the open includes
+    std::vector<Refusal> refusals_;
+};
+
+}  // namespace gfx

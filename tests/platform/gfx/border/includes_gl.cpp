@@ -1,0 +1,2 @@
+// Compiled with the translator's include path: must not build.
+#include <epoxy/gl.h>
