@@ -105,7 +105,12 @@ public:
             device_->core->breakOnCorruption = enable;
         return S_OK;
     }
-    HRESULT AddStorageFilterEntries(D3D11_INFO_QUEUE_FILTER* filter) override { return filter ? S_OK : E_INVALIDARG; }
+    HRESULT AddStorageFilterEntries(D3D11_INFO_QUEUE_FILTER* filter) override
+    {
+        return filter ? S_OK
+                      : Refuse(device_->core->debug, "AddStorageFilterEntries", "pFilter",
+                               "is null: there are no entries to add");
+    }
 
 private:
     DeviceImpl* device_;
@@ -127,6 +132,8 @@ HRESULT DebugImpl::QueryInterface(REFIID riid, void** out)
 DeviceImpl::DeviceImpl(std::shared_ptr<Core> c, UINT flags) : core(std::move(c)), flags_(flags)
 {
     core->device = this;
+    if (core->debug)
+        ++g_debugDevices;
     context = NewContext(*this);
     Core* raw = core.get();
     SetDriverCheck(this, [raw](const ShaderInfo& info) { return Precompile(raw, info); });
@@ -138,6 +145,8 @@ DeviceImpl::~DeviceImpl()
     core->MakeCurrent();
     DeleteContext(context);
     core->device = nullptr;
+    if (core->debug)
+        --g_debugDevices;
 }
 
 HRESULT DeviceImpl::QueryInterface(REFIID riid, void** out)
@@ -162,12 +171,13 @@ void DeviceImpl::GetImmediateContext(ID3D11DeviceContext** out)
 
 HRESULT DeviceImpl::CheckMultisampleQualityLevels(DXGI_FORMAT format, UINT count, UINT* levels)
 {
+    const char* call = "CheckMultisampleQualityLevels";
     if (!levels)
-        return E_INVALIDARG;
+        return Refuse(core->debug, call, "pNumQualityLevels", "is null: there is nowhere to put the count");
     *levels = 0;
     const FormatInfo* f = FindFormat(format);
     if (!f)
-        return E_INVALIDARG;
+        return Refuse(core->debug, call, "Format", "is not a format this layer knows");
     core->MakeCurrent();
     GLint maxSamples = 0;
     glGetInternalformativ(GL_TEXTURE_2D_MULTISAMPLE, StorageFormat(*f, 0), GL_SAMPLES, 1, &maxSamples);
@@ -178,11 +188,18 @@ HRESULT DeviceImpl::CheckMultisampleQualityLevels(DXGI_FORMAT format, UINT count
 
 // ---- creation ---------------------------------------------------------------------
 
-DeviceImpl* NewDevice(SDL_Window* window, bool ownsWindow, UINT flags, HRESULT& hr)
+bool DebugWanted(UINT flags)
+{
+    const char* env = std::getenv("QUORVELAN_D3D11_DEBUG");
+    return (flags & D3D11_CREATE_DEVICE_DEBUG) || (env && std::strcmp(env, "1") == 0);
+}
+
+DeviceImpl* NewDevice(const char* call, SDL_Window* window, bool ownsWindow, UINT flags, HRESULT& hr)
 {
     hr = E_FAIL;
     if (!window || !(SDL_GetWindowFlags(window) & SDL_WINDOW_OPENGL)) {
-        hr = E_INVALIDARG;
+        hr = Refuse(DebugWanted(flags), call, "pSwapChainDesc->OutputWindow",
+                    "is not an OpenGL window: the device draws with OpenGL");
         return nullptr;
     }
     EnsureCompilerProcess();
@@ -199,8 +216,7 @@ DeviceImpl* NewDevice(SDL_Window* window, bool ownsWindow, UINT flags, HRESULT& 
                            epoxy_gl_version() % 10);
         return nullptr;
     }
-    const char* env = std::getenv("QUORVELAN_D3D11_DEBUG");
-    core->debug = (flags & D3D11_CREATE_DEVICE_DEBUG) || (env && std::strcmp(env, "1") == 0);
+    core->debug = DebugWanted(flags);
     if (core->debug) {
         glEnable(GL_DEBUG_OUTPUT);
         glDebugMessageCallback(DebugMessage, core.get());
@@ -224,15 +240,21 @@ DeviceImpl* NewDevice(SDL_Window* window, bool ownsWindow, UINT flags, HRESULT& 
     return new DeviceImpl(core, flags);
 }
 
-bool CreationArgumentsValid(IDXGIAdapter* adapter, D3D_DRIVER_TYPE driverType, const D3D_FEATURE_LEVEL* featureLevels,
-                            UINT featureLevelCount)
+HRESULT CheckCreationArguments(const char* call, UINT flags, IDXGIAdapter* adapter, D3D_DRIVER_TYPE driverType,
+                               const D3D_FEATURE_LEVEL* featureLevels, UINT featureLevelCount)
 {
-    if (adapter || (driverType != D3D_DRIVER_TYPE_HARDWARE && driverType != D3D_DRIVER_TYPE_UNKNOWN))
-        return false;
+    if (adapter)
+        return Refuse(DebugWanted(flags), call, "pAdapter", "is not null: only the default adapter is offered");
+    if (driverType != D3D_DRIVER_TYPE_HARDWARE && driverType != D3D_DRIVER_TYPE_UNKNOWN)
+        return Refuse(DebugWanted(flags), call, "DriverType",
+                      "is not D3D_DRIVER_TYPE_HARDWARE or D3D_DRIVER_TYPE_UNKNOWN");
     bool wanted = !featureLevels || featureLevelCount == 0;
     for (UINT i = 0; featureLevels && i < featureLevelCount; ++i)
         wanted |= featureLevels[i] <= D3D_FEATURE_LEVEL_11_0;
-    return wanted;
+    if (!wanted)
+        return Refuse(DebugWanted(flags), call, "pFeatureLevels",
+                      "names no level of 11.0 or below: the device is 11.0");
+    return S_OK;
 }
 
 }  // namespace gfx
@@ -247,8 +269,10 @@ HRESULT D3D11CreateDevice(IDXGIAdapter* pAdapter, D3D_DRIVER_TYPE DriverType, HM
         *ppDevice = nullptr;
     if (ppImmediateContext)
         *ppImmediateContext = nullptr;
-    if (!CreationArgumentsValid(pAdapter, DriverType, pFeatureLevels, FeatureLevels))
-        return E_INVALIDARG;
+    if (HRESULT hr =
+            CheckCreationArguments("D3D11CreateDevice", Flags, pAdapter, DriverType, pFeatureLevels, FeatureLevels);
+        FAILED(hr))
+        return hr;
     if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         ConsoleErrorPrintf("D3D11: no video: %s\n", SDL_GetError());
         return E_FAIL;
@@ -261,7 +285,7 @@ HRESULT D3D11CreateDevice(IDXGIAdapter* pAdapter, D3D_DRIVER_TYPE DriverType, HM
         return E_FAIL;
     }
     HRESULT hr;
-    DeviceImpl* device = NewDevice(window, true, Flags, hr);
+    DeviceImpl* device = NewDevice("D3D11CreateDevice", window, true, Flags, hr);
     if (!device)
         return hr;
     if (pFeatureLevel)

@@ -70,18 +70,30 @@ HRESULT DeviceImpl::CreateBuffer(const D3D11_BUFFER_DESC* desc, const D3D11_SUBR
 {
     if (out)
         *out = nullptr;
-    if (!desc || desc->ByteWidth == 0)
-        return E_INVALIDARG;
-    if ((desc->BindFlags & D3D11_BIND_CONSTANT_BUFFER) &&
-        (desc->ByteWidth % 16 != 0 || desc->ByteWidth > D3D11_REQ_CONSTANT_BUFFER_ELEMENT_COUNT * 16 ||
-         (desc->BindFlags & ~UINT(D3D11_BIND_CONSTANT_BUFFER))))
-        return E_INVALIDARG;
+    const bool debug = core->debug;
+    const char* call = "CreateBuffer";
+    if (!desc)
+        return Refuse(debug, call, "pDesc", "is null: a buffer needs a description");
+    if (desc->ByteWidth == 0)
+        return Refuse(debug, call, "pDesc->ByteWidth", "is 0: a buffer needs a size of at least 1 byte");
+    if (desc->BindFlags & D3D11_BIND_CONSTANT_BUFFER) {
+        if (desc->ByteWidth % 16 != 0)
+            return Refuse(debug, call, "pDesc->ByteWidth",
+                          "is not a multiple of 16: a constant buffer holds whole 16-byte vectors");
+        if (desc->ByteWidth > D3D11_REQ_CONSTANT_BUFFER_ELEMENT_COUNT * 16)
+            return Refuse(debug, call, "pDesc->ByteWidth",
+                          "is over 65536: a constant buffer holds at most 4096 vectors");
+        if (desc->BindFlags & ~UINT(D3D11_BIND_CONSTANT_BUFFER))
+            return Refuse(debug, call, "pDesc->BindFlags",
+                          "joins D3D11_BIND_CONSTANT_BUFFER with other flags: a constant buffer binds as nothing else");
+    }
     if (desc->Usage == D3D11_USAGE_IMMUTABLE && (!init || !init->pSysMem))
-        return E_INVALIDARG;
+        return Refuse(debug, call, "pInitialData", "gives no data: an immutable buffer needs its contents at creation");
     if (desc->Usage == D3D11_USAGE_STAGING && desc->BindFlags)
-        return E_INVALIDARG;
+        return Refuse(debug, call, "pDesc->BindFlags", "is not 0: a staging buffer binds to nothing");
     if (desc->Usage == D3D11_USAGE_DYNAMIC && !(desc->CPUAccessFlags & D3D11_CPU_ACCESS_WRITE))
-        return E_INVALIDARG;
+        return Refuse(debug, call, "pDesc->CPUAccessFlags",
+                      "lacks D3D11_CPU_ACCESS_WRITE: the CPU writes a dynamic buffer");
     if (!out)
         return S_FALSE;
     *out = new BufferImpl(core, *desc, init);
@@ -162,7 +174,9 @@ TextureImpl::TextureImpl(std::shared_ptr<Core> c, const D3D11_TEXTURE2D_DESC& d,
     }
     GLenum error = glGetError();
     if (error != GL_NO_ERROR) {
-        hr = error == GL_OUT_OF_MEMORY ? E_OUTOFMEMORY : E_INVALIDARG;
+        hr = error == GL_OUT_OF_MEMORY
+                 ? E_OUTOFMEMORY
+                 : Refuse(core_->debug, "CreateTexture2D", "pDesc", "describes a texture the driver refused to store");
         return;
     }
     if (init && !ms)
@@ -235,23 +249,44 @@ HRESULT DeviceImpl::CreateTexture2D(const D3D11_TEXTURE2D_DESC* desc, const D3D1
 {
     if (out)
         *out = nullptr;
-    if (!desc || desc->Width == 0 || desc->Height == 0 || desc->ArraySize == 0 || desc->SampleDesc.Count == 0)
-        return E_INVALIDARG;
+    const bool debug = core->debug;
+    const char* call = "CreateTexture2D";
+    if (!desc)
+        return Refuse(debug, call, "pDesc", "is null: a texture needs a description");
+    if (desc->Width == 0)
+        return Refuse(debug, call, "pDesc->Width", "is 0: a texture needs a size of at least 1");
+    if (desc->Height == 0)
+        return Refuse(debug, call, "pDesc->Height", "is 0: a texture needs a size of at least 1");
+    if (desc->ArraySize == 0)
+        return Refuse(debug, call, "pDesc->ArraySize", "is 0: a texture needs at least 1 slice");
+    if (desc->SampleDesc.Count == 0)
+        return Refuse(debug, call, "pDesc->SampleDesc.Count", "is 0: a texture needs at least 1 sample");
     const FormatInfo* f = FindFormat(desc->Format);
-    if (!f || (desc->MiscFlags & D3D11_RESOURCE_MISC_TEXTURECUBE))
-        return E_INVALIDARG;
-    if (desc->Width > 16384 || desc->Height > 16384 || desc->ArraySize > 2048)
-        return E_INVALIDARG;
+    if (!f)
+        return Refuse(debug, call, "pDesc->Format", "is not a format this layer knows");
+    if (desc->MiscFlags & D3D11_RESOURCE_MISC_TEXTURECUBE)
+        return Refuse(debug, call, "pDesc->MiscFlags",
+                      "has D3D11_RESOURCE_MISC_TEXTURECUBE: this layer makes no cube textures");
+    if (desc->Width > 16384)
+        return Refuse(debug, call, "pDesc->Width", "is over 16384, the largest texture size");
+    if (desc->Height > 16384)
+        return Refuse(debug, call, "pDesc->Height", "is over 16384, the largest texture size");
+    if (desc->ArraySize > 2048)
+        return Refuse(debug, call, "pDesc->ArraySize", "is over 2048, the most slices a texture holds");
     if (desc->MipLevels > FullMipCount(desc->Width, desc->Height))
-        return E_INVALIDARG;
-    if (desc->SampleDesc.Count > 1 && (desc->MipLevels > 1 || init))
-        return E_INVALIDARG;
+        return Refuse(debug, call, "pDesc->MipLevels", "is more than the full mip chain of the texture's size");
+    if (desc->SampleDesc.Count > 1 && desc->MipLevels > 1)
+        return Refuse(debug, call, "pDesc->MipLevels", "is over 1: a multisampled texture has one level");
+    if (desc->SampleDesc.Count > 1 && init)
+        return Refuse(debug, call, "pInitialData", "is not null: a multisampled texture starts without contents");
     if (desc->Usage == D3D11_USAGE_IMMUTABLE && (!init || !init->pSysMem))
-        return E_INVALIDARG;
+        return Refuse(debug, call, "pInitialData",
+                      "gives no data: an immutable texture needs its contents at creation");
     if (desc->Usage == D3D11_USAGE_STAGING && desc->BindFlags)
-        return E_INVALIDARG;
+        return Refuse(debug, call, "pDesc->BindFlags", "is not 0: a staging texture binds to nothing");
     if ((desc->BindFlags & D3D11_BIND_DEPTH_STENCIL) && !f->depth && !f->typeless)
-        return E_INVALIDARG;
+        return Refuse(debug, call, "pDesc->BindFlags",
+                      "has D3D11_BIND_DEPTH_STENCIL with a colour format: depth-stencil takes a depth format");
     if (!out)
         return S_FALSE;
     HRESULT hr;

@@ -1,6 +1,7 @@
 // Shader programs, the shader objects and input layouts.
 #include <cctype>
 #include <cstring>
+#include <string>
 
 #include "platform/gfx/gl/device_impl.h"
 #include "platform/gfx/hlsl/hlsl_translator.h"
@@ -69,8 +70,15 @@ Program::~Program()
 std::unique_ptr<Program> DeviceImpl::MakeProgram(Stage stage, const void* code, SIZE_T size, HRESULT& hr)
 {
     ShaderInfo info;
-    if (!DeserializeShaderInfo(code, size, info) || info.stage != stage) {
-        hr = E_INVALIDARG;
+    const char* call = stage == Stage::Vertex  ? "CreateVertexShader"
+                       : stage == Stage::Pixel ? "CreatePixelShader"
+                                               : "CreateComputeShader";
+    if (!DeserializeShaderInfo(code, size, info)) {
+        hr = Refuse(core->debug, call, "pShaderBytecode", "is not shader bytecode of this layer");
+        return nullptr;
+    }
+    if (info.stage != stage) {
+        hr = Refuse(core->debug, call, "pShaderBytecode", "is the bytecode of a shader of another stage");
         return nullptr;
     }
     core->MakeCurrent();
@@ -126,11 +134,13 @@ HRESULT DeviceImpl::CreateInputLayout(const D3D11_INPUT_ELEMENT_DESC* elements, 
 {
     if (out)
         *out = nullptr;
+    const char* call = "CreateInputLayout";
     if (count && !elements)
-        return E_INVALIDARG;
+        return Refuse(core->debug, call, "pInputElementDescs", "is null: NumElements is above 0");
     ShaderInfo info;
     if (!DeserializeShaderInfo(code, size, info) || info.stage != Stage::Vertex)
-        return E_INVALIDARG;
+        return Refuse(core->debug, call, "pShaderBytecodeWithInputSignature",
+                      "is not vertex-shader bytecode of this layer");
     core->MakeCurrent();
     auto* layout = new InputLayoutImpl(core);
     glCreateVertexArrays(1, &layout->vao);
@@ -138,10 +148,18 @@ HRESULT DeviceImpl::CreateInputLayout(const D3D11_INPUT_ELEMENT_DESC* elements, 
     for (UINT i = 0; i < count; ++i) {
         const D3D11_INPUT_ELEMENT_DESC& e = elements[i];
         const FormatInfo* f = FindFormat(e.Format);
-        if (!f || f->depth || e.InputSlot >= D3D11_IA_VERTEX_INPUT_RESOURCE_SLOT_COUNT || !e.SemanticName) {
+        auto refuse = [&](const char* field, const char* reason) {
             layout->Release();
-            return E_INVALIDARG;
-        }
+            return Refuse(core->debug, call, "pInputElementDescs[" + std::to_string(i) + "]." + field, reason);
+        };
+        if (!f)
+            return refuse("Format", "is not a format this layer knows");
+        if (f->depth)
+            return refuse("Format", "is a depth format: a vertex element takes a colour format");
+        if (e.InputSlot >= D3D11_IA_VERTEX_INPUT_RESOURCE_SLOT_COUNT)
+            return refuse("InputSlot", "is 32 or more: there are 32 vertex-buffer slots");
+        if (!e.SemanticName)
+            return refuse("SemanticName", "is null: an element needs a semantic");
         UINT offset =
             e.AlignedByteOffset == D3D11_APPEND_ALIGNED_ELEMENT ? nextOffset[e.InputSlot] : e.AlignedByteOffset;
         nextOffset[e.InputSlot] = offset + f->bytes;

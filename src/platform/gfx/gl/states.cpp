@@ -107,12 +107,14 @@ SamplerImpl::~SamplerImpl()
 
 namespace {
 
-// A state object of desc (none: refused), made only where the caller asks for one.
+// A state object of desc (none: refused by call, whose desc argument is named argument),
+// made only where the caller asks for one.
 template <class Impl, class Desc, class Interface>
-HRESULT NewState(const std::shared_ptr<Core>& core, const Desc* desc, Interface** out)
+HRESULT NewState(const std::shared_ptr<Core>& core, const char* call, const char* argument, const Desc* desc,
+                 Interface** out)
 {
     if (!desc)
-        return E_INVALIDARG;
+        return Refuse(core->debug, call, argument, "is null: a state needs a description");
     if (!out)
         return S_FALSE;
     core->MakeCurrent();
@@ -124,26 +126,29 @@ HRESULT NewState(const std::shared_ptr<Core>& core, const Desc* desc, Interface*
 
 HRESULT DeviceImpl::CreateBlendState(const D3D11_BLEND_DESC* desc, ID3D11BlendState** out)
 {
-    return NewState<BlendImpl>(core, desc, out);
+    return NewState<BlendImpl>(core, "CreateBlendState", "pBlendStateDesc", desc, out);
 }
 
 HRESULT DeviceImpl::CreateDepthStencilState(const D3D11_DEPTH_STENCIL_DESC* desc, ID3D11DepthStencilState** out)
 {
-    return NewState<DepthStencilImpl>(core, desc, out);
+    return NewState<DepthStencilImpl>(core, "CreateDepthStencilState", "pDepthStencilDesc", desc, out);
 }
 
 HRESULT DeviceImpl::CreateRasterizerState(const D3D11_RASTERIZER_DESC* desc, ID3D11RasterizerState** out)
 {
+    const char* call = "CreateRasterizerState";
     if (desc && desc->FillMode != D3D11_FILL_SOLID && desc->FillMode != D3D11_FILL_WIREFRAME)
-        return E_INVALIDARG;
+        return Refuse(core->debug, call, "pRasterizerDesc->FillMode",
+                      "is not D3D11_FILL_SOLID or D3D11_FILL_WIREFRAME");
     if (desc && (desc->CullMode < D3D11_CULL_NONE || desc->CullMode > D3D11_CULL_BACK))
-        return E_INVALIDARG;
-    return NewState<RasterizerImpl>(core, desc, out);
+        return Refuse(core->debug, call, "pRasterizerDesc->CullMode",
+                      "is not D3D11_CULL_NONE, D3D11_CULL_FRONT or D3D11_CULL_BACK");
+    return NewState<RasterizerImpl>(core, call, "pRasterizerDesc", desc, out);
 }
 
 HRESULT DeviceImpl::CreateSamplerState(const D3D11_SAMPLER_DESC* desc, ID3D11SamplerState** out)
 {
-    return NewState<SamplerImpl>(core, desc, out);
+    return NewState<SamplerImpl>(core, "CreateSamplerState", "pSamplerDesc", desc, out);
 }
 
 }  // namespace gfx

@@ -1,5 +1,6 @@
 // Views of buffers and 2D textures.
 #include <algorithm>
+#include <string>
 #include <type_traits>
 
 #include "platform/gfx/gl/device_impl.h"
@@ -75,20 +76,63 @@ GLuint BufferTexture(const BufferImpl& b, const FormatInfo& f, GLintptr first, G
     return texture;
 }
 
-// A shader-resource or unordered-access view of a buffer bound as bind: a buffer texture
+// The Create*View call being made, for its refusals: its name and the bind flag its resource needs.
+struct ViewCall {
+    bool debug;
+    const char* name;
+    UINT bind;
+    const char* bindName;
+};
+
+// The refusals of the view's resource, a texture, that every kind of view shares.
+HRESULT CheckViewedTexture(const ViewCall& call, ID3D11Resource* resource, const TextureImpl* t)
+{
+    if (!resource)
+        return Refuse(call.debug, call.name, "pResource", "is null: a view needs a resource");
+    if (!t)
+        return Refuse(call.debug, call.name, "pResource", "is not a buffer or 2D texture of this layer");
+    if (!t->gl)
+        return Refuse(call.debug, call.name, "pResource", "is a staging texture: staging resources have no views");
+    if (!(t->desc.BindFlags & call.bind))
+        return Refuse(call.debug, call.name, "pResource", std::string("was made without ") + call.bindName);
+    return S_OK;
+}
+
+// The view's format f: known and typed.
+HRESULT CheckViewFormat(const ViewCall& call, const FormatInfo* f)
+{
+    if (!f)
+        return Refuse(call.debug, call.name, "pDesc->Format", "is not a format this layer knows");
+    if (f->typeless)
+        return Refuse(call.debug, call.name, "pDesc->Format", "is typeless: a view needs a typed format");
+    return S_OK;
+}
+
+// A shader-resource or unordered-access view of a buffer bound as call.bind: a buffer texture
 // over the elements pDesc names. made is the new view (in *out too), null where none is made.
 template <class View, class Desc, class Dim, class Interface>
-HRESULT NewBufferView(const std::shared_ptr<Core>& core, BufferImpl& b, const Desc* pDesc, Dim dimension, UINT bind,
-                      Interface** out, View*& made)
+HRESULT NewBufferView(const std::shared_ptr<Core>& core, const ViewCall& call, BufferImpl& b, const Desc* pDesc,
+                      Dim dimension, Interface** out, View*& made)
 {
     made = nullptr;
-    const FormatInfo* f = pDesc ? FindFormat(pDesc->Format) : nullptr;
-    if (!pDesc || pDesc->ViewDimension != dimension || !f || f->depth || !b.gl || !(b.desc.BindFlags & bind))
-        return E_INVALIDARG;
+    if (!pDesc)
+        return Refuse(call.debug, call.name, "pDesc", "is null: a view of a buffer needs a description");
+    if (pDesc->ViewDimension != dimension)
+        return Refuse(call.debug, call.name, "pDesc->ViewDimension",
+                      "is not the buffer dimension: pResource is a buffer");
+    const FormatInfo* f = FindFormat(pDesc->Format);
+    if (!f)
+        return Refuse(call.debug, call.name, "pDesc->Format", "is not a format this layer knows");
+    if (f->depth)
+        return Refuse(call.debug, call.name, "pDesc->Format", "is a depth format: a buffer view takes a colour format");
+    if (!b.gl)
+        return Refuse(call.debug, call.name, "pResource", "is a constant or staging buffer: those have no views");
+    if (!(b.desc.BindFlags & call.bind))
+        return Refuse(call.debug, call.name, "pResource", std::string("was made without ") + call.bindName);
     GLintptr first = 0;
     GLsizeiptr size = 0;
     if (!BufferRange(b, *f, pDesc->Buffer.FirstElement, pDesc->Buffer.NumElements, first, size))
-        return E_INVALIDARG;
+        return Refuse(call.debug, call.name, "pDesc->Buffer", "names no elements, or elements past the buffer's end");
     if (!out)
         return S_FALSE;
     made = NewView<View>(core, &b, *pDesc);
@@ -115,22 +159,25 @@ HRESULT DeviceImpl::CreateShaderResourceView(ID3D11Resource* resource, const D3D
     if (out)
         *out = nullptr;
     core->MakeCurrent();
+    const ViewCall call{core->debug, "CreateShaderResourceView", D3D11_BIND_SHADER_RESOURCE,
+                        "D3D11_BIND_SHADER_RESOURCE"};
     if (BufferImpl* b = AsBuffer(resource)) {
         SrvImpl* v = nullptr;
-        HRESULT hr = NewBufferView(core, *b, pDesc, D3D11_SRV_DIMENSION_BUFFER, D3D11_BIND_SHADER_RESOURCE, out, v);
+        HRESULT hr = NewBufferView(core, call, *b, pDesc, D3D11_SRV_DIMENSION_BUFFER, out, v);
         if (v)
             v->target = GL_TEXTURE_BUFFER;
         return hr;
     }
     TextureImpl* t = AsTexture(resource);
-    if (!t || !t->gl || !(t->desc.BindFlags & D3D11_BIND_SHADER_RESOURCE))
-        return E_INVALIDARG;
+    if (HRESULT hr = CheckViewedTexture(call, resource, t); FAILED(hr))
+        return hr;
     D3D11_SHADER_RESOURCE_VIEW_DESC d{};
     if (pDesc) {
         d = *pDesc;
     } else {
         if (t->fmt->typeless)
-            return E_INVALIDARG;
+            return Refuse(call.debug, call.name, "pDesc",
+                          "is null for a typeless texture: the view must name a format");
         d.Format = t->desc.Format;
         if (IsMs(*t)) {
             d.ViewDimension = IsArray(*t) ? D3D11_SRV_DIMENSION_TEXTURE2DMSARRAY : D3D11_SRV_DIMENSION_TEXTURE2DMS;
@@ -144,8 +191,8 @@ HRESULT DeviceImpl::CreateShaderResourceView(ID3D11Resource* resource, const D3D
         }
     }
     const FormatInfo* f = FindFormat(d.Format);
-    if (!f || f->typeless)
-        return E_INVALIDARG;
+    if (HRESULT hr = CheckViewFormat(call, f); FAILED(hr))
+        return hr;
     UINT firstLevel = 0, levels = 1, firstLayer = 0, layers = 1;
     GLenum viewTarget = 0;
     switch (d.ViewDimension) {
@@ -167,15 +214,20 @@ HRESULT DeviceImpl::CreateShaderResourceView(ID3D11Resource* resource, const D3D
         firstLayer = d.Texture2DMSArray.FirstArraySlice;
         layers = d.Texture2DMSArray.ArraySize;
         break;
-    default: return E_INVALIDARG;
+    default:
+        return Refuse(call.debug, call.name, "pDesc->ViewDimension",
+                      "is not a dimension of a 2D texture: pResource is a 2D texture");
     }
     bool msView = viewTarget == GL_TEXTURE_2D_MULTISAMPLE || viewTarget == GL_TEXTURE_2D_MULTISAMPLE_ARRAY;
     if (msView != IsMs(*t))
-        return E_INVALIDARG;
+        return Refuse(call.debug, call.name, "pDesc->ViewDimension",
+                      msView ? "is multisampled: the texture is not" : "is not multisampled: the texture is");
     levels = Rest(firstLevel, levels, t->desc.MipLevels);
     layers = Rest(firstLayer, layers, t->desc.ArraySize);
-    if (!Within(firstLevel, levels, t->desc.MipLevels) || !Within(firstLayer, layers, t->desc.ArraySize))
-        return E_INVALIDARG;
+    if (!Within(firstLevel, levels, t->desc.MipLevels))
+        return Refuse(call.debug, call.name, "pDesc", "names no mip levels, or levels past the texture's last");
+    if (!Within(firstLayer, layers, t->desc.ArraySize))
+        return Refuse(call.debug, call.name, "pDesc", "names no array slices, or slices past the texture's last");
     if (!out)
         return S_FALSE;
     // Report what the view covers, as the runtime does.
@@ -188,7 +240,7 @@ HRESULT DeviceImpl::CreateShaderResourceView(ID3D11Resource* resource, const D3D
     bool owns = false;
     GLuint tex = ViewOf(*t, viewTarget, ViewFormat(*f, t->storage), firstLevel, levels, firstLayer, layers, owns);
     if (!tex)
-        return E_INVALIDARG;
+        return Refuse(call.debug, call.name, "pDesc->Format", "is outside the format family of the texture");
     auto* v = NewView<SrvImpl>(core, resource, d);
     v->texture = tex;
     v->target = viewTarget;
@@ -317,21 +369,28 @@ bool AttachDesc(const TextureImpl& t, const Desc* pDesc, const AttachDimensions<
 // A render-target (depth false) or depth view of resource, a texture bound as bind: the desc
 // completed as the runtime does, checked, and the texture attached through a new view.
 template <class View, class Desc, class Dim, class Interface>
-HRESULT NewAttachView(const std::shared_ptr<Core>& core, ID3D11Resource* resource, const Desc* pDesc,
-                      const AttachDimensions<Dim>& dims, UINT bind, bool depth, Interface** out)
+HRESULT NewAttachView(const std::shared_ptr<Core>& core, const ViewCall& call, ID3D11Resource* resource,
+                      const Desc* pDesc, const AttachDimensions<Dim>& dims, bool depth, Interface** out)
 {
     if (out)
         *out = nullptr;
     TextureImpl* t = AsTexture(resource);
-    if (!t || !t->gl || !(t->desc.BindFlags & bind))
-        return E_INVALIDARG;
+    if (HRESULT hr = CheckViewedTexture(call, resource, t); FAILED(hr))
+        return hr;
+    if (!pDesc && t->fmt->typeless)
+        return Refuse(call.debug, call.name, "pDesc", "is null for a typeless texture: the view must name a format");
     Desc d;
     Range r;
     if (!AttachDesc(*t, pDesc, dims, d, r))
-        return E_INVALIDARG;
+        return Refuse(call.debug, call.name, "pDesc->ViewDimension",
+                      "is not a dimension of a 2D texture: pResource is a 2D texture");
     const FormatInfo* f = FindFormat(d.Format);
-    if (!f || f->typeless || f->depth != depth)
-        return E_INVALIDARG;
+    if (HRESULT hr = CheckViewFormat(call, f); FAILED(hr))
+        return hr;
+    if (f->depth != depth)
+        return Refuse(call.debug, call.name, "pDesc->Format",
+                      depth ? "is a colour format: a depth-stencil view takes a depth format"
+                            : "is a depth format: a render-target view takes a colour format");
     if (!out)
         return S_FALSE;
     core->MakeCurrent();
@@ -339,7 +398,8 @@ HRESULT NewAttachView(const std::shared_ptr<Core>& core, ID3D11Resource* resourc
     v->id = core->NextId();
     if (!SetAttachment(*v, *t, r, depth ? t->storage : f->internal)) {
         v->Release();
-        return E_INVALIDARG;
+        return Refuse(call.debug, call.name, "pDesc",
+                      "names a level, slices or sample count the texture lacks, or a format outside its family");
     }
     if constexpr (std::is_same_v<View, RtvImpl>)
         v->fmt = f;
@@ -352,13 +412,15 @@ HRESULT NewAttachView(const std::shared_ptr<Core>& core, ID3D11Resource* resourc
 HRESULT DeviceImpl::CreateRenderTargetView(ID3D11Resource* resource, const D3D11_RENDER_TARGET_VIEW_DESC* pDesc,
                                            ID3D11RenderTargetView** out)
 {
-    return NewAttachView<RtvImpl>(core, resource, pDesc, kRtvDimensions, D3D11_BIND_RENDER_TARGET, false, out);
+    const ViewCall call{core->debug, "CreateRenderTargetView", D3D11_BIND_RENDER_TARGET, "D3D11_BIND_RENDER_TARGET"};
+    return NewAttachView<RtvImpl>(core, call, resource, pDesc, kRtvDimensions, false, out);
 }
 
 HRESULT DeviceImpl::CreateDepthStencilView(ID3D11Resource* resource, const D3D11_DEPTH_STENCIL_VIEW_DESC* pDesc,
                                            ID3D11DepthStencilView** out)
 {
-    return NewAttachView<DsvImpl>(core, resource, pDesc, kDsvDimensions, D3D11_BIND_DEPTH_STENCIL, true, out);
+    const ViewCall call{core->debug, "CreateDepthStencilView", D3D11_BIND_DEPTH_STENCIL, "D3D11_BIND_DEPTH_STENCIL"};
+    return NewAttachView<DsvImpl>(core, call, resource, pDesc, kDsvDimensions, true, out);
 }
 
 UavImpl::~UavImpl()
@@ -386,9 +448,11 @@ HRESULT DeviceImpl::CreateUnorderedAccessView(ID3D11Resource* resource, const D3
     if (out)
         *out = nullptr;
     core->MakeCurrent();
+    const ViewCall call{core->debug, "CreateUnorderedAccessView", D3D11_BIND_UNORDERED_ACCESS,
+                        "D3D11_BIND_UNORDERED_ACCESS"};
     if (BufferImpl* b = AsBuffer(resource)) {
         UavImpl* v = nullptr;
-        HRESULT hr = NewBufferView(core, *b, pDesc, D3D11_UAV_DIMENSION_BUFFER, D3D11_BIND_UNORDERED_ACCESS, out, v);
+        HRESULT hr = NewBufferView(core, call, *b, pDesc, D3D11_UAV_DIMENSION_BUFFER, out, v);
         if (v) {
             v->fmt = FindFormat(pDesc->Format);
             v->format = v->fmt->internal;
@@ -396,14 +460,18 @@ HRESULT DeviceImpl::CreateUnorderedAccessView(ID3D11Resource* resource, const D3
         return hr;
     }
     TextureImpl* t = AsTexture(resource);
-    if (!t || !t->gl || IsMs(*t) || !(t->desc.BindFlags & D3D11_BIND_UNORDERED_ACCESS))
-        return E_INVALIDARG;
+    if (HRESULT hr = CheckViewedTexture(call, resource, t); FAILED(hr))
+        return hr;
+    if (IsMs(*t))
+        return Refuse(call.debug, call.name, "pResource",
+                      "is multisampled: an unordered-access view takes a single-sample texture");
     D3D11_UNORDERED_ACCESS_VIEW_DESC d{};
     if (pDesc) {
         d = *pDesc;
     } else {
         if (t->fmt->typeless)
-            return E_INVALIDARG;
+            return Refuse(call.debug, call.name, "pDesc",
+                          "is null for a typeless texture: the view must name a format");
         d.Format = t->desc.Format;
         if (IsArray(*t)) {
             d.ViewDimension = D3D11_UAV_DIMENSION_TEXTURE2DARRAY;
@@ -413,8 +481,11 @@ HRESULT DeviceImpl::CreateUnorderedAccessView(ID3D11Resource* resource, const D3
         }
     }
     const FormatInfo* f = FindFormat(d.Format);
-    if (!f || f->typeless || f->depth)
-        return E_INVALIDARG;
+    if (HRESULT hr = CheckViewFormat(call, f); FAILED(hr))
+        return hr;
+    if (f->depth)
+        return Refuse(call.debug, call.name, "pDesc->Format",
+                      "is a depth format: an unordered-access view takes a colour format");
     UINT level = 0, firstLayer = 0, layers = 1;
     bool arrayView = false;
     if (d.ViewDimension == D3D11_UAV_DIMENSION_TEXTURE2D) {
@@ -425,10 +496,13 @@ HRESULT DeviceImpl::CreateUnorderedAccessView(ID3D11Resource* resource, const D3
         layers = Rest(firstLayer, d.Texture2DArray.ArraySize, t->desc.ArraySize);
         arrayView = true;
     } else {
-        return E_INVALIDARG;
+        return Refuse(call.debug, call.name, "pDesc->ViewDimension",
+                      "is not D3D11_UAV_DIMENSION_TEXTURE2D or D3D11_UAV_DIMENSION_TEXTURE2DARRAY");
     }
-    if (level >= t->desc.MipLevels || !Within(firstLayer, layers, t->desc.ArraySize))
-        return E_INVALIDARG;
+    if (level >= t->desc.MipLevels)
+        return Refuse(call.debug, call.name, "pDesc", "names a mip level past the texture's last");
+    if (!Within(firstLayer, layers, t->desc.ArraySize))
+        return Refuse(call.debug, call.name, "pDesc", "names no array slices, or slices past the texture's last");
     if (!out)
         return S_FALSE;
     auto* v = NewView<UavImpl>(core, resource, d);
