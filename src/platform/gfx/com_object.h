@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "platform/gfx/dxgi.h"
+#include "platform/gfx/refusal.h"
 
 namespace gfx {
 
@@ -12,7 +13,8 @@ public:
     HRESULT QueryInterface(REFIID riid, void** out) override
     {
         if (!out)
-            return E_INVALIDARG;
+            return Refuse(AnyDebugDevice(), "QueryInterface", "ppvObject",
+                          "is null: there is nowhere to put the interface");
         if (riid == IID_IUnknown || Matches(riid)) {
             this->AddRef();
             *out = static_cast<Interface*>(this);

@@ -59,7 +59,8 @@ enum D3D_FEATURE_LEVEL : UINT {
 };
 
 // Creation flags. D3D11_CREATE_DEVICE_DEBUG turns on GL debug output (printed
-// on stderr) and offers ID3D11Debug / ID3D11InfoQueue through QueryInterface;
+// on stderr), a line there saying why each refused call (E_INVALIDARG) was
+// refused, and offers ID3D11Debug / ID3D11InfoQueue through QueryInterface;
 // the environment variable QUORVELAN_D3D11_DEBUG=1 does the same from outside.
 enum D3D11_CREATE_DEVICE_FLAG : UINT {
     D3D11_CREATE_DEVICE_SINGLETHREADED = 0x1,

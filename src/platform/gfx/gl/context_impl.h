@@ -116,7 +116,7 @@ public:
 
     HRESULT Map(ID3D11Resource* resource, UINT sub, D3D11_MAP type, UINT, D3D11_MAPPED_SUBRESOURCE* out) override
     {
-        return MapResource(resource, sub, type, out, mapDiscard_);
+        return MapResource(*core_, resource, sub, type, out, mapDiscard_);
     }
     void Unmap(ID3D11Resource* resource, UINT sub) override { UnmapResource(*core_, resource, sub, mapDiscard_); }
     void UpdateSubresource(ID3D11Resource* dst, UINT sub, const D3D11_BOX* box, const void* data, UINT rowPitch,

@@ -77,7 +77,6 @@ public:
     ~Child() override { --core_->liveObjects; }
     void GetDevice(ID3D11Device** out) override;
     Core& core() { return *core_; }
-    const std::shared_ptr<Core>& corePtr() { return core_; }
 
 protected:
     std::shared_ptr<Core> core_;

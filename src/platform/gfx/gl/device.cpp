@@ -6,8 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/gfx/d3dcompiler.h"
-#include "platform/gfx/gfx_stats.h"
 #include "platform/gfx/gl/context_impl.h"
 #include "platform/gfx/gl/device_impl.h"
 #include "platform/gfx/hlsl/hlsl_translator.h"
@@ -16,12 +14,7 @@
 
 namespace gfx {
 
-// ---- Core -----------------------------------------------------------------------
-
 namespace {
-thread_local Core* t_current = nullptr;
-std::uint64_t g_stateChangesOfGoneDevices = 0;
-
 bool DebuggerAttached()
 {
     std::FILE* f = std::fopen("/proc/self/status", "r");
@@ -50,132 +43,6 @@ void GLAPIENTRY DebugMessage(GLenum, GLenum type, GLuint, GLenum severity, GLsiz
 }
 }  // namespace
 
-Core::Core(SDL_Window* w, void* gl, bool owns) : window(w), glContext(gl), ownsWindow(owns)
-{
-    MakeCurrent();
-}
-
-Core::~Core()
-{
-    MakeCurrent();
-    for (auto& p : precompiled)
-        glDeleteProgram(p.program);
-    framebuffers.DeleteAll();
-    for (auto& z : zeroTextures)
-        glDeleteTextures(1, &z.second);
-    if (zeroBuffer)
-        glDeleteBuffers(1, &zeroBuffer);
-    if (defaultSampler)
-        glDeleteSamplers(1, &defaultSampler);
-    if (emptyVao)
-        glDeleteVertexArrays(1, &emptyVao);
-    if (pipeline)
-        glDeleteProgramPipelines(1, &pipeline);
-    g_stateChangesOfGoneDevices += cache.changes;
-    SDL_GL_MakeCurrent(window, nullptr);
-    t_current = nullptr;
-    SDL_GL_DeleteContext(static_cast<SDL_GLContext>(glContext));
-    if (ownsWindow)
-        SDL_DestroyWindow(window);
-}
-
-void Core::MakeCurrent()
-{
-    if (t_current == this)
-        return;
-    SDL_GL_MakeCurrent(window, static_cast<SDL_GLContext>(glContext));
-    t_current = this;
-}
-
-Core* Core::Current()
-{
-    return t_current;
-}
-
-GLuint Core::ZeroTexture(GLenum target)
-{
-    auto it = zeroTextures.find(target);
-    if (it != zeroTextures.end())
-        return it->second;
-    GLuint t = 0;
-    glCreateTextures(target, 1, &t);
-    const std::uint8_t zeros[16] = {};
-    switch (target) {
-    case GL_TEXTURE_BUFFER:
-        if (!zeroBuffer) {
-            glCreateBuffers(1, &zeroBuffer);
-            glNamedBufferStorage(zeroBuffer, 16, zeros, 0);
-        }
-        glTextureBuffer(t, GL_RGBA32F, zeroBuffer);
-        break;
-    case GL_TEXTURE_2D_MULTISAMPLE: glTextureStorage2DMultisample(t, 1, GL_RGBA8, 1, 1, GL_TRUE); break;
-    case GL_TEXTURE_2D_MULTISAMPLE_ARRAY: glTextureStorage3DMultisample(t, 1, GL_RGBA8, 1, 1, 1, GL_TRUE); break;
-    case GL_TEXTURE_2D_ARRAY:
-    case GL_TEXTURE_3D:
-        glTextureStorage3D(t, 1, GL_RGBA8, 1, 1, 1);
-        glTextureSubImage3D(t, 0, 0, 0, 0, 1, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, zeros);
-        break;
-    case GL_TEXTURE_CUBE_MAP:
-        glTextureStorage2D(t, 1, GL_RGBA8, 1, 1);
-        glTextureSubImage3D(t, 0, 0, 0, 0, 1, 1, 6, GL_RGBA, GL_UNSIGNED_BYTE, std::vector<std::uint8_t>(24).data());
-        break;
-    case GL_TEXTURE_1D:
-        glTextureStorage1D(t, 1, GL_RGBA8, 1);
-        glTextureSubImage1D(t, 0, 0, 1, GL_RGBA, GL_UNSIGNED_BYTE, zeros);
-        break;
-    case GL_TEXTURE_1D_ARRAY:
-        glTextureStorage2D(t, 1, GL_RGBA8, 1, 1);
-        glTextureSubImage2D(t, 0, 0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, zeros);
-        break;
-    default:
-        glTextureStorage2D(t, 1, GL_RGBA8, 1, 1);
-        glTextureSubImage2D(t, 0, 0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, zeros);
-        break;
-    }
-    zeroTextures[target] = t;
-    return t;
-}
-
-GLuint Core::TakePrecompiled(Stage stage, const std::string& glsl)
-{
-    for (auto it = precompiled.begin(); it != precompiled.end(); ++it)
-        if (it->stage == stage && it->glsl == glsl) {
-            GLuint p = it->program;
-            precompiled.erase(it);
-            return p;
-        }
-    return 0;
-}
-
-GLuint Core::LinkProgram(Stage stage, const std::string& glsl, std::string& log)
-{
-    GLenum type = stage == Stage::Vertex  ? GL_VERTEX_SHADER
-                  : stage == Stage::Pixel ? GL_FRAGMENT_SHADER
-                                          : GL_COMPUTE_SHADER;
-    const char* text = glsl.c_str();
-    GLuint program = glCreateShaderProgramv(type, 1, &text);
-    GLint linked = 0;
-    glGetProgramiv(program, GL_LINK_STATUS, &linked);
-    GLint length = 0;
-    glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
-    if (length > 1) {
-        std::string text(std::size_t(length), '\0');
-        glGetProgramInfoLog(program, length, nullptr, text.data());
-        text.resize(std::strlen(text.c_str()));
-        log = text;
-    }
-    if (!linked) {
-        glDeleteProgram(program);
-        return 0;
-    }
-    return program;
-}
-
-void Core::ForgetView(std::uint64_t viewId)
-{
-    framebuffers.Forget(viewId, cache);
-}
-
 namespace {
 
 // The translator's driver check: compiles and links the GLSL when this device's
@@ -201,102 +68,6 @@ DriverVerdict Precompile(Core* core, const ShaderInfo& info)
 }
 
 }  // namespace
-
-GlCallCounts CurrentGlCallCounts()
-{
-    GlCallCounts counts;
-    counts.stateChanges = g_stateChangesOfGoneDevices;
-    if (Core* c = Core::Current()) {
-        counts.stateChanges += c->cache.changes;
-        counts.uniformUploads = c->uniformUploads;
-        counts.draws = c->draws;
-    }
-    return counts;
-}
-
-// ---- Program ----------------------------------------------------------------------
-
-Program::Program(Core& c, ShaderInfo i, GLuint program) : info(std::move(i)), core(c)
-{
-    variants.push_back({0, program, {}});
-    Resolve(variants.back());
-}
-
-void Program::Resolve(Variant& v)
-{
-    for (const CBufferInfo& cb : info.cbuffers) {
-        Constants k{cb.slot, -1, 0, ~0ull, {}};
-        GLuint index = glGetProgramResourceIndex(v.gl, GL_UNIFORM, (cb.uniform + "[0]").c_str());
-        if (index == GL_INVALID_INDEX)
-            index = glGetProgramResourceIndex(v.gl, GL_UNIFORM, cb.uniform.c_str());
-        if (index != GL_INVALID_INDEX) {
-            const GLenum props[2] = {GL_LOCATION, GL_ARRAY_SIZE};
-            GLint values[2] = {-1, 0};
-            glGetProgramResourceiv(v.gl, GL_UNIFORM, index, 2, props, 2, nullptr, values);
-            k.location = values[0];
-            k.vectors = std::min<GLsizei>(values[1], GLsizei(cb.size / 16));
-        }
-        if (k.location >= 0 && k.vectors > 0)
-            v.constants.push_back(k);
-    }
-}
-
-Program::Variant& Program::Get(std::uint32_t srgbMask)
-{
-    for (Variant& v : variants)
-        if (v.srgbMask == srgbMask)
-            return v;
-    // The translator writes the encode into the shader (the driver's own
-    // encode on write may be off by one step; llvmpipe's is).
-    std::string glsl;
-    GLuint gl = 0;
-    if (MakeSrgbVariant(info, srgbMask, glsl)) {
-        std::string log;
-        gl = core.LinkProgram(Stage::Pixel, glsl, log);
-    }
-    if (!gl)
-        return variants.front();
-    variants.push_back({srgbMask, gl, {}});
-    Resolve(variants.back());
-    return variants.back();
-}
-
-Program::~Program()
-{
-    core.MakeCurrent();
-    for (Variant& v : variants) {
-        core.cache.ForgetProgram(v.gl);
-        glDeleteProgram(v.gl);
-    }
-}
-
-// ---- device children --------------------------------------------------------------
-
-template <class Interface>
-void Child<Interface>::GetDevice(ID3D11Device** out)
-{
-    if (!out)
-        return;
-    *out = core_->device;
-    if (*out)
-        (*out)->AddRef();
-}
-
-template class Child<ID3D11Buffer>;
-template class Child<ID3D11Texture2D>;
-template class Child<ID3D11ShaderResourceView>;
-template class Child<ID3D11RenderTargetView>;
-template class Child<ID3D11DepthStencilView>;
-template class Child<ID3D11UnorderedAccessView>;
-template class Child<ID3D11SamplerState>;
-template class Child<ID3D11BlendState>;
-template class Child<ID3D11RasterizerState>;
-template class Child<ID3D11DepthStencilState>;
-template class Child<ID3D11InputLayout>;
-template class Child<ID3D11VertexShader>;
-template class Child<ID3D11PixelShader>;
-template class Child<ID3D11ComputeShader>;
-template class Child<ID3D11DeviceContext>;
 
 // ---- debug interfaces ---------------------------------------------------------------
 
@@ -334,7 +105,12 @@ public:
             device_->core->breakOnCorruption = enable;
         return S_OK;
     }
-    HRESULT AddStorageFilterEntries(D3D11_INFO_QUEUE_FILTER* filter) override { return filter ? S_OK : E_INVALIDARG; }
+    HRESULT AddStorageFilterEntries(D3D11_INFO_QUEUE_FILTER* filter) override
+    {
+        return filter ? S_OK
+                      : Refuse(device_->core->debug, "AddStorageFilterEntries", "pFilter",
+                               "is null: there are no entries to add");
+    }
 
 private:
     DeviceImpl* device_;
@@ -356,6 +132,8 @@ HRESULT DebugImpl::QueryInterface(REFIID riid, void** out)
 DeviceImpl::DeviceImpl(std::shared_ptr<Core> c, UINT flags) : core(std::move(c)), flags_(flags)
 {
     core->device = this;
+    if (core->debug)
+        ++g_debugDevices;
     context = NewContext(*this);
     Core* raw = core.get();
     SetDriverCheck(this, [raw](const ShaderInfo& info) { return Precompile(raw, info); });
@@ -367,6 +145,8 @@ DeviceImpl::~DeviceImpl()
     core->MakeCurrent();
     DeleteContext(context);
     core->device = nullptr;
+    if (core->debug)
+        --g_debugDevices;
 }
 
 HRESULT DeviceImpl::QueryInterface(REFIID riid, void** out)
@@ -391,12 +171,13 @@ void DeviceImpl::GetImmediateContext(ID3D11DeviceContext** out)
 
 HRESULT DeviceImpl::CheckMultisampleQualityLevels(DXGI_FORMAT format, UINT count, UINT* levels)
 {
+    const char* call = "CheckMultisampleQualityLevels";
     if (!levels)
-        return E_INVALIDARG;
+        return Refuse(core->debug, call, "pNumQualityLevels", "is null: there is nowhere to put the count");
     *levels = 0;
     const FormatInfo* f = FindFormat(format);
     if (!f)
-        return E_INVALIDARG;
+        return Refuse(core->debug, call, "Format", "is not a format this layer knows");
     core->MakeCurrent();
     GLint maxSamples = 0;
     glGetInternalformativ(GL_TEXTURE_2D_MULTISAMPLE, StorageFormat(*f, 0), GL_SAMPLES, 1, &maxSamples);
@@ -405,180 +186,20 @@ HRESULT DeviceImpl::CheckMultisampleQualityLevels(DXGI_FORMAT format, UINT count
     return S_OK;
 }
 
-std::unique_ptr<Program> DeviceImpl::MakeProgram(Stage stage, const void* code, SIZE_T size, HRESULT& hr)
-{
-    ShaderInfo info;
-    if (!DeserializeShaderInfo(code, size, info) || info.stage != stage) {
-        hr = E_INVALIDARG;
-        return nullptr;
-    }
-    core->MakeCurrent();
-    GLuint program = core->TakePrecompiled(stage, info.glsl);
-    if (!program) {
-        std::string log;
-        program = core->LinkProgram(stage, info.glsl, log);
-        if (!program) {
-            if (core->debug)
-                ConsoleErrorPrintf("D3D11 ERROR: shader creation failed: %s\n", log.c_str());
-            hr = E_INVALIDARG;
-            return nullptr;
-        }
-    }
-    hr = S_OK;
-    return std::make_unique<Program>(*core, std::move(info), program);
-}
-
-template <class Impl, class Interface>
-HRESULT DeviceImpl::CreateShader(Stage stage, const void* code, SIZE_T size, Interface** out)
-{
-    if (out)
-        *out = nullptr;
-    HRESULT hr;
-    auto program = MakeProgram(stage, code, size, hr);
-    if (!program)
-        return hr;
-    if (!out)
-        return S_FALSE;
-    *out = new Impl(core, std::move(program));
-    return S_OK;
-}
-
-HRESULT DeviceImpl::CreateVertexShader(const void* code, SIZE_T size, ID3D11ClassLinkage*, ID3D11VertexShader** out)
-{
-    return CreateShader<VertexShaderImpl>(Stage::Vertex, code, size, out);
-}
-
-HRESULT DeviceImpl::CreatePixelShader(const void* code, SIZE_T size, ID3D11ClassLinkage*, ID3D11PixelShader** out)
-{
-    return CreateShader<PixelShaderImpl>(Stage::Pixel, code, size, out);
-}
-
-HRESULT DeviceImpl::CreateComputeShader(const void* code, SIZE_T size, ID3D11ClassLinkage*, ID3D11ComputeShader** out)
-{
-    return CreateShader<ComputeShaderImpl>(Stage::Compute, code, size, out);
-}
-
-namespace {
-
-// A state object of desc (none: refused), made only where the caller asks for one.
-template <class Impl, class Desc, class Interface>
-HRESULT NewState(const std::shared_ptr<Core>& core, const Desc* desc, Interface** out)
-{
-    if (!desc)
-        return E_INVALIDARG;
-    if (!out)
-        return S_FALSE;
-    core->MakeCurrent();
-    *out = new Impl(core, *desc);
-    return S_OK;
-}
-
-}  // namespace
-
-HRESULT DeviceImpl::CreateBlendState(const D3D11_BLEND_DESC* desc, ID3D11BlendState** out)
-{
-    return NewState<BlendImpl>(core, desc, out);
-}
-
-HRESULT DeviceImpl::CreateDepthStencilState(const D3D11_DEPTH_STENCIL_DESC* desc, ID3D11DepthStencilState** out)
-{
-    return NewState<DepthStencilImpl>(core, desc, out);
-}
-
-HRESULT DeviceImpl::CreateRasterizerState(const D3D11_RASTERIZER_DESC* desc, ID3D11RasterizerState** out)
-{
-    if (desc && desc->FillMode != D3D11_FILL_SOLID && desc->FillMode != D3D11_FILL_WIREFRAME)
-        return E_INVALIDARG;
-    if (desc && (desc->CullMode < D3D11_CULL_NONE || desc->CullMode > D3D11_CULL_BACK))
-        return E_INVALIDARG;
-    return NewState<RasterizerImpl>(core, desc, out);
-}
-
-HRESULT DeviceImpl::CreateSamplerState(const D3D11_SAMPLER_DESC* desc, ID3D11SamplerState** out)
-{
-    return NewState<SamplerImpl>(core, desc, out);
-}
-
-HRESULT DeviceImpl::CreateInputLayout(const D3D11_INPUT_ELEMENT_DESC* elements, UINT count, const void* code,
-                                      SIZE_T size, ID3D11InputLayout** out)
-{
-    if (out)
-        *out = nullptr;
-    if (count && !elements)
-        return E_INVALIDARG;
-    ShaderInfo info;
-    if (!DeserializeShaderInfo(code, size, info) || info.stage != Stage::Vertex)
-        return E_INVALIDARG;
-    core->MakeCurrent();
-    auto* layout = new InputLayoutImpl(core);
-    glCreateVertexArrays(1, &layout->vao);
-    UINT nextOffset[D3D11_IA_VERTEX_INPUT_RESOURCE_SLOT_COUNT] = {};
-    for (UINT i = 0; i < count; ++i) {
-        const D3D11_INPUT_ELEMENT_DESC& e = elements[i];
-        const FormatInfo* f = FindFormat(e.Format);
-        if (!f || f->depth || e.InputSlot >= D3D11_IA_VERTEX_INPUT_RESOURCE_SLOT_COUNT || !e.SemanticName) {
-            layout->Release();
-            return E_INVALIDARG;
-        }
-        UINT offset =
-            e.AlignedByteOffset == D3D11_APPEND_ALIGNED_ELEMENT ? nextOffset[e.InputSlot] : e.AlignedByteOffset;
-        nextOffset[e.InputSlot] = offset + f->bytes;
-        std::string semantic = e.SemanticName;
-        for (char& ch : semantic)
-            ch = char(std::toupper((unsigned char)ch));
-        if (semantic.rfind("SV_", 0) == 0)
-            continue;
-        const SignatureParam* input = nullptr;
-        for (const SignatureParam& p : info.inputs)
-            if (p.systemValue == D3D_NAME_UNDEFINED && p.semantic == semantic && p.index == e.SemanticIndex)
-                input = &p;
-        if (!input)
-            continue;  // the shader does not read it
-        GLuint loc = input->location;
-        GLint components = 0;
-        switch (f->format) {
-        case GL_RED:
-        case GL_RED_INTEGER: components = 1; break;
-        case GL_RG:
-        case GL_RG_INTEGER: components = 2; break;
-        case GL_RGB:
-        case GL_RGB_INTEGER: components = 3; break;
-        default: components = 4; break;
-        }
-        bool normalized = !f->integer && f->type != GL_FLOAT && f->type != GL_HALF_FLOAT;
-        bool shaderInteger = input->componentType != D3D_REGISTER_COMPONENT_FLOAT32;
-        if (f->integer && shaderInteger)
-            glVertexArrayAttribIFormat(layout->vao, loc, components, f->type, offset);
-        else
-            glVertexArrayAttribFormat(layout->vao, loc, components, f->type, normalized ? GL_TRUE : GL_FALSE, offset);
-        glVertexArrayAttribBinding(layout->vao, loc, e.InputSlot);
-        glEnableVertexArrayAttrib(layout->vao, loc);
-        glVertexArrayBindingDivisor(layout->vao, e.InputSlot,
-                                    e.InputSlotClass == D3D11_INPUT_PER_INSTANCE_DATA ? e.InstanceDataStepRate : 0);
-        layout->slotsUsed |= 1u << e.InputSlot;
-    }
-    if (!out) {
-        layout->Release();
-        return S_FALSE;
-    }
-    *out = layout;
-    return S_OK;
-}
-
-InputLayoutImpl::~InputLayoutImpl()
-{
-    core_->MakeCurrent();
-    core_->cache.BindVertexArray(core_->emptyVao);
-    glDeleteVertexArrays(1, &vao);
-}
-
 // ---- creation ---------------------------------------------------------------------
 
-DeviceImpl* NewDevice(SDL_Window* window, bool ownsWindow, UINT flags, HRESULT& hr)
+bool DebugWanted(UINT flags)
+{
+    const char* env = std::getenv("QUORVELAN_D3D11_DEBUG");
+    return (flags & D3D11_CREATE_DEVICE_DEBUG) || (env && std::strcmp(env, "1") == 0);
+}
+
+DeviceImpl* NewDevice(const char* call, SDL_Window* window, bool ownsWindow, UINT flags, HRESULT& hr)
 {
     hr = E_FAIL;
     if (!window || !(SDL_GetWindowFlags(window) & SDL_WINDOW_OPENGL)) {
-        hr = E_INVALIDARG;
+        hr = Refuse(DebugWanted(flags), call, "pSwapChainDesc->OutputWindow",
+                    "is not an OpenGL window: the device draws with OpenGL");
         return nullptr;
     }
     EnsureCompilerProcess();
@@ -595,8 +216,7 @@ DeviceImpl* NewDevice(SDL_Window* window, bool ownsWindow, UINT flags, HRESULT& 
                            epoxy_gl_version() % 10);
         return nullptr;
     }
-    const char* env = std::getenv("QUORVELAN_D3D11_DEBUG");
-    core->debug = (flags & D3D11_CREATE_DEVICE_DEBUG) || (env && std::strcmp(env, "1") == 0);
+    core->debug = DebugWanted(flags);
     if (core->debug) {
         glEnable(GL_DEBUG_OUTPUT);
         glDebugMessageCallback(DebugMessage, core.get());
@@ -620,15 +240,21 @@ DeviceImpl* NewDevice(SDL_Window* window, bool ownsWindow, UINT flags, HRESULT& 
     return new DeviceImpl(core, flags);
 }
 
-bool CreationArgumentsValid(IDXGIAdapter* adapter, D3D_DRIVER_TYPE driverType, const D3D_FEATURE_LEVEL* featureLevels,
-                            UINT featureLevelCount)
+HRESULT CheckCreationArguments(const char* call, UINT flags, IDXGIAdapter* adapter, D3D_DRIVER_TYPE driverType,
+                               const D3D_FEATURE_LEVEL* featureLevels, UINT featureLevelCount)
 {
-    if (adapter || (driverType != D3D_DRIVER_TYPE_HARDWARE && driverType != D3D_DRIVER_TYPE_UNKNOWN))
-        return false;
+    if (adapter)
+        return Refuse(DebugWanted(flags), call, "pAdapter", "is not null: only the default adapter is offered");
+    if (driverType != D3D_DRIVER_TYPE_HARDWARE && driverType != D3D_DRIVER_TYPE_UNKNOWN)
+        return Refuse(DebugWanted(flags), call, "DriverType",
+                      "is not D3D_DRIVER_TYPE_HARDWARE or D3D_DRIVER_TYPE_UNKNOWN");
     bool wanted = !featureLevels || featureLevelCount == 0;
     for (UINT i = 0; featureLevels && i < featureLevelCount; ++i)
         wanted |= featureLevels[i] <= D3D_FEATURE_LEVEL_11_0;
-    return wanted;
+    if (!wanted)
+        return Refuse(DebugWanted(flags), call, "pFeatureLevels",
+                      "names no level of 11.0 or below: the device is 11.0");
+    return S_OK;
 }
 
 }  // namespace gfx
@@ -643,8 +269,10 @@ HRESULT D3D11CreateDevice(IDXGIAdapter* pAdapter, D3D_DRIVER_TYPE DriverType, HM
         *ppDevice = nullptr;
     if (ppImmediateContext)
         *ppImmediateContext = nullptr;
-    if (!CreationArgumentsValid(pAdapter, DriverType, pFeatureLevels, FeatureLevels))
-        return E_INVALIDARG;
+    if (HRESULT hr =
+            CheckCreationArguments("D3D11CreateDevice", Flags, pAdapter, DriverType, pFeatureLevels, FeatureLevels);
+        FAILED(hr))
+        return hr;
     if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         ConsoleErrorPrintf("D3D11: no video: %s\n", SDL_GetError());
         return E_FAIL;
@@ -657,7 +285,7 @@ HRESULT D3D11CreateDevice(IDXGIAdapter* pAdapter, D3D_DRIVER_TYPE DriverType, HM
         return E_FAIL;
     }
     HRESULT hr;
-    DeviceImpl* device = NewDevice(window, true, Flags, hr);
+    DeviceImpl* device = NewDevice("D3D11CreateDevice", window, true, Flags, hr);
     if (!device)
         return hr;
     if (pFeatureLevel)

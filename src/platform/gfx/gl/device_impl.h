@@ -59,9 +59,13 @@ private:
     UINT flags_;
 };
 
-DeviceImpl* NewDevice(SDL_Window* window, bool ownsWindow, UINT flags, HRESULT& hr);
-// What both creation functions accept: the default adapter, a hardware driver, a list naming 11.0 or below.
-bool CreationArgumentsValid(IDXGIAdapter* adapter, D3D_DRIVER_TYPE driverType, const D3D_FEATURE_LEVEL* featureLevels,
-                            UINT featureLevelCount);
+// call: the creation function, for its refusals.
+DeviceImpl* NewDevice(const char* call, SDL_Window* window, bool ownsWindow, UINT flags, HRESULT& hr);
+// Whether a device made with flags is a debug device (the flag, or QUORVELAN_D3D11_DEBUG=1).
+bool DebugWanted(UINT flags);
+// What both creation functions accept: the default adapter, a hardware driver, a list naming 11.0 or below;
+// S_OK, or call's refusal.
+HRESULT CheckCreationArguments(const char* call, UINT flags, IDXGIAdapter* adapter, D3D_DRIVER_TYPE driverType,
+                               const D3D_FEATURE_LEVEL* featureLevels, UINT featureLevelCount);
 
 }  // namespace gfx

@@ -342,13 +342,4 @@ void GlCache::ForgetProgram(GLuint program)
         UseProgramStages(GL_COMPUTE_SHADER_BIT, 0);
 }
 
-void GlCache::Invalidate()
-{
-    std::uint64_t keep = changes;
-    GLuint pipe = pipeline;
-    *this = GlCache();
-    changes = keep;
-    pipeline = pipe;
-}
-
 }  // namespace gfx

@@ -41,8 +41,6 @@ public:
     void ForgetTexture(GLuint texture);
     void ForgetSampler(GLuint sampler);
     void ForgetProgram(GLuint program);
-    // After a raw GL sequence outside the cache (none today): forget everything.
-    void Invalidate();
 
     std::uint64_t changes = 0;
     GLuint pipeline = 0;

@@ -6,22 +6,41 @@
 
 namespace gfx {
 
-HRESULT MapResource(ID3D11Resource* resource, UINT sub, D3D11_MAP type, D3D11_MAPPED_SUBRESOURCE* out, bool& discard)
+namespace {
+// The CPU access that a map of type needs and the resource was made without, in words; null when it has it.
+const char* MissingAccess(D3D11_MAP type, UINT cpuAccess)
 {
-    if (!out)
-        return E_INVALIDARG;
-    *out = {};
     bool reads = type == D3D11_MAP_READ || type == D3D11_MAP_READ_WRITE;
     bool writes = type != D3D11_MAP_READ;
+    if (reads && !(cpuAccess & D3D11_CPU_ACCESS_READ))
+        return "reads a resource made without D3D11_CPU_ACCESS_READ";
+    if (writes && !(cpuAccess & D3D11_CPU_ACCESS_WRITE))
+        return "writes a resource made without D3D11_CPU_ACCESS_WRITE";
+    return nullptr;
+}
+}  // namespace
+
+HRESULT MapResource(Core& core, ID3D11Resource* resource, UINT sub, D3D11_MAP type, D3D11_MAPPED_SUBRESOURCE* out,
+                    bool& discard)
+{
+    const bool debug = core.debug;
+    const char* call = "Map";
+    if (!out)
+        return Refuse(debug, call, "pMappedResource", "is null: there is nowhere to put the mapping");
+    *out = {};
     if (BufferImpl* b = AsBuffer(resource)) {
-        if (sub != 0 || b->mapped)
-            return E_INVALIDARG;
-        if ((reads && !(b->desc.CPUAccessFlags & D3D11_CPU_ACCESS_READ)) ||
-            (writes && !(b->desc.CPUAccessFlags & D3D11_CPU_ACCESS_WRITE)))
-            return E_INVALIDARG;
+        if (sub != 0)
+            return Refuse(debug, call, "Subresource", "is not 0: a buffer has one subresource");
+        if (b->mapped)
+            return Refuse(debug, call, "pResource", "is mapped already: unmap it first");
+        if (const char* missing = MissingAccess(type, b->desc.CPUAccessFlags))
+            return Refuse(debug, call, "MapType", missing);
         bool discardOk = b->desc.Usage == D3D11_USAGE_DYNAMIC;
         if ((type == D3D11_MAP_WRITE_DISCARD || type == D3D11_MAP_WRITE_NO_OVERWRITE) != discardOk)
-            return E_INVALIDARG;
+            return Refuse(
+                debug, call, "MapType",
+                discardOk ? "is not D3D11_MAP_WRITE_DISCARD or D3D11_MAP_WRITE_NO_OVERWRITE: the buffer is dynamic"
+                          : "is D3D11_MAP_WRITE_DISCARD or D3D11_MAP_WRITE_NO_OVERWRITE: the buffer is not dynamic");
         b->mapped = true;
         discard = type == D3D11_MAP_WRITE_DISCARD;
         if (!b->gl && (b->desc.BindFlags & D3D11_BIND_CONSTANT_BUFFER)) {
@@ -35,13 +54,19 @@ HRESULT MapResource(ID3D11Resource* resource, UINT sub, D3D11_MAP type, D3D11_MA
         return S_OK;
     }
     TextureImpl* t = AsTexture(resource);
-    if (!t || sub >= t->SubresourceCount() || t->cpu.empty())
-        return E_INVALIDARG;
-    if ((reads && !(t->desc.CPUAccessFlags & D3D11_CPU_ACCESS_READ)) ||
-        (writes && !(t->desc.CPUAccessFlags & D3D11_CPU_ACCESS_WRITE)))
-        return E_INVALIDARG;
-    if ((type == D3D11_MAP_WRITE_DISCARD) != (t->desc.Usage == D3D11_USAGE_DYNAMIC))
-        return E_INVALIDARG;
+    if (!t)
+        return Refuse(debug, call, "pResource", "is null: there is nothing to map");
+    if (sub >= t->SubresourceCount())
+        return Refuse(debug, call, "Subresource", "is past the texture's last subresource");
+    if (t->cpu.empty())
+        return Refuse(debug, call, "pResource", "is not a staging or dynamic texture: only those map");
+    if (const char* missing = MissingAccess(type, t->desc.CPUAccessFlags))
+        return Refuse(debug, call, "MapType", missing);
+    bool dynamic = t->desc.Usage == D3D11_USAGE_DYNAMIC;
+    if ((type == D3D11_MAP_WRITE_DISCARD) != dynamic)
+        return Refuse(debug, call, "MapType",
+                      dynamic ? "is not D3D11_MAP_WRITE_DISCARD: the texture is dynamic"
+                              : "is D3D11_MAP_WRITE_DISCARD: the texture is not dynamic");
     UINT level = sub % t->desc.MipLevels;
     out->pData = t->cpu[sub].data();
     out->RowPitch = t->LevelWidth(level) * t->fmt->bytes;

@@ -6,7 +6,8 @@
 namespace gfx {
 
 // discard: whether the buffer was mapped for WRITE_DISCARD, for Unmap to know.
-HRESULT MapResource(ID3D11Resource* resource, UINT sub, D3D11_MAP type, D3D11_MAPPED_SUBRESOURCE* out, bool& discard);
+HRESULT MapResource(Core& core, ID3D11Resource* resource, UINT sub, D3D11_MAP type, D3D11_MAPPED_SUBRESOURCE* out,
+                    bool& discard);
 void UnmapResource(Core& core, ID3D11Resource* resource, UINT sub, bool discard);
 void UpdateResource(Core& core, ID3D11Resource* dst, UINT sub, const D3D11_BOX* box, const void* data, UINT rowPitch);
 void CopyResourceContents(Core& core, ID3D11Resource* dst, ID3D11Resource* src);

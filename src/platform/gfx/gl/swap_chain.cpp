@@ -94,7 +94,8 @@ public:
     HRESULT GetBuffer(UINT buffer, REFIID riid, void** out) override
     {
         if (!out)
-            return E_INVALIDARG;
+            return Refuse(device_->core->debug, "GetBuffer", "ppSurface",
+                          "is null: there is nowhere to put the buffer");
         *out = nullptr;
         if (buffer != 0)
             return DXGI_ERROR_INVALID_CALL;
@@ -122,7 +123,7 @@ public:
     HRESULT GetDesc(DXGI_SWAP_CHAIN_DESC* out) override
     {
         if (!out)
-            return E_INVALIDARG;
+            return Refuse(device_->core->debug, "GetDesc", "pDesc", "is null: there is nowhere to put the description");
         *out = desc_;
         return S_OK;
     }
@@ -213,14 +214,22 @@ HRESULT D3D11CreateDeviceAndSwapChain(IDXGIAdapter* pAdapter, D3D_DRIVER_TYPE Dr
         *ppDevice = nullptr;
     if (ppImmediateContext)
         *ppImmediateContext = nullptr;
-    if (!CreationArgumentsValid(pAdapter, DriverType, pFeatureLevels, FeatureLevels))
-        return E_INVALIDARG;
-    if (!pSwapChainDesc || !pSwapChainDesc->OutputWindow || !pSwapChainDesc->OutputWindow->sdl)
-        return E_INVALIDARG;
-    if (!FindFormat(pSwapChainDesc->BufferDesc.Format) || pSwapChainDesc->SampleDesc.Count > 1)
-        return E_INVALIDARG;
+    const char* call = "D3D11CreateDeviceAndSwapChain";
+    if (HRESULT hr = CheckCreationArguments(call, Flags, pAdapter, DriverType, pFeatureLevels, FeatureLevels);
+        FAILED(hr))
+        return hr;
+    const bool debug = DebugWanted(Flags);
+    if (!pSwapChainDesc)
+        return Refuse(debug, call, "pSwapChainDesc", "is null: a swap chain needs a description");
+    if (!pSwapChainDesc->OutputWindow || !pSwapChainDesc->OutputWindow->sdl)
+        return Refuse(debug, call, "pSwapChainDesc->OutputWindow", "is not a window of this platform");
+    if (!FindFormat(pSwapChainDesc->BufferDesc.Format))
+        return Refuse(debug, call, "pSwapChainDesc->BufferDesc.Format", "is not a format this layer knows");
+    if (pSwapChainDesc->SampleDesc.Count > 1)
+        return Refuse(debug, call, "pSwapChainDesc->SampleDesc.Count",
+                      "is over 1: the back buffer is single-sample (resolve into it)");
     HRESULT hr;
-    DeviceImpl* device = NewDevice(pSwapChainDesc->OutputWindow->sdl, false, Flags, hr);
+    DeviceImpl* device = NewDevice(call, pSwapChainDesc->OutputWindow->sdl, false, Flags, hr);
     if (!device)
         return hr;
     auto* swapChain = new SwapChainImpl(device, *pSwapChainDesc);

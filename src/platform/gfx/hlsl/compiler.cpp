@@ -2,13 +2,14 @@
 #include "platform/gfx/d3dcompiler.h"
 #include "platform/gfx/hlsl/hlsl_translator.h"
 #include "platform/gfx/hlsl/shader_blob.h"
+#include "platform/gfx/refusal.h"
 
 using namespace gfx;
 
 HRESULT D3DCreateBlob(SIZE_T Size, ID3DBlob** ppBlob)
 {
     if (!ppBlob)
-        return E_INVALIDARG;
+        return Refuse(AnyDebugDevice(), "D3DCreateBlob", "ppBlob", "is null: there is nowhere to put the blob");
     *ppBlob = MakeBlob(Size);
     return S_OK;
 }

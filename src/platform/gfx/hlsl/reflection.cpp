@@ -13,7 +13,8 @@ public:
     HRESULT GetDesc(D3D11_SHADER_BUFFER_DESC* desc) override
     {
         if (!desc)
-            return E_INVALIDARG;
+            return gfx::Refuse(gfx::AnyDebugDevice(), "GetDesc", "pDesc",
+                               "is null: there is nowhere to put the description");
         desc->Name = info_->name.c_str();
         desc->Type = D3D_CT_CBUFFER;
         desc->Variables = 0;
@@ -39,7 +40,8 @@ public:
     HRESULT GetDesc(D3D11_SHADER_DESC* desc) override
     {
         if (!desc)
-            return E_INVALIDARG;
+            return gfx::Refuse(gfx::AnyDebugDevice(), "GetDesc", "pDesc",
+                               "is null: there is nowhere to put the description");
         desc->Version = info_.version;
         desc->Creator = "Quorvelan HLSL (glslang, SPIRV-Cross)";
         desc->Flags = 0;
@@ -60,7 +62,9 @@ public:
     HRESULT GetResourceBindingDesc(UINT index, D3D11_SHADER_INPUT_BIND_DESC* desc) override
     {
         if (!desc || index >= info_.resources.size())
-            return E_INVALIDARG;
+            return gfx::Refuse(gfx::AnyDebugDevice(), "GetResourceBindingDesc", desc ? "ResourceIndex" : "pDesc",
+                               desc ? "is past the last bound resource"
+                                    : "is null: there is nowhere to put the description");
         const auto& r = info_.resources[index];
         desc->Name = r.name.c_str();
         desc->Type = D3D_SHADER_INPUT_TYPE(r.type);
@@ -87,7 +91,10 @@ private:
     static HRESULT Param(const std::vector<gfx::SignatureParam>& list, UINT index, D3D11_SIGNATURE_PARAMETER_DESC* desc)
     {
         if (!desc || index >= list.size())
-            return E_INVALIDARG;
+            return gfx::Refuse(gfx::AnyDebugDevice(), "GetInputParameterDesc or GetOutputParameterDesc",
+                               desc ? "ParameterIndex" : "pDesc",
+                               desc ? "is past the last parameter"
+                                    : "is null: there is nowhere to put the description");
         const auto& p = list[index];
         desc->SemanticName = p.semantic.c_str();
         desc->SemanticIndex = p.index;
@@ -109,13 +116,14 @@ private:
 HRESULT D3DReflect(LPCVOID pSrcData, SIZE_T SrcDataSize, REFIID pInterface, void** ppReflector)
 {
     if (!ppReflector)
-        return E_INVALIDARG;
+        return gfx::Refuse(gfx::AnyDebugDevice(), "D3DReflect", "ppReflector",
+                           "is null: there is nowhere to put the reflection");
     *ppReflector = nullptr;
     if (pInterface != IID_ID3D11ShaderReflection)
         return E_NOINTERFACE;
     gfx::ShaderInfo info;
     if (!gfx::DeserializeShaderInfo(pSrcData, SrcDataSize, info))
-        return E_INVALIDARG;
+        return gfx::Refuse(gfx::AnyDebugDevice(), "D3DReflect", "pSrcData", "is not shader bytecode of this layer");
     *ppReflector = static_cast<ID3D11ShaderReflection*>(new ShaderReflection(std::move(info)));
     return S_OK;
 }
