@@ -10,9 +10,10 @@ cd "$(dirname "$0")/.."
 seconds="${1:-600}"
 jobs="${QUORVELAN_JOBS:-$(nproc)}"
 
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DQUORVELAN_FUZZ=ON -DQUORVELAN_SANITIZE=ON -DQUORVELAN_BENCH=OFF >/dev/null
-cmake --build build-fuzz -j "$jobs" --target quorvelan_fuzz
+# The fuzz preset (CMakePresets.json): clang, QUORVELAN_FUZZ and
+# QUORVELAN_SANITIZE on, no benchmarks; its build preset makes quorvelan_fuzz.
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$jobs"
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:symbolize=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"

@@ -4,7 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc)" --target quorvelan
+# The release preset (CMakePresets.json): RelWithDebInfo in build/.
+cmake --preset release >/dev/null
+cmake --build --preset release -j "$(nproc)" --target quorvelan
 if [ $# -eq 0 ]; then set -- examples/intro.quointro; fi
 exec ./build/quorvelan "$@"

@@ -43,6 +43,28 @@ inline Device& SharedDevice()
 #define REQUIRE_DEVICE(made)                                                                                           \
     ASSERT_TRUE((made).device && (made).context) << "no OpenGL 4.5 device: D3D11CreateDevice failed"
 
+// The shared device as locals `device` and `context`, its state cleared; fails without one.
+#define REQUIRE_GPU()                                                                                                  \
+    ID3D11Device* device = ::gputest::SharedDevice().device;                                                           \
+    ID3D11DeviceContext* context = ::gputest::SharedDevice().context;                                                  \
+    REQUIRE_DEVICE(::gputest::SharedDevice());                                                                         \
+    context->ClearState()
+
+inline ULONG RefCount(IUnknown* object)
+{
+    object->AddRef();
+    return object->Release();
+}
+
+// The 2D texture of a view (the view keeps it alive).
+inline ID3D11Texture2D* TextureOf(ID3D11View* view)
+{
+    ID3D11Resource* resource = nullptr;
+    view->GetResource(&resource);
+    resource->Release();
+    return static_cast<ID3D11Texture2D*>(resource);
+}
+
 // Bytes per texel of the formats the layer knows; 4 for the rest (depth-stencil words among them).
 inline UINT TexelBytes(DXGI_FORMAT format)
 {
@@ -130,6 +152,30 @@ inline std::vector<float> ReadFloatTexels(ID3D11Device* device, ID3D11DeviceCont
     if (!floats.empty())
         std::memcpy(floats.data(), bytes.data(), floats.size() * 4);
     return floats;
+}
+
+// A float texture (R32G32B32A32_FLOAT) for shaders to read, with the texels given.
+inline ID3D11ShaderResourceView* FloatTexture(ID3D11Device* device, UINT width, UINT height,
+                                              const std::vector<float>& rgba)
+{
+    D3D11_TEXTURE2D_DESC desc{};
+    desc.Width = width;
+    desc.Height = height;
+    desc.MipLevels = 1;
+    desc.ArraySize = 1;
+    desc.Format = DXGI_FORMAT_R32G32B32A32_FLOAT;
+    desc.SampleDesc = {1, 0};
+    desc.Usage = D3D11_USAGE_DEFAULT;
+    desc.BindFlags = D3D11_BIND_SHADER_RESOURCE;
+    const D3D11_SUBRESOURCE_DATA data{rgba.data(), width * 16, width * height * 16};
+    ID3D11Texture2D* texture = nullptr;
+    EXPECT_EQ(device->CreateTexture2D(&desc, &data, &texture), S_OK);
+    if (!texture)
+        return nullptr;
+    ID3D11ShaderResourceView* view = nullptr;
+    EXPECT_EQ(device->CreateShaderResourceView(texture, nullptr, &view), S_OK);
+    texture->Release();
+    return view;
 }
 
 }  // namespace gputest

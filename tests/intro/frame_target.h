@@ -9,7 +9,6 @@
 
 #include "common/gpu_device.h"
 #include "intro/solution.h"
-#include "test_device.h"
 
 class FrameTarget {
 public:
@@ -26,8 +25,8 @@ public:
         desc.SampleDesc.Count = 1;
         desc.Usage = D3D11_USAGE_DEFAULT;
         desc.BindFlags = D3D11_BIND_RENDER_TARGET;
-        Gfx().device->CreateTexture2D(&desc, nullptr, &texture);
-        Gfx().device->CreateRenderTargetView(texture, nullptr, &view);
+        gputest::SharedDevice().device->CreateTexture2D(&desc, nullptr, &texture);
+        gputest::SharedDevice().device->CreateRenderTargetView(texture, nullptr, &view);
     }
     ~FrameTarget()
     {
@@ -42,10 +41,11 @@ public:
     Pixel Draw(Solution& solution, std::uint32_t position)
     {
         const float magenta[4] = {1, 0, 1, 1};
-        Gfx().context->ClearRenderTargetView(view, magenta);
+        gputest::SharedDevice().context->ClearRenderTargetView(view, magenta);
         solution.Render(position, view);
         pixels.assign(std::size_t(width) * height, Pixel{-1, -1, -1, -1});
-        const std::vector<std::uint8_t> bytes = gputest::ReadTexels(Gfx().device, Gfx().context, texture);
+        const std::vector<std::uint8_t> bytes =
+            gputest::ReadTexels(gputest::SharedDevice().device, gputest::SharedDevice().context, texture);
         if (bytes.size() == pixels.size() * sizeof(Pixel))
             std::memcpy(pixels.data(), bytes.data(), bytes.size());
         return Centre();

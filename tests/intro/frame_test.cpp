@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "common/gpu_device.h"
 #include "frame_target.h"
 #include "intro_files.h"
-#include "test_device.h"
 
 namespace {
 
@@ -42,11 +42,12 @@ std::string Hlsl(const std::string& body)
 
 class FrameTest : public testing::Test {
 protected:
-    void SetUp() override { REQUIRE_DEVICE(Gfx()); }
+    void SetUp() override { REQUIRE_DEVICE(gputest::SharedDevice()); }
 
     Solution Make()
     {
-        return Solution(folder.Path("intro.quointro").c_str(), Gfx().device, Gfx().context, kWidth, kHeight);
+        return Solution(folder.Path("intro.quointro").c_str(), gputest::SharedDevice().device,
+                        gputest::SharedDevice().context, kWidth, kHeight);
     }
 
     // One entry of the given scene file text; shader and post file names in
@@ -232,7 +233,8 @@ TEST_F(FrameTest, BlurSampleCountsTooLargeToStepStillEndTheFrame)
         caseFolder.Write("post.hlsl", Hlsl("float4 p(VSOutput i) : SV_TARGET {"
                                            " return (SceneImage.Sample(PointSampler, i.TexCoord) + "
                                            "BlurredImage.Sample(PointSampler, i.TexCoord)) * gain; }"));
-        Solution s(caseFolder.Path("intro.quointro").c_str(), Gfx().device, Gfx().context, kWidth, kHeight);
+        Solution s(caseFolder.Path("intro.quointro").c_str(), gputest::SharedDevice().device,
+                   gputest::SharedDevice().context, kWidth, kHeight);
         LoadLog(s);
         FrameTarget frame(kWidth, kHeight);
         frame.Draw(s, 0);
@@ -308,7 +310,7 @@ TEST_F(FrameTest, AMissingIncludeIsCompiledOnceItExists)
             Hlsl("float4 p(VSOutput i) : SV_TARGET { return SceneImage.Sample(PointSampler, i.TexCoord) * gain; }"));
         for (const auto& [name, text] : c.present)
             caseFolder.Write(name, Replace(text, "%DIR%", caseFolder.Path("")));
-        Solution s(introPath.c_str(), Gfx().device, Gfx().context, kWidth, kHeight);
+        Solution s(introPath.c_str(), gputest::SharedDevice().device, gputest::SharedDevice().context, kWidth, kHeight);
         std::string log = LoadLog(s);
         EXPECT_NE(log.find("shader include error: cannot open file " + caseFolder.Path(c.missing.first)),
                   std::string::npos)
@@ -340,7 +342,7 @@ TEST_F(FrameTest, TheExampleIntroRenders)
     ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
     ASSERT_EQ(chdir(examples.c_str()), 0) << examples;
     // The player opens the example as written, from its own folder.
-    Solution s("intro.quointro", Gfx().device, Gfx().context, kWidth, kHeight);
+    Solution s("intro.quointro", gputest::SharedDevice().device, gputest::SharedDevice().context, kWidth, kHeight);
     const std::string log = Captured([&] { s.Load(); });
     ASSERT_EQ(chdir(previous), 0);
 

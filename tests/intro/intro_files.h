@@ -1,12 +1,10 @@
 #pragma once
-// Test helpers: a scratch folder whose files get distinct modification times
-// (file times are too coarse to tell two quick saves apart), and capture of
+// Test helpers: the scratch folder (common/scratch_folder.h), and capture of
 // what a call prints.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/scratch_folder.h"
 #include "platform/system/console.h"
 #include <cstdio>
 #include <cstdlib>
@@ -15,61 +13,6 @@
 #include <iostream>
 #include <string>
 #include <vector>
-
-class ScratchFolder {
-public:
-    ScratchFolder()
-    {
-        char pattern[] = "/tmp/quorvelan-intro-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        folder = made ? made : "/tmp";
-    }
-    ~ScratchFolder() { std::system(("rm -rf '" + folder + "'").c_str()); }
-
-    std::string Path(const std::string& name) const { return folder + "/" + name; }
-
-    // Writes the file and gives it a modification time no earlier write had.
-    void Write(const std::string& name, const std::string& text)
-    {
-        {
-            std::ofstream out(Path(name), std::ios::binary | std::ios::trunc);
-            out << text;
-        }
-        Stamp(name);
-    }
-
-    // Saves as editors that write a new file and rename it over the old one.
-    void WriteByRename(const std::string& name, const std::string& text, bool keepTime)
-    {
-        struct stat old {};
-        stat(Path(name).c_str(), &old);
-        const std::string temporary = Path(name + ".new");
-        {
-            std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-            out << text;
-        }
-        std::rename(temporary.c_str(), Path(name).c_str());
-        if (keepTime) {
-            const timespec times[2] = {old.st_atim, old.st_mtim};
-            utimensat(AT_FDCWD, Path(name).c_str(), times, 0);
-        } else {
-            Stamp(name);
-        }
-    }
-
-    void Remove(const std::string& name) { std::remove(Path(name).c_str()); }
-
-private:
-    void Stamp(const std::string& name)
-    {
-        static long long next = 1600000000;
-        const timespec times[2] = {{next, 0}, {next, 0}};
-        ++next;
-        utimensat(AT_FDCWD, Path(name).c_str(), times, 0);
-    }
-
-    std::string folder;
-};
 
 inline std::string Replace(std::string text, const std::string& what, const std::string& with)
 {

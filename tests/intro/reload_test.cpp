@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "common/gpu_device.h"
 #include "frame_target.h"
 #include "intro/solution.h"
 #include "intro_files.h"
-#include "test_device.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ class ReloadTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        SKIP_WITHOUT_DEVICE();
+        REQUIRE_DEVICE(gputest::SharedDevice());
         folder.Write("solid.hlsl", kSolid);
         folder.Write("copy.hlsl", kCopy);
         folder.Write("intro.quointro", "[scene] string sceneFile = \"" + folder.Path("a.quoscene") + "\";");
@@ -45,7 +45,8 @@ protected:
 
     Solution Make()
     {
-        return Solution(folder.Path("intro.quointro").c_str(), Gfx().device, Gfx().context, kWidth, kHeight);
+        return Solution(folder.Path("intro.quointro").c_str(), gputest::SharedDevice().device,
+                        gputest::SharedDevice().context, kWidth, kHeight);
     }
 
     std::string Load(Solution& s)

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/gpu_device.h"
 #include "intro_files.h"
-#include "test_device.h"
 
 namespace {
 
@@ -67,9 +67,13 @@ std::vector<std::string> Read(const std::string& log)
 
 class SolutionTest : public testing::Test {
 protected:
-    void SetUp() override { REQUIRE_DEVICE(Gfx()); }
+    void SetUp() override { REQUIRE_DEVICE(gputest::SharedDevice()); }
 
-    Solution Make() { return Solution(folder.IntroPath().c_str(), Gfx().device, Gfx().context, 64, 36); }
+    Solution Make()
+    {
+        return Solution(folder.IntroPath().c_str(), gputest::SharedDevice().device, gputest::SharedDevice().context, 64,
+                        36);
+    }
 
     IntroFolder folder;
 };
@@ -85,7 +89,7 @@ TEST_F(SolutionTest, DefaultsBeforeAndAfterTheFirstLoad)
     EXPECT_EQ(s.GetTimeDelay(), 0u);
     EXPECT_EQ(s.FindSceneIndex(0), -1);
 
-    SolutionScene entry(Gfx().device);
+    SolutionScene entry(gputest::SharedDevice().device);
     EXPECT_EQ(entry.model, nullptr);
     EXPECT_EQ(entry.start, 0u);
     EXPECT_EQ(entry.end, 0u);

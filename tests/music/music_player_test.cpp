@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "common/wait.h"
 #include "music/music_player.h"
 #include "music/sample_buffer.h"
 #include "platform/system/console.h"
@@ -43,18 +44,7 @@ std::uint32_t PositionAfter(std::chrono::milliseconds wait)
     return GetMusicPosition();
 }
 
-// Polls until the condition holds or two seconds have passed.
-template <class Condition>
-bool WaitFor(Condition condition)
-{
-    const auto end = std::chrono::steady_clock::now() + 2s;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
+using testwait::WaitFor;
 
 }  // namespace
 

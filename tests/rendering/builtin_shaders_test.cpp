@@ -5,7 +5,7 @@
 #include <cmath>
 #include <string>
 
-#include "gpu.h"
+#include "common/gpu_device.h"
 #include "passes.h"
 #include "rendering/constant_buffer.h"
 #include "rendering/post_processor.h"
@@ -97,7 +97,7 @@ TEST(BuiltinShaders, BlurSpreadsOneTexelOverNineWeightedTaps)
         std::vector<float> rgba(c.width * c.height * 4, 0.0f);
         for (int k = 0; k < 4; ++k)
             rgba[(by * c.width + bx) * 4 + k] = 1.0f;
-        ID3D11ShaderResourceView* input = test::FloatTexture(device, c.width, c.height, rgba);
+        ID3D11ShaderResourceView* input = gputest::FloatTexture(device, c.width, c.height, rgba);
         ASSERT_NE(input, nullptr);
 
         Shader blur(device);
@@ -146,7 +146,7 @@ TEST(BuiltinShaders, BlurWithNoSamplesWritesNaN)
     REQUIRE_GPU();
     PostProcessor pass;
     pass.Initialize(device);
-    ID3D11ShaderResourceView* input = test::FloatTexture(device, 4, 4, Random(16, 7));
+    ID3D11ShaderResourceView* input = gputest::FloatTexture(device, 4, 4, Random(16, 7));
     Shader blur(device);
     ASSERT_TRUE(blur.CompilePixelShader(g_builtinShaders[BuiltinShader::BlurHorizontal]));
     ConstantBuffer<BlurParams> params;  // blursamples (0, 0)
@@ -166,8 +166,8 @@ TEST(BuiltinShaders, AddGivesTheSameSumUnderPointAndLinearSampling)
     CombineProcessor pass;
     pass.Initialize(device);
     const std::vector<float> a = Random(12 * 8, 1), b = Random(12 * 8, 2);
-    ID3D11ShaderResourceView* ta = test::FloatTexture(device, 12, 8, a);
-    ID3D11ShaderResourceView* tb = test::FloatTexture(device, 12, 8, b);
+    ID3D11ShaderResourceView* ta = gputest::FloatTexture(device, 12, 8, a);
+    ID3D11ShaderResourceView* tb = gputest::FloatTexture(device, 12, 8, b);
     ASSERT_TRUE(ta && tb);
 
     // The text samples through s1, the linear sampler; its twin through s0.

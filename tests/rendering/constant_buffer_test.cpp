@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "gpu.h"
+#include "common/gpu_device.h"
 
 namespace {
 template <typename T>

@@ -2,7 +2,7 @@
 // Float targets for pass tests: draw, then read the texels back.
 #include <vector>
 
-#include "gpu.h"
+#include "common/gpu_device.h"
 #include "rendering/render_target.h"
 
 namespace test {

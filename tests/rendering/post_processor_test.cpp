@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "gpu.h"
+#include "common/gpu_device.h"
 #include "passes.h"
 
 namespace {
@@ -230,9 +230,9 @@ TEST(CombineProcessor, ANullInputBindsNoTexture)
     pass.Initialize(device);
     Shader add(device);
     ASSERT_TRUE(add.CompilePixelShader(kAddInputs));
-    ID3D11ShaderResourceView* a = test::FloatTexture(device, 4, 4, Constant(16, 0.25f, 0.5f, 0.0f, 1.0f));
-    ID3D11ShaderResourceView* b = test::FloatTexture(device, 4, 4, Constant(16, 0.5f, 0.125f, 1.0f, 0.0f));
-    ID3D11ShaderResourceView* c = test::FloatTexture(device, 4, 4, Constant(16, 100, 100, 100, 100));
+    ID3D11ShaderResourceView* a = gputest::FloatTexture(device, 4, 4, Constant(16, 0.25f, 0.5f, 0.0f, 1.0f));
+    ID3D11ShaderResourceView* b = gputest::FloatTexture(device, 4, 4, Constant(16, 0.5f, 0.125f, 1.0f, 0.0f));
+    ID3D11ShaderResourceView* c = gputest::FloatTexture(device, 4, 4, Constant(16, 100, 100, 100, 100));
     ASSERT_TRUE(a && b && c);
 
     test::FloatTarget first(device, 4, 4);

@@ -4,7 +4,7 @@
 
 #include <climits>
 
-#include "gpu.h"
+#include "common/gpu_device.h"
 #include "platform/text/gdi.h"
 #include "rendering/render_target.h"
 
@@ -18,7 +18,7 @@ struct Texels {
 Texels Read(ID3D11Device* device, ID3D11DeviceContext* context, ID3D11ShaderResourceView* view)
 {
     Texels texels;
-    ID3D11Texture2D* texture = test::TextureOf(view);
+    ID3D11Texture2D* texture = gputest::TextureOf(view);
     D3D11_TEXTURE2D_DESC desc{};
     texture->GetDesc(&desc);
     EXPECT_EQ(desc.Format, DXGI_FORMAT_R8G8B8A8_UNORM_SRGB);
@@ -33,9 +33,9 @@ class Generators : public testing::Test {
 protected:
     void SetUp() override
     {
-        device = test::SharedGpu().device;
-        context = test::SharedGpu().context;
-        REQUIRE_DEVICE(test::SharedGpu());
+        device = gputest::SharedDevice().device;
+        context = gputest::SharedDevice().context;
+        REQUIRE_DEVICE(gputest::SharedDevice());
         context->ClearState();
         g_renderContext.Set(device, context);
     }

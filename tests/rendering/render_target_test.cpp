@@ -5,7 +5,7 @@
 #include <initializer_list>
 #include <vector>
 
-#include "gpu.h"
+#include "common/gpu_device.h"
 
 namespace {
 const D3D11_SUBRESOURCE_DATA kNoData{nullptr, 0, 0};

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "common/scratch_folder.h"
 #include "platform/system/console.h"
 #include "rendering/shader.h"
 
@@ -15,13 +16,6 @@ namespace fs = std::filesystem;
 
 class IncludeFiles : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        dir = fs::temp_directory_path() / ("quorvelan-include-" + std::to_string(::getpid()));
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
     std::string Write(const char* name, const std::string& bytes)
     {
         const fs::path path = dir / name;
@@ -56,7 +50,8 @@ protected:
         return opened;
     }
 
-    fs::path dir;
+    ScratchFolder folder;
+    const fs::path dir = folder.root;
 };
 }  // namespace
 

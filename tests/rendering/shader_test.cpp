@@ -4,15 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
-#include "gpu.h"
+#include "common/gpu_device.h"
+#include "common/scratch_folder.h"
 #include "rendering/builtin_shaders.h"
 
 namespace {
-namespace fs = std::filesystem;
 
 const char kGoodPixel[] = R"(
 float4 p(float4 pos : SV_POSITION) : SV_TARGET { return float4(1.0, 0.5, 0.25, 1.0); }
@@ -53,20 +51,6 @@ std::string MessageOf(ID3DBlob* blob)
     return blob ? std::string(static_cast<const char*>(blob->GetBufferPointer())) : std::string();
 }
 
-class TempDir {
-public:
-    TempDir() : path(fs::temp_directory_path() / ("quorvelan-shader-" + std::to_string(::getpid())))
-    {
-        fs::create_directories(path);
-    }
-    ~TempDir() { fs::remove_all(path); }
-    std::string Write(const char* name, const std::string& text) const
-    {
-        std::ofstream(path / name, std::ios::binary) << text;
-        return (path / name).string();
-    }
-    fs::path path;
-};
 }  // namespace
 
 TEST(InputElementFormat, ByMaskAndComponentType)
@@ -175,7 +159,7 @@ TEST(Shader, FailedPixelShaderPrintsOnceAndKeepsThePreviousOne)
 TEST(Shader, ErrorInsideAWarningFailsLikeAnError)
 {
     REQUIRE_GPU();
-    TempDir dir;
+    ScratchFolder dir;
     // The warning names the file it comes from, and that name holds "error".
     const std::string include =
         dir.Write("errorprone.hlsl", "Texture2D tex : register(ps_5_0, t0);\nSamplerState sm : register(s0);\n");
@@ -193,7 +177,7 @@ TEST(Shader, ErrorInsideAWarningFailsLikeAnError)
 TEST(Shader, IncludesComeFromFilesByName)
 {
     REQUIRE_GPU();
-    TempDir dir;
+    ScratchFolder dir;
     const std::string colour = dir.Write("colour.hlsl", "static const float4 colour = float4(0.0, 0.0, 1.0, 1.0);\r\n");
     Shader shader(device);
     const std::string good =
@@ -202,7 +186,7 @@ TEST(Shader, IncludesComeFromFilesByName)
     ID3D11PixelShader* included = shader.pixelShader;
     ASSERT_NE(included, nullptr);
 
-    const std::string missing = (dir.path / "missing.hlsl").string();
+    const std::string missing = dir.Path("missing.hlsl");
     const std::string bad =
         "#include \"" + missing + "\"\nfloat4 p(float4 pos : SV_POSITION) : SV_TARGET { return 1; }\n";
     const Captured failed = Capture([&] { return shader.CompilePixelShader(bad.c_str()); });
@@ -238,33 +222,33 @@ TEST(Shader, CopiesShareObjectsAndTheLastOneReleasesThem)
     ASSERT_TRUE(original.CompilePixelShader(kGoodPixel));
     ASSERT_TRUE(original.CompileVertexShader(g_builtinShaders[BuiltinShader::FullscreenQuad]));
     ID3D11PixelShader* first = original.pixelShader;
-    const ULONG alone = test::RefCount(first);
+    const ULONG alone = gputest::RefCount(first);
 
     {
         Shader copy = original;
         EXPECT_EQ(copy.pixelShader, first);
         EXPECT_EQ(copy.vertexShader, original.vertexShader);
-        EXPECT_EQ(test::RefCount(first), alone + 1);
+        EXPECT_EQ(gputest::RefCount(first), alone + 1);
 
         // A reload replaces the original's object; the copy still uses the old one.
         ASSERT_TRUE(original.CompilePixelShader(kOtherGoodPixel));
         EXPECT_NE(original.pixelShader, first);
         EXPECT_EQ(copy.pixelShader, first);
-        EXPECT_EQ(test::RefCount(first), alone);
+        EXPECT_EQ(gputest::RefCount(first), alone);
 
         Shader assigned(device);
         assigned = copy;
         Shader& alias = assigned;
         assigned = alias;
-        EXPECT_EQ(test::RefCount(first), alone + 1);
+        EXPECT_EQ(gputest::RefCount(first), alone + 1);
     }
     // A copy's destruction gives back exactly the references it took.
     ID3D11PixelShader* second = original.pixelShader;
-    const ULONG secondCount = test::RefCount(second);
+    const ULONG secondCount = gputest::RefCount(second);
     second->AddRef();
     {
         Shader replaced(original);
-        EXPECT_EQ(test::RefCount(second), secondCount + 2);
+        EXPECT_EQ(gputest::RefCount(second), secondCount + 2);
     }
     EXPECT_EQ(second->Release(), secondCount) << "the original's reference remains";
 }

@@ -15,6 +15,8 @@
 #include <sstream>
 #include <thread>
 
+#include "common/wait.h"
+
 namespace desktop {
 
 void Pause(double seconds)
@@ -150,17 +152,12 @@ int Player::Wait(double seconds)
 {
     if (ended_)
         return exitCode_;
-    auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < end) {
-        int status;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            ended_ = true;
-            exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            return exitCode_;
-        }
-        Pause(0.02);
-    }
-    return -1;
+    int status = 0;
+    if (!testwait::WaitFor([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, seconds, 0.02))
+        return -1;
+    ended_ = true;
+    exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return exitCode_;
 }
 
 bool Player::Running()
@@ -192,16 +189,12 @@ std::string Player::Log() const
 
 std::string Window::Find(const Xvfb& x, const std::string& prefix, double seconds)
 {
-    auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < end) {
-        std::string out = x.Run("xdotool search --onlyvisible --name " + Quote("^" + prefix) + " 2>/dev/null");
-        std::istringstream lines(out);
-        std::string id;
-        if (lines >> id)
-            return id;
-        Pause(0.1);
-    }
-    return "";
+    std::string id;
+    const auto found = [&] {
+        std::istringstream lines(x.Run("xdotool search --onlyvisible --name " + Quote("^" + prefix) + " 2>/dev/null"));
+        return bool(lines >> id);
+    };
+    return testwait::WaitFor(found, seconds, 0.1) ? id : "";
 }
 
 std::string Window::Caption() const
@@ -214,12 +207,13 @@ std::string Window::Caption() const
 
 std::string Window::NextCaption(const std::string& after, double seconds) const
 {
-    auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    std::string now = Caption();
-    while (now == after && std::chrono::steady_clock::now() < end) {
-        Pause(0.05);
-        now = Caption();
-    }
+    std::string now;
+    testwait::WaitFor(
+        [&] {
+            now = Caption();
+            return now != after;
+        },
+        seconds, 0.05);
     return now;
 }
 

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "common/scratch_folder.h"
 #include "desktop.h"
 
 namespace fs = std::filesystem;
@@ -51,22 +52,6 @@ fs::path SourceDir()
         return source;
     return fs::weakly_canonical(fs::current_path() / "../..");
 }
-
-// A fresh copy of a fixture folder, removed afterwards.
-class Scratch {
-public:
-    explicit Scratch(const fs::path& fixture)
-    {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        root = fs::temp_directory_path() / ("quorvelan-e2e-" + std::to_string(getpid()) + "-" + info->name());
-        fs::remove_all(root);
-        fs::create_directories(root);
-        if (!fixture.empty())
-            fs::copy(fixture, root / fixture.filename(), fs::copy_options::recursive);
-    }
-    ~Scratch() { fs::remove_all(root); }
-    fs::path root;
-};
 
 // Writes a file the way editors save: a new file renamed over the old one.
 void SaveByRename(const fs::path& file, const std::string& text)
@@ -177,7 +162,7 @@ protected:
 
 TEST_F(EndToEnd, CaptionPixelsAndTimelineKeys)
 {
-    Scratch scratch(SourceDir() / "tests/shell/fixtures/colours");
+    ScratchFolder scratch(SourceDir() / "tests/shell/fixtures/colours");
     // A relative path with a folder part, from the folder above it.
     ASSERT_NO_FATAL_FAILURE(Start(scratch.root, "colours/intro.quointro"));
 
@@ -249,7 +234,7 @@ TEST_F(EndToEnd, CaptionPixelsAndTimelineKeys)
 
 TEST_F(EndToEnd, ReloadsAfterSavesAndKeepsAShaderThatBreaks)
 {
-    Scratch scratch(SourceDir() / "tests/shell/fixtures/colours");
+    ScratchFolder scratch(SourceDir() / "tests/shell/fixtures/colours");
     fs::path dir = scratch.root / "colours";
     ASSERT_NO_FATAL_FAILURE(Start(dir, (dir / "intro.quointro").string()));
     ASSERT_TRUE(Near(Centre(), 255, 0, 0)) << Show(Centre());
@@ -300,7 +285,7 @@ TEST_F(EndToEnd, ReloadsAfterSavesAndKeepsAShaderThatBreaks)
 
 TEST_F(EndToEnd, ExampleIntroWithItsSong)
 {
-    Scratch scratch({});
+    ScratchFolder scratch;
     fs::path intro = SourceDir() / "examples/intro.quointro";
     ASSERT_TRUE(fs::exists(intro));
     // The example renders its song at start-up, then runs at once.
@@ -328,7 +313,7 @@ TEST_F(EndToEnd, ExampleIntroWithItsSong)
 
 TEST_F(EndToEnd, InterruptFromTheTerminalEndsNormally)
 {
-    Scratch scratch(SourceDir() / "tests/shell/fixtures/colours");
+    ScratchFolder scratch(SourceDir() / "tests/shell/fixtures/colours");
     fs::path dir = scratch.root / "colours";
     ASSERT_NO_FATAL_FAILURE(Start(dir, "intro.quointro"));  // a bare file name: its folder is here
     player->Signal(SIGINT);
@@ -338,7 +323,7 @@ TEST_F(EndToEnd, InterruptFromTheTerminalEndsNormally)
 // Ends that need no display.
 TEST(EndToEndStart, UsageMissingIntroAndNoWindow)
 {
-    Scratch scratch(SourceDir() / "tests/shell/fixtures/colours");
+    ScratchFolder scratch(SourceDir() / "tests/shell/fixtures/colours");
     std::map<std::string, std::string> env{{"DISPLAY", ""}, {"SDL_VIDEODRIVER", "dummy"}, {"SDL_AUDIODRIVER", "dummy"}};
 
     Player noArgs(Program(), {}, scratch.root, env);
@@ -373,7 +358,7 @@ TEST(EndToEndStart, UsageMissingIntroAndNoWindow)
 // be made, which ends the run after the start-up steps that matter here.
 TEST(EndToEndStart, EveryNameReachesItsFolder)
 {
-    Scratch scratch(SourceDir() / "tests/shell/fixtures/colours");
+    ScratchFolder scratch(SourceDir() / "tests/shell/fixtures/colours");
     std::map<std::string, std::string> env{{"DISPLAY", ""}, {"SDL_VIDEODRIVER", "dummy"}, {"SDL_AUDIODRIVER", "dummy"}};
     for (const char* folder : {"q\"d", "b\\s", "both \" and \\ and blanks"}) {
         fs::copy(scratch.root / "colours", scratch.root / folder, fs::copy_options::recursive);
@@ -403,7 +388,7 @@ TEST(EndToEndStart, EveryNameReachesItsFolder)
 // picture stays the one drawn before.
 TEST_F(EndToEnd, RefusedReloadsKeepThePicture)
 {
-    Scratch scratch(SourceDir() / "tests/shell/fixtures/colours");
+    ScratchFolder scratch(SourceDir() / "tests/shell/fixtures/colours");
     fs::path dir = scratch.root / "colours";
     ASSERT_NO_FATAL_FAILURE(Start(dir, "intro.quointro"));
     ASSERT_TRUE(Near(Centre(), 255, 0, 0)) << Show(Centre());
@@ -445,7 +430,7 @@ TEST_F(EndToEnd, RefusedReloadsKeepThePicture)
 // include-cycle detection.
 TEST_F(EndToEnd, IncludeCycleAtStartUpKeepsThePlayerRunning)
 {
-    Scratch scratch(SourceDir() / "tests/shell/fixtures/colours");
+    ScratchFolder scratch(SourceDir() / "tests/shell/fixtures/colours");
     fs::path dir = scratch.root / "colours";
     std::ofstream(dir / "solid.hlsl") << "#include \"solid.hlsl\"\n"
                                          "float4 p(float4 position : SV_POSITION) : SV_TARGET "
@@ -463,7 +448,7 @@ TEST_F(EndToEnd, IncludeCycleAtStartUpKeepsThePlayerRunning)
 
 TEST_F(EndToEnd, IncludeCyclesOnReloadKeepThePreviousPicture)
 {
-    Scratch scratch(SourceDir() / "tests/shell/fixtures/colours");
+    ScratchFolder scratch(SourceDir() / "tests/shell/fixtures/colours");
     fs::path dir = scratch.root / "colours";
     ASSERT_NO_FATAL_FAILURE(Start(dir, "intro.quointro"));
     ASSERT_TRUE(Near(Centre(), 255, 0, 0)) << Show(Centre());

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "common/scratch_folder.h"
 #include "platform/system/console.h"
 #include "shell/settings.h"
 #include "support/config.h"
@@ -113,21 +114,14 @@ TEST(StartupSettings, UnknownNamesWarnOnlyWithAValue)
 
 class StartupFile : public ::testing::Test {
 protected:
-    std::filesystem::path previous, dir;
+    ScratchFolder folder;
+    std::filesystem::path previous, dir = folder.root;
     void SetUp() override
     {
         previous = std::filesystem::current_path();
-        dir =
-            std::filesystem::temp_directory_path() / ("quorvelan-settings-" + std::to_string(getpid()) + "-" +
-                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir);
         std::filesystem::current_path(dir);
     }
-    void TearDown() override
-    {
-        std::filesystem::current_path(previous);
-        std::filesystem::remove_all(dir);
-    }
+    void TearDown() override { std::filesystem::current_path(previous); }
     Result Read()
     {
         Result r{};

@@ -9,20 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "common/scratch_folder.h"
 #include "platform/system/types.h"
 
 namespace {
 
 class FileReaderTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = ::testing::TempDir() + "reader-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
-
     std::string Make(const std::string& content)
     {
         std::string path = dir + "/f" + std::to_string(count++);
@@ -30,7 +23,8 @@ protected:
         return path;
     }
 
-    std::string dir;
+    ScratchFolder folder;
+    const std::string dir = folder.root.string();
     int count = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "platform/system/console.h"
 #include "support/reloadable_file.h"
 
+#include "common/scratch_folder.h"
 #include "platform/system/errors.h"
 
 #include <fcntl.h>
@@ -20,14 +21,6 @@ namespace {
 
 class ReloadableFileTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = ::testing::TempDir() + "reloadable-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
-
     std::string PathOf(const std::string& name) const { return dir + "/" + name; }
 
     static void Write(const std::string& path, const std::string& content)
@@ -52,7 +45,8 @@ protected:
         return changed;
     }
 
-    std::string dir;
+    ScratchFolder folder;
+    const std::string dir = folder.root.string();
 };
 
 TEST_F(ReloadableFileTest, GetOpensOnceAndUpdateReadsOnlyOnChange)

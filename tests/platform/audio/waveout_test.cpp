@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "common/wait.h"
 #include "platform/audio/waveout.h"
 #include "platform/system/console.h"
 
@@ -25,18 +26,7 @@ DWORD Position(HWAVEOUT h, UINT type = TIME_SAMPLES)
     return t.u.sample;
 }
 
-// Polls until the condition holds or two seconds have passed.
-template <class Condition>
-bool WaitFor(Condition condition)
-{
-    const auto end = std::chrono::steady_clock::now() + 2s;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
+using testwait::WaitFor;
 
 // A header that plays pcm in an endless loop.
 WAVEHDR LoopingHeader(std::vector<std::int16_t>& pcm)

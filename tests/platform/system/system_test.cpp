@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "common/scratch_folder.h"
 #include "platform/system/clock.h"
 #include "platform/system/console.h"
 #include "platform/system/debug_output.h"
@@ -20,14 +21,6 @@ namespace {
 
 class FilesTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = ::testing::TempDir() + "files-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
-
     std::string Make(const std::string& name, const std::string& content)
     {
         std::string path = dir + "/" + name;
@@ -41,7 +34,8 @@ protected:
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     }
 
-    std::string dir;
+    ScratchFolder folder;
+    const std::string dir = folder.root.string();
 };
 
 TEST_F(FilesTest, ReadSizeSeekAndClose)

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "common/scratch_folder.h"
 #include "platform/system/errors.h"
 #include "platform/window/process.h"
 
@@ -14,7 +15,8 @@ TEST(Process, SetCurrentDirectoryTakesSlashesAndKeepsBackslashesInNames)
 {
     namespace fs = std::filesystem;
     fs::path start = fs::current_path();
-    fs::path dir = fs::temp_directory_path() / ("quorvelan-cd-" + std::to_string(getpid()));
+    ScratchFolder folder;
+    const fs::path dir = folder.root;
     fs::create_directories(dir / "a" / "b");
     fs::create_directories(dir / "b\\s");
     ASSERT_TRUE(SetCurrentDirectoryA(dir.c_str()));
@@ -36,7 +38,6 @@ TEST(Process, SetCurrentDirectoryTakesSlashesAndKeepsBackslashesInNames)
     }
     EXPECT_EQ(fs::current_path(), dir);
     fs::current_path(start);
-    fs::remove_all(dir);
 }
 
 TEST(Process, ModuleHandleAndMemory)
