@@ -187,7 +187,7 @@ bool SpirvToGlsl(std::vector<std::uint32_t> spirv, const Target& target, const G
                  Diagnostics& diagnostics, const std::string& sourceName)
 {
     std::string passError;
-    if (!RunHlslPasses(spirv, PassOptions{}, &passError)) {
+    if (!RunHlslPasses(spirv, &passError)) {
         AddError(diagnostics, sourceName, passError);
         return false;
     }

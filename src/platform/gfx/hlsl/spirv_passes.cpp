@@ -23,12 +23,7 @@ void SetAlwaysOptimiseShaders(bool always)
     g_alwaysOptimise = always;
 }
 
-bool AlwaysOptimiseShaders()
-{
-    return g_alwaysOptimise;
-}
-
-bool RunHlslPasses(std::vector<std::uint32_t>& spirv, const PassOptions& options, std::string* error)
+bool RunHlslPasses(std::vector<std::uint32_t>& spirv, std::string* error)
 {
     std::string ignored;
     if (!error)
@@ -37,15 +32,15 @@ bool RunHlslPasses(std::vector<std::uint32_t>& spirv, const PassOptions& options
     passes::Module m;
     if (!m.Parse(words, error))
         return false;
-    bool offsets = options.constantOffsets && passes::HasVariableOffset(m);
-    bool legalize = options.legalize && passes::NeedsLegalization(m);
-    if (offsets || legalize || options.alwaysOptimise || g_alwaysOptimise) {
+    bool offsets = passes::HasVariableOffset(m);
+    bool legalize = passes::NeedsLegalization(m);
+    if (offsets || legalize || g_alwaysOptimise) {
         if (!passes::Legalize(words, error))
             return false;
         m = passes::Module();
         if (!m.Parse(words, error))
             return false;
-        if (options.constantOffsets && passes::HasVariableOffset(m) && passes::MarkOffsetLoops(m) > 0) {
+        if (passes::HasVariableOffset(m) && passes::MarkOffsetLoops(m) > 0) {
             words = m.Emit();
             if (!passes::UnrollMarkedLoops(words, error))
                 return false;
@@ -57,9 +52,9 @@ bool RunHlslPasses(std::vector<std::uint32_t>& spirv, const PassOptions& options
             return false;
         passes::KeepInterface(m);
     }
-    if (options.constantOffsets && passes::HasVariableOffset(m) && !passes::MoveOffsets(m, error))
+    if (passes::HasVariableOffset(m) && !passes::MoveOffsets(m, error))
         return false;
-    if (options.floatBlocks && !passes::StoreIntMembersAsFloatBits(m, error))
+    if (!passes::StoreIntMembersAsFloatBits(m, error))
         return false;
     spirv = m.Emit();
     return true;
