@@ -232,16 +232,17 @@ void RewriteLoopVariables(const std::string& file, const std::string& text, cons
         }
         if (!used)
             continue;
-        const char* warning = "X3078: loop control variable conflicts with a previous declaration in the outer "
-                              "scope; most recent declaration will be used";
         std::size_t earlier = EarlierDeclaration(t, k, name);
         if (earlier != kNone) {
             bool isConst =
                 (earlier >= 1 && t[earlier - 1].text == "const") || (earlier >= 2 && t[earlier - 2].text == "const");
             if (t[earlier].text != t[k + 2].text || isConst)
                 continue;
+            // A second declaration in one scope: Direct3D's own warning.
             edits.push_back({t[k + 2].begin, t[k + 3].begin - t[k + 2].begin, ""});
-            warnings.push_back({file, t[k].line, Severity::Warning, warning});
+            warnings.push_back({file, t[k].line, Severity::Warning,
+                                "X3078: loop control variable conflicts with a previous declaration in the outer "
+                                "scope; most recent declaration will be used"});
             continue;
         }
         // The declaration goes in front of the loop and its attributes, which
@@ -275,7 +276,8 @@ void RewriteLoopVariables(const std::string& file, const std::string& text, cons
         std::replace(declaration.begin(), declaration.end(), '\n', ' ');
         edits.push_back({t[start].begin, 0, declaration + " "});
         edits.push_back({t[k + 2].begin, t[initEnd].end - t[k + 2].begin, keptLines + ";"});
-        warnings.push_back({file, t[k].line, Severity::Warning, warning});
+        warnings.push_back({file, t[k].line, Severity::Warning,
+                            "'" + name + "' : a for loop's variable used after the loop; declared before the loop"});
     }
 }
 
