@@ -244,6 +244,46 @@ TEST(HlslIncludes, AByteOrderMarkIsSkipped)
     EXPECT_EQ(later.hr, E_FAIL);
 }
 
+TEST(HlslSource, AZeroByteCutsTheTextAndAFailureNamesItsLine)
+{
+    const std::string why = ": error: the file holds a NUL byte here; the text is read only up to it";
+    auto bytes = [](const auto& literal) { return std::string(literal, sizeof literal - 1); };
+    MapInclude callback;
+    callback.files["cut.hlsl"] = bytes("float4 Cut()\n{\n    return 1;\0\n}\n");
+    struct Case {
+        const char* what;
+        std::string source;
+        ID3DInclude* include;
+        const char* expect;  // file(line) of the zero byte
+    } cases[] = {
+        {"on the first line", bytes("float4 p() : SV_TARGET { return 1;\0 }\n"), nullptr, "memory(1)"},
+        {"on a later line", bytes("float4 p() : SV_TARGET\n{\n    return 1;\n\0}\n"), nullptr, "memory(4)"},
+        {"in an include through the callback", "#include \"cut.hlsl\"\nfloat4 p() : SV_TARGET { return Cut(); }\n",
+         &callback, "cut.hlsl(3)"},
+        {"in an included file",
+         "#include \"includes/nul/cut.hlsl\"\nfloat4 p() : SV_TARGET { return FromCutFile(); }\n",
+         D3D_COMPILE_STANDARD_FILE_INCLUDE, "includes/nul/cut.hlsl(4)"},
+        {"included twice", "#include \"cut.hlsl\"\n#include \"cut.hlsl\"\nfloat4 p() : SV_TARGET { return Cut(); }\n",
+         &callback, "cut.hlsl(3)"},
+    };
+    for (const Case& c : cases) {
+        Compiled r;
+        Compile(r, c.source, c.include);
+        EXPECT_EQ(r.hr, E_FAIL) << c.what;
+        std::string line = c.expect + why + "\n";
+        // First, ahead of the front end's errors it explains, and once.
+        EXPECT_EQ(r.messages.find(line), 0u) << c.what << ":\n" << r.messages;
+        EXPECT_EQ(r.messages.find(line, 1), std::string::npos) << c.what << ":\n" << r.messages;
+        EXPECT_NE(r.messages.find("error", line.size()), std::string::npos) << c.what << ":\n" << r.messages;
+    }
+
+    // What comes after the zero byte is never read: a text that compiles up to it gets no message.
+    Compiled fine;
+    Compile(fine, bytes("float4 p() : SV_TARGET { return 1; }\n\0 not HLSL"));
+    EXPECT_EQ(fine.hr, S_OK) << fine.messages;
+    EXPECT_EQ(fine.messages, "");
+}
+
 TEST(HlslDirect3DLeniency, AcceptedWithDirect3DsWarning)
 {
     const char* conflict = "X3078: loop control variable conflicts with a previous declaration in the outer scope; "
