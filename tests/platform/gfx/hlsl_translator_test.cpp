@@ -244,39 +244,109 @@ TEST(HlslIncludes, AByteOrderMarkIsSkipped)
     EXPECT_EQ(later.hr, E_FAIL);
 }
 
+TEST(HlslSource, AZeroByteCutsTheTextAndAFailureNamesItsLine)
+{
+    const std::string why = ": error: the file holds a NUL byte here; the text is read only up to it";
+    auto bytes = [](const auto& literal) { return std::string(literal, sizeof literal - 1); };
+    MapInclude callback;
+    callback.files["cut.hlsl"] = bytes("float4 Cut()\n{\n    return 1;\0\n}\n");
+    struct Case {
+        const char* what;
+        std::string source;
+        ID3DInclude* include;
+        const char* expect;  // file(line) of the zero byte
+    } cases[] = {
+        {"on the first line", bytes("float4 p() : SV_TARGET { return 1;\0 }\n"), nullptr, "memory(1)"},
+        {"on a later line", bytes("float4 p() : SV_TARGET\n{\n    return 1;\n\0}\n"), nullptr, "memory(4)"},
+        {"in an include through the callback", "#include \"cut.hlsl\"\nfloat4 p() : SV_TARGET { return Cut(); }\n",
+         &callback, "cut.hlsl(3)"},
+        {"in an included file",
+         "#include \"includes/nul/cut.hlsl\"\nfloat4 p() : SV_TARGET { return FromCutFile(); }\n",
+         D3D_COMPILE_STANDARD_FILE_INCLUDE, "includes/nul/cut.hlsl(4)"},
+        {"included twice", "#include \"cut.hlsl\"\n#include \"cut.hlsl\"\nfloat4 p() : SV_TARGET { return Cut(); }\n",
+         &callback, "cut.hlsl(3)"},
+    };
+    for (const Case& c : cases) {
+        Compiled r;
+        Compile(r, c.source, c.include);
+        EXPECT_EQ(r.hr, E_FAIL) << c.what;
+        std::string line = c.expect + why + "\n";
+        // First, ahead of the front end's errors it explains, and once.
+        EXPECT_EQ(r.messages.find(line), 0u) << c.what << ":\n" << r.messages;
+        EXPECT_EQ(r.messages.find(line, 1), std::string::npos) << c.what << ":\n" << r.messages;
+        EXPECT_NE(r.messages.find("error", line.size()), std::string::npos) << c.what << ":\n" << r.messages;
+    }
+
+    // What comes after the zero byte is never read: a text that compiles up to it gets no message.
+    Compiled fine;
+    Compile(fine, bytes("float4 p() : SV_TARGET { return 1; }\n\0 not HLSL"));
+    EXPECT_EQ(fine.hr, S_OK) << fine.messages;
+    EXPECT_EQ(fine.messages, "");
+}
+
 TEST(HlslDirect3DLeniency, AcceptedWithDirect3DsWarning)
 {
-    const char* loop = "X3078: loop control variable conflicts with a previous declaration in the outer scope; most "
-                       "recent declaration will be used";
+    const char* conflict = "X3078: loop control variable conflicts with a previous declaration in the outer scope; "
+                           "most recent declaration will be used";
+    // Read after the loop: no code of Direct3D's, which has none for it.
+    auto loop = [](const char* name) {
+        return "'" + std::string(name) + "' : a for loop's variable used after the loop; declared before the loop";
+    };
     const char* truncation = "X3206: implicit truncation of vector type";
     struct Case {
         const char* what;
         const char* source;
-        const char* expect;  // file(line): warning: text
+        const char* expect;   // file(line)
+        std::string warning;  // its text
     } cases[] = {
         {"loop variable after the loop",
-         "float4 p() : SV_TARGET\n{\n    for (int i = 0; i < 4; i++) {}\n    return i / 4.0;\n}\n", "memory(3)"},
+         "float4 p() : SV_TARGET\n{\n    for (int i = 0; i < 4; i++) {}\n    return i / 4.0;\n}\n", "memory(3)",
+         loop("i")},
         {"after an attributed loop without braces",
          "float4 p() : SV_TARGET\n{\n    float s = 0;\n    [unroll] for (float x = 0; x < 2; x += 1)\n        s += x;\n"
          "    return s * x;\n}\n",
-         "memory(4)"},
+         "memory(4)", loop("x")},
+        {"loop variable that declares again one of its block",
+         "float4 p() : SV_TARGET\n{\n    int i = 1;\n    for (int i = 0; i < 4; i++) {}\n    return i / 4.0;\n}\n",
+         "memory(4)", conflict},
         {"vector to a scalar parameter",
          "float Half(float x) { return x * 0.5; }\nfloat4 p() : SV_TARGET\n{\n    float3 v = 1;\n"
          "    return Half(v);\n}\n",
-         "memory(5)"},
+         "memory(5)", truncation},
         {"one of two parameters",
          "float Add(float a, int b) { return a + b; }\nfloat4 p() : SV_TARGET\n{\n"
          "    return Add(float2(0.25, 1), 0);\n}\n",
-         "memory(4)"},
+         "memory(4)", truncation},
+        {"a parameter left to its default value",
+         "float Add(float a, float b = 1) { return a + b; }\nfloat4 p() : SV_TARGET\n{\n"
+         "    return Add(float2(0.25, 1));\n}\n",
+         "memory(4)", truncation},
+        {"overloads: the one that takes two arguments",
+         "float3 widen(float2 a, float b) { return float3(a, b); }\nfloat3 widen(float a) { return float3(a, a, a); }\n"
+         "float4 p(float4 pos : SV_Position) : SV_Target { float2 v = pos.xy / 64; return float4(widen(v, v), 1); }\n",
+         "memory(3)", truncation},
+        {"overloads: the one that takes one argument",
+         "float F(float x) { return x; }\nfloat F(float x, float y) { return y; }\nfloat4 p() : SV_TARGET\n{\n"
+         "    return F(float3(1, 2, 3));\n}\n",
+         "memory(5)", truncation},
+        {"overloads of one count that agree on the scalar parameter",
+         "float F(float x, float2 y) { return x; }\nfloat F(float x, float3 y) { return y.z; }\nfloat F(float x) "
+         "{ return x; }\nfloat4 p() : SV_TARGET\n{\n    return F(float2(1, 2), float3(1, 2, 3));\n}\n",
+         "memory(6)", truncation},
+        {"a prototype and its definition",
+         "float Half(float x);\nfloat4 p() : SV_TARGET\n{\n    return Half(float2(1, 0));\n}\n"
+         "float Half(float x) { return x * 0.5; }\n",
+         "memory(4)", truncation},
     };
     for (const Case& c : cases) {
         Compiled r;
         Compile(r, c.source);
         EXPECT_EQ(r.hr, S_OK) << c.what << ":\n" << r.messages;
-        std::string text = std::string(c.expect) + ": warning: " +
-                           (std::string(c.what).find("parameter") != std::string::npos ? truncation : loop);
+        std::string text = std::string(c.expect) + ": warning: " + c.warning;
         EXPECT_NE(r.messages.find(text), std::string::npos) << c.what << ":\n" << r.messages;
         EXPECT_EQ(r.messages.find("error"), std::string::npos) << c.what << ":\n" << r.messages;
+        // That warning alone: no other code comes with it.
+        EXPECT_EQ(r.messages, text + "\n") << c.what;
 
         // Warnings as errors: refused, as Direct3D does.
         Compiled strict;
@@ -290,8 +360,7 @@ TEST(HlslDirect3DLeniency, AcceptedWithDirect3DsWarning)
     Compiled included;
     Compile(included, "#include \"loop.hlsl\"\nfloat4 p() : SV_TARGET { return Count() / 3; }\n", &callback);
     EXPECT_EQ(included.hr, S_OK) << included.messages;
-    EXPECT_NE(included.messages.find(std::string("loop.hlsl(3): warning: ") + loop), std::string::npos)
-        << included.messages;
+    EXPECT_NE(included.messages.find("loop.hlsl(3): warning: " + loop("i")), std::string::npos) << included.messages;
 
     // A function declared in an include, given a vector in the file that includes it.
     callback.files["half.hlsl"] = "float Half(float x) { return x * 0.5; }\n";
@@ -339,9 +408,9 @@ TEST(HlslDirect3DLeniency, WhereNoRewriteIsSafeTheErrorSaysWhatToChange)
          "    return i;\n}\n",
          "memory(6): error: 'i' : unknown variable (a for loop's variable used after the loop: declare i before the "
          "loop)"},
-        {"overloaded function",
-         "float F(float x) { return x; }\nfloat F(float x, float y) { return y; }\nfloat4 p() : SV_TARGET\n{\n"
-         "    return F(float3(1, 2, 3));\n}\n",
+        {"overloads of that count that differ in their scalar parameters",
+         "float F(float x, float2 y) { return x; }\nfloat F(float2 x, float y) { return y; }\n"
+         "float4 p() : SV_TARGET\n{\n    return F(float3(1, 2, 3), float3(1, 2, 3));\n}\n",
          "memory(5): error: 'F' : no matching overloaded function found (to pass one component of a vector to a "
          "scalar parameter, write .x)"},
     };

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "platform/gfx/d3dcompiler.h"
+#include "platform/gfx/hlsl/varyings.h"
 
 // GL enums the shader record uses, spelled out so that the compiler needs no GL header.
 namespace {

@@ -232,16 +232,17 @@ void RewriteLoopVariables(const std::string& file, const std::string& text, cons
         }
         if (!used)
             continue;
-        const char* warning = "X3078: loop control variable conflicts with a previous declaration in the outer "
-                              "scope; most recent declaration will be used";
         std::size_t earlier = EarlierDeclaration(t, k, name);
         if (earlier != kNone) {
             bool isConst =
                 (earlier >= 1 && t[earlier - 1].text == "const") || (earlier >= 2 && t[earlier - 2].text == "const");
             if (t[earlier].text != t[k + 2].text || isConst)
                 continue;
+            // A second declaration in one scope: Direct3D's own warning.
             edits.push_back({t[k + 2].begin, t[k + 3].begin - t[k + 2].begin, ""});
-            warnings.push_back({file, t[k].line, Severity::Warning, warning});
+            warnings.push_back({file, t[k].line, Severity::Warning,
+                                "X3078: loop control variable conflicts with a previous declaration in the outer "
+                                "scope; most recent declaration will be used"});
             continue;
         }
         // The declaration goes in front of the loop and its attributes, which
@@ -275,7 +276,8 @@ void RewriteLoopVariables(const std::string& file, const std::string& text, cons
         std::replace(declaration.begin(), declaration.end(), '\n', ' ');
         edits.push_back({t[start].begin, 0, declaration + " "});
         edits.push_back({t[k + 2].begin, t[initEnd].end - t[k + 2].begin, keptLines + ";"});
-        warnings.push_back({file, t[k].line, Severity::Warning, warning});
+        warnings.push_back({file, t[k].line, Severity::Warning,
+                            "'" + name + "' : a for loop's variable used after the loop; declared before the loop"});
     }
 }
 
@@ -283,7 +285,7 @@ struct Parameter {
     std::string type;
     bool scalar;
     bool output;
-    bool operator==(const Parameter& o) const { return type == o.type && output == o.output; }
+    bool optional;  // has a default value
 };
 
 // The parameter lists of every declaration of function `name`.
@@ -309,7 +311,9 @@ std::vector<std::vector<Parameter>> Declarations(const std::vector<Token>& t, co
                 d += t[e].text == "(" || t[e].text == "<" ? 1 : t[e].text == ")" || t[e].text == ">" ? -1 : 0;
                 ++e;
             }
-            Parameter param{{}, false, false};
+            Parameter param{{}, false, false, false};
+            for (std::size_t q = p; q < e; ++q)
+                param.optional |= t[q].text == "=";
             for (std::size_t q = p; q < e; ++q) {
                 static const char* const modifiers[] = {"in",       "out",          "inout",           "uniform",
                                                         "const",    "precise",      "nointerpolation", "linear",
@@ -333,10 +337,24 @@ std::vector<std::vector<Parameter>> Declarations(const std::vector<Token>& t, co
     return out;
 }
 
+// The arguments between the brackets at open and close.
+std::size_t ArgumentCount(const std::vector<Token>& t, std::size_t open, std::size_t close)
+{
+    if (close == open + 1)
+        return 0;
+    std::size_t count = 1;
+    int d = 0;
+    for (std::size_t e = open + 1; e < close; ++e) {
+        const std::string& x = t[e].text;
+        d += x == "(" || x == "[" || x == "{" ? 1 : x == ")" || x == "]" || x == "}" ? -1 : 0;
+        count += d == 0 && x == ",";
+    }
+    return count;
+}
+
 void TruncateArguments(const std::string& file, const std::vector<Token>& t, const SourceRewrite::Call& call,
                        std::vector<Edit>& edits, Diagnostics& warnings)
 {
-    const std::vector<bool>& scalar = call.scalar;
     bool changed = false;
     for (std::size_t i = 1; i + 1 < t.size(); ++i) {
         if (t[i].text != call.function || t[i + 1].text != "(")
@@ -347,6 +365,10 @@ void TruncateArguments(const std::string& file, const std::vector<Token>& t, con
         std::size_t close = Match(t, i + 1);
         if (close >= t.size() || call.line < t[i].line || call.line > t[close].line)
             continue;
+        auto overload = call.scalar.find(ArgumentCount(t, i + 1, close));
+        if (overload == call.scalar.end())
+            continue;
+        const std::vector<bool>& scalar = overload->second;
         std::size_t p = i + 2, index = 0;
         while (p < close && index < scalar.size()) {
             std::size_t e = p;
@@ -404,22 +426,32 @@ bool HasScalarParameter(const std::string& text, const std::string& name)
     return false;
 }
 
-bool TruncatableParameters(const std::vector<std::string>& texts, const std::string& name, std::vector<bool>& scalar)
+bool TruncatableParameters(const std::vector<std::string>& texts, const std::string& name,
+                           std::map<std::size_t, std::vector<bool>>& scalar)
 {
-    std::vector<std::vector<Parameter>> all;
+    std::map<std::size_t, std::vector<std::vector<bool>>> byCount;
     for (const std::string& text : texts)
-        for (auto& d : Declarations(Tokenize(text), name))
-            all.push_back(std::move(d));
-    if (all.empty())
-        return false;
-    // Overloads: which one Direct3D would pick is not for a rewrite to guess.
-    for (const auto& d : all)
-        if (!(d == all[0]))
-            return false;
+        for (const auto& d : Declarations(Tokenize(text), name)) {
+            std::vector<bool> takesOne;
+            for (const Parameter& p : d)
+                takesOne.push_back(p.scalar && !p.output);
+            // Parameters with default values may be left out of a call.
+            std::size_t least = d.size();
+            while (least > 0 && d[least - 1].optional)
+                --least;
+            for (std::size_t count = least; count <= d.size(); ++count)
+                byCount[count].emplace_back(takesOne.begin(), takesOne.begin() + std::ptrdiff_t(count));
+        }
     scalar.clear();
-    for (const Parameter& p : all[0])
-        scalar.push_back(p.scalar && !p.output);
-    return true;
+    for (const auto& [count, overloads] : byCount) {
+        // Overloads of one count that differ in which parameters are scalar:
+        // which one Direct3D would pick is not for a rewrite to guess.
+        bool agree = std::all_of(overloads.begin(), overloads.end(), [&](const auto& o) { return o == overloads[0]; });
+        bool any = std::find(overloads[0].begin(), overloads[0].end(), true) != overloads[0].end();
+        if (agree && any)
+            scalar[count] = overloads[0];
+    }
+    return !scalar.empty();
 }
 
 }  // namespace gfx

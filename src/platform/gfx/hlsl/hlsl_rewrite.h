@@ -2,7 +2,9 @@
 // Inside the gfx layer: token-level rewrites of HLSL text for what Direct3D's
 // compiler accepts with a warning and glslang refuses. Each keeps the lines
 // of the text where they are.
+#include <cstddef>
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -16,12 +18,13 @@ struct SourceRewrite {
     // loop, where Direct3D's scope puts them.
     bool loops = false;
     // Calls at file(line) of a function with scalar parameters: each such
-    // argument becomes (argument).x, Direct3D's implicit truncation.
+    // argument becomes (argument).x, Direct3D's implicit truncation. Of
+    // overloads, the declarations that take as many arguments as the call decide.
     struct Call {
         std::string file;
         std::uint32_t line;
         std::string function;
-        std::vector<bool> scalar;  // by parameter: takes one component
+        std::map<std::size_t, std::vector<bool>> scalar;  // by argument count, by parameter: takes one component
         bool operator<(const Call& o) const
         {
             return file != o.file ? file < o.file : line != o.line ? line < o.line : function < o.function;
@@ -40,8 +43,11 @@ bool DeclaresLoopVariable(const std::string& text, const std::string& name);
 // True when text declares a function `name` that has a scalar parameter.
 bool HasScalarParameter(const std::string& text, const std::string& name);
 // The parameters of function `name`, declared somewhere in texts, that a
-// vector argument may be truncated for (scalar, not out). False when the
-// texts declare it not at all or with different parameter lists.
-bool TruncatableParameters(const std::vector<std::string>& texts, const std::string& name, std::vector<bool>& scalar);
+// vector argument may be truncated for (scalar, not out), by the number of
+// arguments: as Direct3D does, the overloads that take that many decide. A
+// count whose overloads disagree on which parameters are scalar is left out.
+// False when no count is left.
+bool TruncatableParameters(const std::vector<std::string>& texts, const std::string& name,
+                           std::map<std::size_t, std::vector<bool>>& scalar);
 
 }  // namespace gfx

@@ -15,6 +15,7 @@
 #include "platform/gfx/hlsl/glsl_emit.h"
 #include "platform/gfx/hlsl/hlsl_includes.h"
 #include "platform/gfx/hlsl/hlsl_rewrite.h"
+#include "platform/gfx/hlsl/source_text.h"
 #include "platform/gfx/hlsl/spirv_passes.h"
 
 namespace gfx {
@@ -56,7 +57,8 @@ bool RunGlslang(const HlslRequest& request, const std::string& sourceName, const
     EShLanguage language = LanguageOf(target.stage);
     glslang::TShader shader(language);
     // The text ends at its first zero byte, as with the real compiler's C strings.
-    std::string source = request.source.c_str();
+    Diagnostics cuts;
+    std::string source = UpToNul(sourceName, request.source, cuts);
     source.erase(0, ByteOrderMarkLength(source.data(), source.size()));
     out.texts[sourceName] = source;
     const std::string raw = source;
@@ -81,8 +83,9 @@ bool RunGlslang(const HlslRequest& request, const std::string& sourceName, const
     shader.setAutoMapBindings(true);
     auto rules = EShMessages(EShMsgReadHlsl | EShMsgSpvRules | EShMsgHlslOffsets);
     IncludeBridge includer(request.include, sourceName, raw, [&](const std::string& file, const std::string& included) {
-        out.texts[file] = included;
-        return rewrite.Apply(file, included, rewritten);
+        std::string text = UpToNul(file, included, cuts);
+        out.texts[file] = text;
+        return rewrite.Apply(file, text, rewritten);
     });
     bool parsed = shader.parse(GetDefaultResources(), 100, false, rules, includer);
     Diagnostics& d = out.diagnostics;
@@ -98,6 +101,8 @@ bool RunGlslang(const HlslRequest& request, const std::string& sourceName, const
     if (!parsed) {
         if (!HasErrors(Diagnostics(d.begin() + std::ptrdiff_t(first), d.end())))
             AddError(d, sourceName, "HLSL front end failed");
+        // A text cut at a zero byte: that is most likely why.
+        d.insert(d.begin() + std::ptrdiff_t(first), cuts.begin(), cuts.end());
         return false;
     }
     glslang::TProgram program;
@@ -187,7 +192,7 @@ bool SpirvToGlsl(std::vector<std::uint32_t> spirv, const Target& target, const G
                  Diagnostics& diagnostics, const std::string& sourceName)
 {
     std::string passError;
-    if (!RunHlslPasses(spirv, PassOptions{}, &passError)) {
+    if (!RunHlslPasses(spirv, &passError)) {
         AddError(diagnostics, sourceName, passError);
         return false;
     }

@@ -2,6 +2,7 @@
 // Inside the gfx layer: what a compiled shader's "bytecode" carries. The blob
 // is a serialised ShaderInfo: the GLSL text the device compiles, plus what
 // binding by register needs and what reflection reports.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -73,8 +74,5 @@ constexpr std::uint32_t kPixelUnitBase = 0;
 constexpr std::uint32_t kVertexUnitBase = 32;
 constexpr std::uint32_t kComputeUnitBase = 0;
 constexpr std::uint32_t kMaxSamplersPerStage = 16;
-
-// Varying location shared by a vertex output and a pixel input of the same semantic.
-std::uint32_t VaryingLocation(const std::string& upperSemantic, std::uint32_t index);
 
 }  // namespace gfx

@@ -1,9 +1,8 @@
 // Varying locations by semantic, shared by every shader of the process.
+#include "platform/gfx/hlsl/varyings.h"
+
 #include <map>
 #include <mutex>
-#include <string>
-
-#include "platform/gfx/hlsl/shader_info.h"
 
 namespace gfx {
 
