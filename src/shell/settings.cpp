@@ -139,12 +139,24 @@ void ApplyStartupText(const std::string& text, Settings& settings, StartupValues
     const std::string minified = MinifyText(text);
     config reader(minified);
     // A file of other text (binary, or another file saved over it) would
-    // otherwise give the defaults without a word.
-    if (ApplyStartupConfig(reader, settings, startup) == 0 && !minified.empty()) {
+    // otherwise give the defaults without a word; what the reader says about
+    // such a file is noise, so it is said in one line instead.
+    std::string said, saidOnErrors;
+    int understood = 0;
+    {
+        ConsoleCapture reading;
+        understood = ApplyStartupConfig(reader, settings, startup);
+        said = reading.Text();
+        saidOnErrors = reading.ErrorText();
+    }
+    if (understood == 0 && !minified.empty()) {
         const int lines = CountLines(text);
         ConsolePrintf("config warning: config.quoconfig: nothing readable in it (0 of %d line%s understood), using the "
                       "defaults\n",
                       lines, lines == 1 ? "" : "s");
+    } else {
+        ConsoleWrite(said);
+        ConsoleWrite(saidOnErrors, ConsoleChannel::Error);
     }
     CheckSide("width", settings.width, 1600);
     CheckSide("height", settings.height, 900);

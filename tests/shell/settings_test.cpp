@@ -171,6 +171,12 @@ TEST(StartupSettings, ATextWithNothingReadableIsSaid)
                  "defaults\n"},
         {"garbage", "config warning: config.quoconfig: nothing readable in it (0 of 1 line understood), using the "
                     "defaults\n"},
+        // The reader's own warnings about such a text are not shown.
+        {"\x7f"
+         "ELF\x02\x01 [\x03 name",
+         "config warning: config.quoconfig: nothing readable in it (0 of 1 line "
+         "understood), using the defaults\n"},
+        {"[editor] bool music = true; [x", "config warning: [ is not closed and reached end of file\n"},
         {"[scene]\nstring shaderFile = \"plasma.hlsl\";\n\n[shader]\nfloat zoom = 3;\n",
          "config warning: config.quoconfig: nothing readable in it (0 of 4 lines understood), using the defaults\n"},
         {"int2 windowSize = 800 600;  // no [editor] above\n",
