@@ -41,7 +41,7 @@ void ReadPair(config& reader, int& first, int& second, int firstDefault, int sec
         second = reader.IntOr(secondDefault);
 }
 
-// Whether the entry is one of the keys (and was applied).
+// True for an entry of a known key (a one-value key only with its value).
 bool ApplyParameter(config& reader, Settings& s, StartupValues& v)
 {
     static const Settings d = Defaults();
