@@ -57,6 +57,7 @@ void IntroScene::EvaluatePostParameters(float t, float* out) const
 
 IntroModel::IntroScene BuildIntroScene(config& reader, bool* nextSceneFollows)
 {
+    static const IntroModel::IntroScene defaults;
     IntroModel::IntroScene scene;
     while (reader.NextParameter()) {
         const std::string type = reader.GetTypeName();
@@ -73,18 +74,19 @@ IntroModel::IntroScene BuildIntroScene(config& reader, bool* nextSceneFollows)
             ConsoleWrite("BuildIntroScene warning: unrecognised parameter in [scene] " + name + "\n");
             continue;
         }
+        // A value that cannot be read is said and gives the key's default.
         if (name == "shaderFile")
-            scene.shaderFile = reader.GetString();
+            scene.shaderFile = reader.StringOr(defaults.shaderFile);
         else if (name == "postFile")
-            scene.postFile = reader.GetString();
+            scene.postFile = reader.StringOr(defaults.postFile);
         else if (name == "length")
-            scene.length = reader.GetFloat();
+            scene.length = reader.FloatOr(defaults.length);
         else if (name == "timeSpeed")
-            scene.timeSpeed = reader.GetFloat();
+            scene.timeSpeed = reader.FloatOr(defaults.timeSpeed);
         else if (name == "timeOffset")
-            scene.timeOffset = reader.GetFloat();
+            scene.timeOffset = reader.FloatOr(defaults.timeOffset);
         else if (name == "timeUnit")
-            scene.timeUnit = reader.GetInt();
+            scene.timeUnit = reader.IntOr(defaults.timeUnit);
         else
             ConsoleWrite("BuildIntroScene warning: unrecognised parameter in [scene] " + name + "\n");
     }
@@ -153,7 +155,7 @@ IntroModel::ShaderParameter BuildShaderParameter(config& reader)
     // Values are dealt to the components in turn: x0, y0, x1, y1, ...
     int c = 0;
     while (reader.NextValue()) {
-        parameter.GetCurve(c).AddKey(reader.GetFloat());
+        parameter.GetCurve(c).AddKey(reader.FloatOr(0.0f));
         if (++c == n)
             c = 0;
     }
@@ -178,7 +180,9 @@ std::string introscene(std::string fileName, IntroModel::ShaderParameterBlock bl
         source += g_fileCache.Get(fileName).GetText();
         return source;
     } catch (WinApi::WinApiException e) {
-        ConsoleWrite("introscene error: exception while accessing " + PathForMessage(fileName) + e.message + "\n");
+        // The reason ends in CR LF, which the console would show escaped.
+        ConsoleWrite("introscene error: exception while accessing " + PathForMessage(fileName) +
+                     WithoutLineEnds(e.message) + "\n");
         return std::string();
     }
 }

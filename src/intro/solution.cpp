@@ -316,6 +316,23 @@ void WarnOutOfRange(const config& reader, long long low, long long high, unsigne
                   reader.GetName().c_str(), PathForMessage(reader.GetValue()).c_str(), low, high, fallback);
 }
 
+// An integer key: a value out of range, or one that is no whole number, is
+// said and gives the default.
+template <typename Field>
+void ReadIntKey(const config& reader, long long low, long long high, Field fallback, Field& field)
+{
+    int value = 0;
+    if (!IntInRange(reader, low, high, value)) {
+        field = fallback;
+        WarnOutOfRange(reader, low, high, fallback);
+    } else if (!reader.IsInt()) {
+        field = fallback;
+        reader.WarnUnreadable("a whole number", std::to_string(fallback));
+    } else {
+        field = static_cast<Field>(value);
+    }
+}
+
 }  // namespace
 
 void Solution::ParseIntroParameters(config& reader)
@@ -324,21 +341,10 @@ void Solution::ParseIntroParameters(config& reader)
         if (!reader.NextValue())
             continue;
         const std::string& name = reader.GetName();
-        int value = 0;
         if (name == "timeUnit") {
-            if (IntInRange(reader, 1, INT_MAX, value)) {
-                timeUnit = static_cast<std::uint32_t>(value);
-            } else {
-                timeUnit = 11025;
-                WarnOutOfRange(reader, 1, INT_MAX, timeUnit);
-            }
+            ReadIntKey<std::uint32_t>(reader, 1, INT_MAX, 11025, timeUnit);
         } else if (name == "timeDelay") {
-            if (IntInRange(reader, INT_MIN, INT_MAX, value)) {
-                timeDelay = static_cast<std::uint32_t>(value);
-            } else {
-                timeDelay = 0;
-                WarnOutOfRange(reader, INT_MIN, INT_MAX, timeDelay);
-            }
+            ReadIntKey<std::uint32_t>(reader, INT_MIN, INT_MAX, 0, timeDelay);
         } else {
             ConsolePrintf("ParseIntroParameters warning: unrecognised parameter %s\n", name.c_str());
         }
@@ -369,19 +375,13 @@ void ParseIntroParameters(config& reader, SolutionScene& scene)
             continue;
         const std::string& name = reader.GetName();
         if (name == "sceneFile")
-            scene.sceneFile = reader.GetString();
-        else if (name == "length") {
-            int value = 0;
-            if (IntInRange(reader, 1, INT_MAX, value)) {
-                scene.length = static_cast<std::uint32_t>(value);
-            } else {
-                scene.length = 16;
-                WarnOutOfRange(reader, 1, INT_MAX, scene.length);
-            }
-        } else if (name == "timeSpeed")
-            scene.timeSpeed = reader.GetFloat();
+            scene.sceneFile = reader.StringOr("");
+        else if (name == "length")
+            ReadIntKey<std::uint32_t>(reader, 1, INT_MAX, 16, scene.length);
+        else if (name == "timeSpeed")
+            scene.timeSpeed = reader.FloatOr(1.0f);
         else if (name == "timeOffset")
-            scene.timeOffset = reader.GetFloat();
+            scene.timeOffset = reader.FloatOr(0.0f);
         else
             ConsolePrintf("ParseIntroParameters warning: unrecognised parameter %s\n", name.c_str());
     }

@@ -24,58 +24,88 @@ void SetDefaultSettings(Settings& settings)
 
 namespace {
 
-// The keys of two values: each value is optional.
-void ReadPair(config& reader, int& first, int& second)
+// What a value that cannot be read falls back to.
+Settings Defaults()
 {
-    if (reader.NextValue())
-        first = reader.GetInt();
-    if (reader.NextValue())
-        second = reader.GetInt();
+    Settings d{};
+    SetDefaultSettings(d);
+    return d;
 }
 
-void ApplyParameter(config& reader, Settings& s, StartupValues& v)
+// The keys of two values: each value is optional.
+void ReadPair(config& reader, int& first, int& second, int firstDefault, int secondDefault)
 {
+    if (reader.NextValue())
+        first = reader.IntOr(firstDefault);
+    if (reader.NextValue())
+        second = reader.IntOr(secondDefault);
+}
+
+// True for an entry of a known key (a one-value key only with its value).
+bool ApplyParameter(config& reader, Settings& s, StartupValues& v)
+{
+    static const Settings d = Defaults();
+    static const StartupValues dv;
     const std::string& name = reader.GetName();
     if (name == "windowSize") {
-        ReadPair(reader, s.width, s.height);
-        return;
+        ReadPair(reader, s.width, s.height, d.width, d.height);
+        return true;
     }
     if (name == "windowPosition") {
-        ReadPair(reader, v.windowX, v.windowY);
-        return;
+        ReadPair(reader, v.windowX, v.windowY, dv.windowX, dv.windowY);
+        return true;
     }
     if (name == "consolePosition") {
-        ReadPair(reader, v.consoleX, v.consoleY);
-        return;
+        ReadPair(reader, v.consoleX, v.consoleY, dv.consoleX, dv.consoleY);
+        return true;
     }
     if (name == "consoleSize") {
-        ReadPair(reader, v.consoleWidth, v.consoleHeight);
-        return;
+        ReadPair(reader, v.consoleWidth, v.consoleHeight, dv.consoleWidth, dv.consoleHeight);
+        return true;
     }
     if (!reader.NextValue())
-        return;
+        return false;
     if (name == "width")
-        s.width = reader.GetInt();
+        s.width = reader.IntOr(d.width);
     else if (name == "height")
-        s.height = reader.GetInt();
+        s.height = reader.IntOr(d.height);
     else if (name == "bpp")
-        s.bpp = reader.GetInt();
+        s.bpp = reader.IntOr(d.bpp);
     else if (name == "windowed")
-        s.windowed = reader.GetBool() ? 1 : 0;
+        s.windowed = reader.BoolOr(d.windowed != 0) ? 1 : 0;
     else if (name == "vsync")
-        s.vsync = reader.GetBool() ? 1 : 0;
+        s.vsync = reader.BoolOr(d.vsync != 0) ? 1 : 0;
     else if (name == "music")
-        s.music = reader.GetBool() ? 1 : 0;
+        s.music = reader.BoolOr(d.music != 0) ? 1 : 0;
     else if (name == "startWhenLoaded")
-        v.startWhenLoaded = reader.GetBool();
+        v.startWhenLoaded = reader.BoolOr(dv.startWhenLoaded);
     else if (name == "alwaysOnTop")
-        s.alwaysOnTop = reader.GetBool() ? 1 : 0;
+        s.alwaysOnTop = reader.BoolOr(d.alwaysOnTop != 0) ? 1 : 0;
     else if (name == "positionX")
-        v.windowX = reader.GetInt();
+        v.windowX = reader.IntOr(dv.windowX);
     else if (name == "positionY")
-        v.windowY = reader.GetInt();
-    else
+        v.windowY = reader.IntOr(dv.windowY);
+    else {
         ConsolePrintf("frameworkmain warning: unrecognised paramter %s\n", name.c_str());
+        return false;
+    }
+    return true;
+}
+
+// Lines holding more than whitespace.
+int CountLines(const std::string& text)
+{
+    int lines = 0;
+    bool blank = true;
+    for (char c : text) {
+        if (c == '\n') {
+            lines += blank ? 0 : 1;
+            blank = true;
+        } else if (c != ' ' && c != '\t' && c != '\r') {
+            blank = false;
+        }
+    }
+    return lines + (blank ? 0 : 1);
 }
 
 void CheckSide(const char* name, int& side, int fallback)
@@ -89,21 +119,45 @@ void CheckSide(const char* name, int& side, int fallback)
 
 }  // namespace
 
-void ApplyStartupConfig(config& reader, Settings& settings, StartupValues& startup)
+int ApplyStartupConfig(config& reader, Settings& settings, StartupValues& startup)
 {
+    int understood = 0;
     while (reader.NextSection()) {
         if (reader.GetSection() != "editor")
             continue;
+        ++understood;
         while (reader.NextParameter())
-            ApplyParameter(reader, settings, startup);
+            if (ApplyParameter(reader, settings, startup))
+                ++understood;
     }
+    return understood;
 }
 
 void ApplyStartupText(const std::string& text, Settings& settings, StartupValues& startup)
 {
     SetDefaultSettings(settings);
-    config reader(MinifyText(text));
-    ApplyStartupConfig(reader, settings, startup);
+    const std::string minified = MinifyText(text);
+    config reader(minified);
+    // A file of other text (binary, or another file saved over it) would
+    // otherwise give the defaults without a word; what the reader says about
+    // such a file is noise, so it is said in one line instead.
+    std::string said, saidOnErrors;
+    int understood = 0;
+    {
+        ConsoleCapture reading;
+        understood = ApplyStartupConfig(reader, settings, startup);
+        said = reading.Text();
+        saidOnErrors = reading.ErrorText();
+    }
+    if (understood == 0 && !minified.empty()) {
+        const int lines = CountLines(text);
+        ConsolePrintf("config warning: config.quoconfig: nothing readable in it (0 of %d line%s understood), using the "
+                      "defaults\n",
+                      lines, lines == 1 ? "" : "s");
+    } else {
+        ConsoleWrite(said);
+        ConsoleWrite(saidOnErrors, ConsoleChannel::Error);
+    }
     CheckSide("width", settings.width, 1600);
     CheckSide("height", settings.height, 900);
 }

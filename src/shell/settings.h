@@ -37,11 +37,12 @@ constexpr int kMaxWindowSide = 16384;
 void SetDefaultSettings(Settings& settings);
 
 // Applies every editor section of the reader over the current values.
-void ApplyStartupConfig(config& reader, Settings& settings, StartupValues& startup);
+// Returns how much was understood: editor headers and entries of known keys.
+int ApplyStartupConfig(config& reader, Settings& settings, StartupValues& startup);
 
 // The defaults, then the editor sections of the file's text, then the check
 // of the window size: a side below 1 or above kMaxWindowSide warns and takes
-// its default.
+// its default. A text of which nothing is understood is said.
 void ApplyStartupText(const std::string& text, Settings& settings, StartupValues& startup);
 
 // ApplyStartupText on config.quoconfig of the working directory, read

@@ -5,7 +5,10 @@
 
 #include <climits>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+
+#include "support/path_text.h"
 
 namespace {
 
@@ -34,13 +37,41 @@ int ParseInt(const std::string& value)
 
 // atof in the C locale: a decimal point is a full stop whatever the user's
 // locale says.
-double ParseDouble(const std::string& value)
+double ParseDouble(const std::string& value, const char** end = nullptr)
 {
     static locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-    if (cLocale == static_cast<locale_t>(0)) {
-        return std::strtod(value.c_str(), nullptr);
+    char* stop = nullptr;
+    const double result = cLocale == static_cast<locale_t>(0) ? std::strtod(value.c_str(), &stop)
+                                                              : strtod_l(value.c_str(), &stop, cLocale);
+    if (end != nullptr) {
+        *end = stop;
     }
-    return strtod_l(value.c_str(), nullptr, cLocale);
+    return result;
+}
+
+// An optional sign and one digit or more, nothing else.
+bool IsIntText(const std::string& value)
+{
+    std::size_t i = 0;
+    if (i < value.size() && (value[i] == '+' || value[i] == '-')) {
+        ++i;
+    }
+    if (i == value.size()) {
+        return false;
+    }
+    for (; i < value.size(); ++i) {
+        if (value[i] < '0' || value[i] > '9') {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string FloatText(float value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", static_cast<double>(value));
+    return text;
 }
 
 }  // namespace
@@ -246,4 +277,73 @@ bool config::GetBool() const
 std::string config::GetString() const
 {
     return UnquoteString(value);
+}
+
+bool config::IsInt() const
+{
+    return IsIntText(value);
+}
+
+bool config::IsFloat() const
+{
+    // strtod passes over leading blanks and stops at a NUL byte: neither is
+    // part of a number here.
+    if (value.empty() || value[0] == ' ' || (value[0] >= '\t' && value[0] <= '\r')) {
+        return false;
+    }
+    const char* end = nullptr;
+    ParseDouble(value, &end);
+    return end == value.c_str() + value.size();
+}
+
+bool config::IsBool() const
+{
+    return value == "true" || value == "false" || IsIntText(value);
+}
+
+bool config::IsQuoted() const
+{
+    return !value.empty() && value[0] == '"';
+}
+
+void config::WarnUnreadable(const char* expected, const std::string& used) const
+{
+    ConsoleWrite(std::string("config warning: ") + name + " " + PathForMessage(value) + " in [" + section +
+                 "] is not " + expected + ", using " + used + "\n");
+}
+
+int config::IntOr(int fallback) const
+{
+    if (IsInt()) {
+        return GetInt();
+    }
+    WarnUnreadable("a whole number", std::to_string(fallback));
+    return fallback;
+}
+
+float config::FloatOr(float fallback) const
+{
+    if (IsFloat()) {
+        return GetFloat();
+    }
+    WarnUnreadable("a number", FloatText(fallback));
+    return fallback;
+}
+
+bool config::BoolOr(bool fallback) const
+{
+    if (IsBool()) {
+        return GetBool();
+    }
+    WarnUnreadable("true or false", fallback ? "true" : "false");
+    return fallback;
+}
+
+std::string config::StringOr(const std::string& fallback) const
+{
+    if (IsQuoted()) {
+        return GetString();
+    }
+    WarnUnreadable("in double quotes", "\"" + PathForMessage(fallback) + "\"");
+    return fallback;
 }

@@ -25,6 +25,23 @@ public:
     bool GetBool() const;
     std::string GetString() const;
 
+    // Whether the whole raw value is what a getter reads: an integer (sign
+    // and digits), a number, true / false / an integer, a quoted string.
+    bool IsInt() const;
+    bool IsFloat() const;
+    bool IsBool() const;
+    bool IsQuoted() const;
+    // The getters for readers: a value that is not of the kind asked for is
+    // said ("config warning: name value in [section] is not ..., using
+    // fallback") and the fallback is returned; any other value reads exactly
+    // as the plain getter reads it.
+    int IntOr(int fallback) const;
+    float FloatOr(float fallback) const;
+    bool BoolOr(bool fallback) const;
+    std::string StringOr(const std::string& fallback) const;
+    // The warning of those getters: what the value is not, and what is used.
+    void WarnUnreadable(const char* expected, const std::string& used) const;
+
     int pos;  // index of the character after the current one
     int length;
     std::string section;

@@ -1,9 +1,11 @@
 // The config reader on arbitrary bytes, raw and minified, driven through the
 // calling patterns of the system's readers and every getter. Checks that the
-// cursor stays inside the text and moves on every successful step, and that
-// getters leave it where it was.
+// cursor stays inside the text and moves on every successful step, that
+// getters leave it where it was, and that the readers' checked getters read
+// every value of their kind as the plain getters do.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <iostream>
 #include <streambuf>
 #include <string>
@@ -21,6 +23,26 @@ void Check(bool condition)
     }
 }
 
+bool SameBits(float a, float b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// The readers' getters: a value of the kind asked for reads exactly as the
+// plain getter reads it; any other gives the fallback.
+void UseCheckedGetters(const config& c)
+{
+    const int pos = c.pos;
+    Check(c.IntOr(-5) == (c.IsInt() ? c.GetInt() : -5));
+    Check(SameBits(c.FloatOr(-2.5f), c.IsFloat() ? c.GetFloat() : -2.5f));
+    Check(c.BoolOr(true) == (c.IsBool() ? c.GetBool() : true));
+    Check(c.BoolOr(false) == (c.IsBool() ? c.GetBool() : false));
+    Check(c.StringOr("d") == (c.IsQuoted() ? c.GetString() : "d"));
+    // Every integer is a number and a bool as well.
+    Check(!c.IsInt() || (c.IsFloat() && c.IsBool()));
+    Check(c.pos == pos);
+}
+
 void UseEveryGetter(const config& c)
 {
     const int pos = c.pos;
@@ -35,6 +57,7 @@ void UseEveryGetter(const config& c)
     Check(c.GetSection().size() <= c.text.size());
     Check(c.GetName().size() <= c.text.size() && c.GetTypeName().size() <= c.text.size());
     Check(c.pos == pos);
+    UseCheckedGetters(c);
 }
 
 // maxValues < 0: every value; otherwise at most that many per parameter

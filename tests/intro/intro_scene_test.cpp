@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -47,7 +48,12 @@ TEST(BuildShaderParameter, DealsValuesToComponentsInTurn)
         {"float3 tint = 1 0 0 0.5 0.5 0.5;", {{1, 0.5f}, {0, 0.5f}, {0, 0.5f}}, ""},
         {"float4 c = 1 2;", {{1}, {2}, {0}, {0}}, ""},
         {"float3 none = ;", {{}, {}, {}}, ""},
-        {"float2 bad = 1 x;", {{1}, {0}}, ""},  // not a number reads as 0
+        {"float2 bad = 1 x;", {{1}, {0}}, "config warning: bad x in [shader] is not a number, using 0\n"},
+        {"float3 typo = 1 0,5 2 1.5f;",
+         {{1, 0}, {0, 0}, {2, 0}},
+         "config warning: typo 0,5 in [shader] is not a number, using 0\n"
+         "config warning: typo 1.5f in [shader] is not a number, using 0\n"},
+        {"float odd = -.5 1e2 +3 5. inf;", {{-0.5f, 100, 3, 5, INFINITY}}, ""},
         {"vec2 v = 1 2 3;",
          {{1, 2, 3}},
          "BuildShaderParameter warning: invalid type for cbuffer vec2 at param v, reverting to float\n"},
@@ -125,6 +131,78 @@ TEST(BuildIntroScene, WarnsAboutUnrecognisedEntriesAndKeepsDefaults)
         EXPECT_EQ(Keys(s.blurSamples), (std::vector<std::vector<float>>{{}, {}})) << c.entry;
         EXPECT_EQ(Keys(s.blurSize), (std::vector<std::vector<float>>{{}, {}})) << c.entry;
     }
+}
+
+// A scene key whose value cannot be read is said and keeps its default.
+TEST(BuildIntroScene, UnreadableValuesWarnAndKeepTheDefault)
+{
+    struct Case {
+        const char* entry;
+        const char* log;
+        const char* shaderFile;
+        float length, timeSpeed;
+        int timeUnit;
+        std::vector<std::vector<float>> blurSamples;
+    } cases[] = {
+        {"string shaderFile = plasma.hlsl;",
+         "config warning: shaderFile plasma.hlsl in [scene] is not in double quotes, using \"\"\n",
+         "",
+         16,
+         1,
+         7000,
+         {{}, {}}},
+        {"string shaderFile = \"plasma (1).hlsl\";", "", "plasma(1).hlsl", 16, 1, 7000, {{}, {}}},
+        {"float length = 8,5;",
+         "config warning: length 8,5 in [scene] is not a number, using 16\n",
+         "",
+         16,
+         1,
+         7000,
+         {{}, {}}},
+        {"float timeSpeed = fast;",
+         "config warning: timeSpeed fast in [scene] is not a number, using 1\n",
+         "",
+         16,
+         1,
+         7000,
+         {{}, {}}},
+        {"float timeSpeed = 0.5;", "", "", 16, 0.5f, 7000, {{}, {}}},
+        {"int timeUnit = 5000.5;",
+         "config warning: timeUnit 5000.5 in [scene] is not a whole number, using 7000\n",
+         "",
+         16,
+         1,
+         7000,
+         {{}, {}}},
+        {"float2 blurSamples = 8 eight;",
+         "config warning: blurSamples eight in [scene] is not a number, using 0\n",
+         "",
+         16,
+         1,
+         7000,
+         {{8}, {0}}},
+    };
+    for (const Case& c : cases) {
+        IntroScene s;
+        const std::string log = Captured([&] { s = SceneFromText(std::string("[scene]") + c.entry); });
+        EXPECT_EQ(log, c.log) << c.entry;
+        EXPECT_EQ(s.shaderFile, c.shaderFile) << c.entry;
+        EXPECT_EQ(s.length, c.length) << c.entry;
+        EXPECT_EQ(s.timeSpeed, c.timeSpeed) << c.entry;
+        EXPECT_EQ(s.timeUnit, c.timeUnit) << c.entry;
+        EXPECT_EQ(Keys(s.blurSamples), c.blurSamples) << c.entry;
+    }
+}
+
+// A section name that would clear the terminal and set its title reaches it
+// escaped.
+TEST(BuildIntroScene, ControlBytesOfAFileReachTheTerminalEscaped)
+{
+    const std::string text = "[scene] string shaderFile = \"a.hlsl\";\n[\x1b[2J\x1b]0;title\x07]\n[post] float x = 1;";
+    IntroScene s;
+    const std::string written = WrittenToTerminal([&] { s = SceneFromText(text); });
+    EXPECT_EQ(written, "BuildIntroScene warning: unrecognised section \\x1b[2J\\x1b\n");
+    EXPECT_EQ(s.postParameters.parameters.size(), 1u);
 }
 
 TEST(BuildIntroScene, ReadsShaderAndPostSectionsUntilTheNextScene)

@@ -239,6 +239,73 @@ TEST_F(SolutionTest, TimingKeysOutOfRangeWarnAndTakeTheDefault)
     }
 }
 
+// Values that are not what their key reads: one warning with the entry and
+// the value, and the default; values that read are kept as they are.
+TEST_F(SolutionTest, UnreadableTimingValuesWarnAndTakeTheDefault)
+{
+    folder.Write("a.quoscene", folder.Scene());
+    folder.Write("scene.hlsl", kShader);
+    folder.Write("post.hlsl", kPost);
+    struct Case {
+        const char* intro;  // the [intro] keys and the [scene] keys
+        const char* warning;
+        std::uint32_t timeUnit, timeDelay, length;
+        float timeSpeed, timeOffset;
+    } cases[] = {
+        {"int timeDelay = 1O00;|", "config warning: timeDelay 1O00 in [intro] is not a whole number, using 0", 11025, 0,
+         16, 1, 0},
+        {"int timeUnit = 12abc;|", "config warning: timeUnit 12abc in [intro] is not a whole number, using 11025",
+         11025, 0, 16, 1, 0},
+        // No number at all reads as 0, which is already out of range.
+        {"int timeUnit = abc;|",
+         "ParseIntroParameters warning: timeUnit abc is out of range (1 to 2147483647), using "
+         "11025",
+         11025, 0, 16, 1, 0},
+        {"|int length = 2.5;", "config warning: length 2.5 in [scene] is not a whole number, using 16", 11025, 0, 16, 1,
+         0},
+        {"|float timeSpeed = 0,5;", "config warning: timeSpeed 0,5 in [scene] is not a number, using 1", 11025, 0, 16,
+         1, 0},
+        {"|float timeOffset = half;", "config warning: timeOffset half in [scene] is not a number, using 0", 11025, 0,
+         16, 1, 0},
+        {"int timeUnit = +100; int timeDelay = -0;|int length = 007; float timeSpeed = .5; float timeOffset = 1e-1;",
+         nullptr, 100, 0, 7, 0.5f, 0.1f},
+    };
+    for (const Case& c : cases) {
+        const std::string keys = c.intro;
+        const std::size_t bar = keys.find('|');
+        folder.WriteIntro("[intro] " + keys.substr(0, bar) + " [scene] string sceneFile = \"%DIR%a.quoscene\"; " +
+                          keys.substr(bar + 1));
+        Solution s = Make();
+        const LoadResult r = LoadLogged(s);
+        std::vector<std::string> warnings = LinesStartingWith(r.log, "ParseIntroParameters warning: ");
+        for (const std::string& line : LinesStartingWith(r.log, "config warning: "))
+            warnings.push_back(line);
+        if (c.warning)
+            EXPECT_EQ(warnings, std::vector<std::string>{c.warning}) << c.intro;
+        else
+            EXPECT_EQ(warnings, std::vector<std::string>{}) << c.intro;
+        EXPECT_EQ(s.timeUnit, c.timeUnit) << c.intro;
+        EXPECT_EQ(s.GetTimeDelay(), c.timeDelay) << c.intro;
+        ASSERT_EQ(s.scenes.size(), 1u) << c.intro;
+        EXPECT_EQ(s.scenes[0].length, c.length) << c.intro;
+        EXPECT_EQ(s.scenes[0].timeSpeed, c.timeSpeed) << c.intro;
+        EXPECT_EQ(s.scenes[0].timeOffset, c.timeOffset) << c.intro;
+    }
+}
+
+TEST_F(SolutionTest, AnUnquotedSceneFileIsSaid)
+{
+    folder.WriteIntro("[scene] string sceneFile = a.quoscene;");
+    Solution s = Make();
+    const LoadResult r = LoadLogged(s);
+    EXPECT_EQ(LinesStartingWith(r.log, "config warning: "),
+              std::vector<std::string>{"config warning: sceneFile a.quoscene in [scene] is not in double quotes, "
+                                       "using \"\""})
+        << r.log;
+    ASSERT_EQ(s.scenes.size(), 1u);
+    EXPECT_EQ(s.scenes[0].sceneFile, "");
+}
+
 TEST_F(SolutionTest, TimeInUnitsOfAZeroTimeUnit)
 {
     Solution s = Make();

@@ -112,6 +112,90 @@ TEST(StartupSettings, UnknownNamesWarnOnlyWithAValue)
     EXPECT_EQ(r.s.width, 1600);
 }
 
+// A value that cannot be read is said, with the entry and the value, and the
+// key's default is taken; values that read are kept.
+TEST(StartupSettings, UnreadableValuesWarnAndTakeTheDefault)
+{
+    struct Case {
+        const char* entry;
+        const char* warning;  // nullptr: none
+        int width, height, windowX, vsync;
+        bool startWhenLoaded;
+    } cases[] = {
+        {"bool startWhenLoaded = ture;", "startWhenLoaded ture in [editor] is not true or false, using false", 1600,
+         900, 100, 1, false},
+        {"bool vsync = flase;", "vsync flase in [editor] is not true or false, using true", 1600, 900, 100, 1, false},
+        {"bool vsync = \"false\";", "vsync \"false\" in [editor] is not true or false, using true", 1600, 900, 100, 1,
+         false},
+        {"bool vsync = 0;", nullptr, 1600, 900, 100, 0, false},
+        {"bool startWhenLoaded = 2;", nullptr, 1600, 900, 100, 1, true},
+        {"int width = 80o;", "width 80o in [editor] is not a whole number, using 1600", 1600, 900, 100, 1, false},
+        {"int width = 800.5;", "width 800.5 in [editor] is not a whole number, using 1600", 1600, 900, 100, 1, false},
+        {"int2 windowSize = 800 6OO;", "windowSize 6OO in [editor] is not a whole number, using 900", 800, 900, 100, 1,
+         false},
+        {"int2 windowSize = x 600;", "windowSize x in [editor] is not a whole number, using 1600", 1600, 600, 100, 1,
+         false},
+        {"int2 windowPosition = 5,6;", "windowPosition 5,6 in [editor] is not a whole number, using 100", 1600, 900,
+         100, 1, false},
+        {"int positionX = +20;", nullptr, 1600, 900, 20, 1, false},
+        {"int positionX = -20;", nullptr, 1600, 900, -20, 1, false},
+    };
+    for (const Case& c : cases) {
+        Result r{};
+        ConsoleCapture console;
+        ApplyStartupText(std::string("[editor] ") + c.entry, r.s, r.v);
+        const std::string output = console.Text();
+        EXPECT_EQ(output, c.warning ? std::string("config warning: ") + c.warning + "\n" : "") << c.entry;
+        EXPECT_EQ(r.s.width, c.width) << c.entry;
+        EXPECT_EQ(r.s.height, c.height) << c.entry;
+        EXPECT_EQ(r.v.windowX, c.windowX) << c.entry;
+        EXPECT_EQ(r.s.vsync, c.vsync) << c.entry;
+        EXPECT_EQ(r.v.startWhenLoaded, c.startWhenLoaded) << c.entry;
+    }
+}
+
+// A file of which nothing is understood is said once; a file that is empty,
+// only comments, or an editor section of its own gives the defaults quietly.
+TEST(StartupSettings, ATextWithNothingReadableIsSaid)
+{
+    static const char png[] = "\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\x02\x80\xff\xfe";
+    const std::string binary(png, sizeof png - 1);
+    struct Case {
+        std::string text;
+        const char* output;
+    } cases[] = {
+        {"", ""},
+        {"  \n// only a comment\n/* and another */\n", ""},
+        {"[editor]", ""},
+        {"[editor] int fancy = 1;", "frameworkmain warning: unrecognised paramter fancy\n"},
+        {binary, "config warning: config.quoconfig: nothing readable in it (0 of 3 lines understood), using the "
+                 "defaults\n"},
+        {"garbage", "config warning: config.quoconfig: nothing readable in it (0 of 1 line understood), using the "
+                    "defaults\n"},
+        // The reader's own warnings about such a text are not shown.
+        {"\x7f"
+         "ELF\x02\x01 [\x03 name",
+         "config warning: config.quoconfig: nothing readable in it (0 of 1 line "
+         "understood), using the defaults\n"},
+        {"[editor] bool music = true; [x", "config warning: [ is not closed and reached end of file\n"},
+        {"[scene]\nstring shaderFile = \"plasma.hlsl\";\n\n[shader]\nfloat zoom = 3;\n",
+         "config warning: config.quoconfig: nothing readable in it (0 of 4 lines understood), using the defaults\n"},
+        {"int2 windowSize = 800 600;  // no [editor] above\n",
+         "config warning: config.quoconfig: nothing readable in it (0 of 1 line understood), using the defaults\n"},
+        {"[Editor] int width = 800;",
+         "config warning: config.quoconfig: nothing readable in it (0 of 1 line understood), using the defaults\n"},
+    };
+    for (const Case& c : cases) {
+        Result r{};
+        ConsoleCapture console;
+        ApplyStartupText(c.text, r.s, r.v);
+        EXPECT_EQ(console.Text(), c.output) << c.text;
+        EXPECT_EQ(r.s.width, 1600) << c.text;
+        EXPECT_EQ(r.s.music, 1) << c.text;
+        EXPECT_FALSE(r.v.startWhenLoaded) << c.text;
+    }
+}
+
 class StartupFile : public ::testing::Test {
 protected:
     ScratchFolder folder;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -234,6 +235,84 @@ TEST(Config, Getters)
         EXPECT_EQ(c.GetBool(), k.asBool) << k.raw;
     }
     EXPECT_EQ(ValueConfig("\"shader.hlsl\"").GetString(), "shader.hlsl");
+}
+
+// The readers' getters: a value of the kind asked for reads as the plain
+// getter reads it, anything else warns and gives the fallback.
+TEST(Config, CheckedGettersWarnAndFallBack)
+{
+    struct Case {
+        const char* raw;
+        bool isInt, isFloat, isBool, isQuoted;
+    };
+    const Case cases[] = {
+        {"0", true, true, true, false},
+        {"-12", true, true, true, false},
+        {"+7", true, true, true, false},
+        {"007", true, true, true, false},
+        {"99999999999", true, true, true, false},  // saturates, as GetInt does
+        {"-1.5", false, true, false, false},
+        {".5", false, true, false, false},
+        {"5.", false, true, false, false},
+        {"1e3", false, true, false, false},
+        {"inf", false, true, false, false},
+        {"nan", false, true, false, false},
+        {"0x10", false, true, false, false},
+        {"true", false, false, true, false},
+        {"false", false, false, true, false},
+        {"ture", false, false, false, false},
+        {"True", false, false, false, false},
+        {"yes", false, false, false, false},
+        {"12abc", false, false, false, false},
+        {"1,5", false, false, false, false},
+        {"1.5f", false, false, false, false},
+        {"-", false, false, false, false},
+        {"+", false, false, false, false},
+        {"\x0b"
+         "5",
+         false, false, false, false},  // strtod would pass over the vertical tab
+        {"\"3\"", false, false, false, true},
+        {"\"plasma.hlsl\"", false, false, false, true},
+        {"plasma.hlsl", false, false, false, false},
+    };
+    for (const Case& k : cases) {
+        config c = ValueConfig(k.raw);
+        ASSERT_EQ(c.GetValue(), k.raw);
+        EXPECT_EQ(c.IsInt(), k.isInt) << k.raw;
+        EXPECT_EQ(c.IsFloat(), k.isFloat) << k.raw;
+        EXPECT_EQ(c.IsBool(), k.isBool) << k.raw;
+        EXPECT_EQ(c.IsQuoted(), k.isQuoted) << k.raw;
+
+        ConsoleCapture console;
+        const int asInt = c.IntOr(-77);
+        const float asFloat = c.FloatOr(-7.5f);
+        const bool asBool = c.BoolOr(true);
+        const std::string asString = c.StringOr("d.hlsl");
+        EXPECT_EQ(asInt, k.isInt ? c.GetInt() : -77) << k.raw;
+        if (k.isFloat && std::isnan(c.GetFloat()))
+            EXPECT_TRUE(std::isnan(asFloat)) << k.raw;
+        else
+            EXPECT_EQ(asFloat, k.isFloat ? c.GetFloat() : -7.5f) << k.raw;
+        EXPECT_EQ(asBool, k.isBool ? c.GetBool() : true) << k.raw;
+        EXPECT_EQ(asString, k.isQuoted ? c.GetString() : "d.hlsl") << k.raw;
+        const std::string v = std::string("config warning: v ") + k.raw + " in [s] is not ";
+        const std::string expected = (k.isInt ? "" : v + "a whole number, using -77\n") +
+                                     (k.isFloat ? "" : v + "a number, using -7.5\n") +
+                                     (k.isBool ? "" : v + "true or false, using true\n") +
+                                     (k.isQuoted ? "" : v + "in double quotes, using \"d.hlsl\"\n");
+        EXPECT_EQ(console.Text(), expected) << k.raw;
+    }
+}
+
+TEST(Config, UnreadableValueInTheWarningIsCut)
+{
+    const std::string raw(500, 'x');
+    config c = ValueConfig(raw);
+    ConsoleCapture console;
+    EXPECT_EQ(c.IntOr(3), 3);
+    EXPECT_EQ(console.Text(), "config warning: v " + raw.substr(0, 200) +
+                                  "\xE2\x80\xA6 (500 characters) in [s] is not "
+                                  "a whole number, using 3\n");
 }
 
 TEST(Config, GettersDoNotMoveTheCursor)

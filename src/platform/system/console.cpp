@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
+#include <string>
 #include <vector>
 
 namespace {
@@ -31,7 +32,30 @@ void WriteFormatted(ConsoleChannel channel, const char* format, va_list args)
     va_end(again);
 }
 
+bool IsSteeringByte(unsigned char c)
+{
+    return (c < 0x20 && c != '\n' && c != '\t') || c == 0x7f;
+}
+
 }  // namespace
+
+std::string EscapeControlBytes(std::string_view text)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (char ch : text) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (IsSteeringByte(c)) {
+            out += "\\x";
+            out += digits[c >> 4];
+            out += digits[c & 0xf];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
 
 void ConsoleWrite(std::string_view text, ConsoleChannel channel)
 {
@@ -41,7 +65,19 @@ void ConsoleWrite(std::string_view text, ConsoleChannel channel)
         return;
     }
     std::FILE* stream = channel == ConsoleChannel::Output ? stdout : stderr;
-    std::fwrite(text.data(), 1, text.size(), stream);
+    bool plain = true;
+    for (char c : text) {
+        if (IsSteeringByte(static_cast<unsigned char>(c))) {
+            plain = false;
+            break;
+        }
+    }
+    if (plain) {
+        std::fwrite(text.data(), 1, text.size(), stream);
+    } else {
+        const std::string escaped = EscapeControlBytes(text);
+        std::fwrite(escaped.data(), 1, escaped.size(), stream);
+    }
     std::fflush(stream);
 }
 

@@ -4,6 +4,9 @@
 // and diagnostics on standard error (the debugger output, the usage line and
 // what the platform layer reports about itself). Text is written as given,
 // unbuffered, so lines keep their order with anything else on the terminal.
+// Text reaches the terminal with its control bytes escaped (see
+// EscapeControlBytes): names and values taken from files cannot clear or
+// retitle it.
 //
 // A ConsoleCapture collects both channels instead while it lives (tests and
 // fuzz targets); captures nest, the innermost one receives the text.
@@ -13,6 +16,9 @@
 enum class ConsoleChannel { Output, Error };
 
 void ConsoleWrite(std::string_view text, ConsoleChannel channel = ConsoleChannel::Output);
+// The text with every byte below 32 except line feed and tab, and 127,
+// written as \xNN (two lower-case hex digits); all other bytes unchanged.
+std::string EscapeControlBytes(std::string_view text);
 // printf-style; the formatted text goes through ConsoleWrite.
 void ConsolePrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void ConsoleErrorPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -24,7 +30,8 @@ public:
     ConsoleCapture(const ConsoleCapture&) = delete;
     ConsoleCapture& operator=(const ConsoleCapture&) = delete;
 
-    // What reached standard output, and standard error, since construction.
+    // What was written to standard output, and standard error, since
+    // construction, as written (not escaped).
     const std::string& Text() const { return output; }
     const std::string& ErrorText() const { return error; }
     void Clear();

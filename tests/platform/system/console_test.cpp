@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -45,6 +49,73 @@ TEST(Console, EmbeddedZeroBytesAreKept)
     ConsoleCapture console;
     ConsoleWrite(std::string_view("a\0b", 3));
     EXPECT_EQ(console.Text(), std::string("a\0b", 3));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Console, ControlBytesAreEscapedForTheTerminal)
+{
+    struct Case {
+        std::string text;
+        std::string shown;
+    } cases[] = {
+        {"plain text\n", "plain text\n"},
+        {"a\tb\n", "a\tb\n"},                                                    // tab and line feed stay
+        {"\x1b[2J", "\\x1b[2J"},                                                 // ESC: clears the screen
+        {"\x1b]0;title\x07", "\\x1b]0;title\\x07"},                              // ESC ] ... BEL: sets the title
+        {"one\rtwo\n", "one\\x0dtwo\n"},                                         // CR: overwrites the line
+        {"del\x7f", "del\\x7f"},                                                 // DEL
+        {std::string("a\0b", 3), "a\\x00b"},                                     // NUL
+        {"\x01\x1f\x20", "\\x01\\x1f "},                                         // the ends of the control range
+        {"gr\xc3\xbc\xc3\x9f \xe2\x80\xa6", "gr\xc3\xbc\xc3\x9f \xe2\x80\xa6"},  // UTF-8 passes unchanged
+        {"\x80\xff", "\x80\xff"},
+        {"", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(EscapeControlBytes(c.text), c.shown) << c.shown;
+}
+
+// What the process writes to its standard output while the function runs.
+template <typename F>
+std::string WrittenToStandardOutput(F run)
+{
+    std::fflush(stdout);
+    char name[] = "/tmp/quorvelan-console-XXXXXX";
+    const int file = mkstemp(name);
+    EXPECT_GE(file, 0);
+    const int saved = dup(STDOUT_FILENO);
+    dup2(file, STDOUT_FILENO);
+    run();
+    std::fflush(stdout);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    std::string written;
+    char buffer[256];
+    lseek(file, 0, SEEK_SET);
+    for (ssize_t n; (n = read(file, buffer, sizeof buffer)) > 0;)
+        written.append(buffer, static_cast<std::size_t>(n));
+    close(file);
+    unlink(name);
+    return written;
+}
+
+TEST(Console, TheTerminalReceivesTheEscapedText)
+{
+    const std::string written = WrittenToStandardOutput([] {
+        ConsoleWrite("a\x1b[2Jb\n");
+        ConsolePrintf("%s\n", "c\x07");
+        ConsoleWrite("plain\n");
+    });
+    EXPECT_EQ(written, "a\\x1b[2Jb\nc\\x07\nplain\n");
+}
+
+TEST(Console, ACaptureReceivesTheTextAsWritten)
+{
+    ConsoleCapture console;
+    ConsoleWrite("a\x1b[2Jb\n");
+    EXPECT_EQ(console.Text(), "a\x1b[2Jb\n");
 }
 
 }  // namespace
