@@ -77,7 +77,8 @@ void CompileWhenChanged(const IntroModel::IntroScene& model, const SceneShader& 
     if (CanPoll(s.key, s.file, sceneFile, sceneFileRead)) {
         try {
             if ((model.*s.fileChanged)() || layoutChanged || IncludesChanged(s.includes)) {
-                // What is refused counts as seen: it is said once, not on every reload.
+                // The versions acted on, compiled or refused: a refusal is
+                // said once, not on every reload.
                 s.fileVersion = g_fileCache.Get(s.file).GetVersion();
                 if (FitsAConstantBuffer(s, sceneFile)) {
                     s.source = (model.*s.buildSource)();
