@@ -1,4 +1,5 @@
-// Reload costs of an intro of 50 scene files: a load with nothing changed,
+// Reload costs of an intro of 50 scene files: a load with nothing changed
+// (also with every shader including one shared file that includes another),
 // and a value-only change to one scene file until its next frame is drawn.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -103,24 +104,31 @@ private:
 };
 
 // A folder of an intro with kScenes scene files, each with its own shader
-// and post file.
+// and post file; with shared includes, each of those includes common.hlsl,
+// which includes nested.hlsl.
 class IntroOnDisk {
 public:
-    IntroOnDisk()
+    explicit IntroOnDisk(bool sharedIncludes = false)
     {
         char pattern[] = "/tmp/quorvelan-bench-XXXXXX";
         folder = mkdtemp(pattern);
+        std::string include;
+        if (sharedIncludes) {
+            Write("nested.hlsl", "float Half(float x) { return x * 0.5; }\n");
+            Write("common.hlsl", "#include \"" + Path("nested.hlsl") + "\"\nfloat Twice(float x) { return x * 2; }\n");
+            include = "#include \"" + Path("common.hlsl") + "\"\n";
+        }
         std::string intro = "[intro] int timeUnit = 11025;\n";
         for (int i = 0; i < kScenes; ++i) {
             const std::string n = std::to_string(i);
             intro += "[scene] string sceneFile = \"" + Path("scene" + n + ".quoscene") + "\"; int length = 16;\n";
             WriteScene(i, 0.5f);
             Write("scene" + n + ".hlsl",
-                  "float4 p(float4 position : SV_POSITION) : SV_TARGET { return float4(tint * gain, 1); }\n");
+                  include + "float4 p(float4 position : SV_POSITION) : SV_TARGET { return float4(tint * gain, 1); }\n");
             Write("post" + n + ".hlsl",
-                  "Texture2D a : register(t0); Texture2D b : register(t1); SamplerState s : register(s0);\n"
-                  "float4 p(float4 position : SV_POSITION, float2 uv : texcoord0) : SV_TARGET"
-                  " { return (a.Sample(s, uv) + b.Sample(s, uv)) * amount; }\n");
+                  include + "Texture2D a : register(t0); Texture2D b : register(t1); SamplerState s : register(s0);\n"
+                            "float4 p(float4 position : SV_POSITION, float2 uv : texcoord0) : SV_TARGET"
+                            " { return (a.Sample(s, uv) + b.Sample(s, uv)) * amount; }\n");
         }
         Write("intro.quointro", intro);
     }
@@ -163,7 +171,7 @@ void BM_LoadNothingChanged(benchmark::State& state)
         state.SkipWithError("no Direct3D device");
         return;
     }
-    IntroOnDisk intro;
+    IntroOnDisk intro(state.range(0) != 0);
     Solution solution(intro.Path("intro.quointro").c_str(), Device().device, Device().context, 320, 180);
     {
         QuietStdout quiet;
@@ -172,7 +180,8 @@ void BM_LoadNothingChanged(benchmark::State& state)
     for (auto _ : state)
         benchmark::DoNotOptimize(solution.Load());
 }
-BENCHMARK(BM_LoadNothingChanged)->Unit(benchmark::kMicrosecond);
+// Argument 1: every shader includes a shared file that includes another.
+BENCHMARK(BM_LoadNothingChanged)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 void BM_ValueChangeUntilNextFrame(benchmark::State& state)
 {

@@ -19,14 +19,25 @@ std::string IntroScene::BuildPostSource() const
     return introscene(postFile, postParameters);
 }
 
+namespace {
+
+bool VersionDiffers(const std::string& fileName, std::uint64_t built)
+{
+    WinApi::ReloadableTextFile& file = g_fileCache.Get(fileName);
+    file.Update();
+    return file.GetVersion() != built;
+}
+
+}  // namespace
+
 bool IntroScene::ShaderFileChanged() const
 {
-    return g_fileCache.Get(shaderFile).Update();
+    return VersionDiffers(shaderFile, shaderFileVersion);
 }
 
 bool IntroScene::PostFileChanged() const
 {
-    return g_fileCache.Get(postFile).Update();
+    return VersionDiffers(postFile, postFileVersion);
 }
 
 void IntroScene::UpdateFrom(const IntroScene& other)

@@ -29,10 +29,17 @@ public:
     std::string postSource;
     Shader sceneShader;
     Shader postShader;
-    // Include files that a failed compilation of each shader could not open;
-    // the shader is compiled again once one of them exists. Kept by UpdateFrom.
-    std::vector<std::string> shaderMissingIncludes;
-    std::vector<std::string> postMissingIncludes;
+    // What each shader was last compiled from: the version of its file in
+    // g_fileCache (0: never) and every file its compilation asked to
+    // include. It is compiled again when one of them holds another version.
+    // Kept by UpdateFrom.
+    std::uint64_t shaderFileVersion = 0;
+    std::uint64_t postFileVersion = 0;
+    IncludeRecord shaderIncludes;
+    IncludeRecord postIncludes;
+    // The version of the scene file last merged into this entry, so that
+    // every timeline entry naming the file merges each change once.
+    std::uint64_t sceneFileVersion = 0;
     // The blocks that sceneShader and postShader were compiled for, with the
     // latest values of that layout: a frame feeds each shader these, so a
     // new layout whose shader did not compile never reaches the old shader.
@@ -44,8 +51,9 @@ public:
 
     std::string BuildShaderSource() const;
     std::string BuildPostSource() const;
-    // Poll the file in g_fileCache; true when its text was read now. Let the
-    // cache's WinApi::WinApiException pass for a file that cannot be opened.
+    // Poll the file in g_fileCache; true when it holds another version than
+    // the one the shader was last compiled from. Let the cache's
+    // WinApi::WinApiException pass for a file that cannot be opened.
     bool ShaderFileChanged() const;
     bool PostFileChanged() const;
     void UpdateFrom(const IntroScene& other);

@@ -4,7 +4,6 @@
 #include <climits>
 #include <system_error>
 
-#include "intro/shader_includes.h"
 #include "platform/system/console.h"
 #include "rendering/builtin_shaders.h"
 #include "support/config.h"
@@ -18,14 +17,6 @@ namespace {
 void ReportUnreadable(const char* operation, const char* what, const WinApi::WinApiException& e)
 {
     ConsoleWrite(std::string(operation) + " error: cannot read " + what + " " + WithoutLineEnds(e.message) + "\n");
-}
-
-bool AnyNowOpens(const std::vector<std::string>& names)
-{
-    for (const std::string& name : names)
-        if (IncludeFileOpens(name))
-            return true;
-    return false;
 }
 
 // An empty file name cannot be opened: say so when the scene file is read,
@@ -50,7 +41,8 @@ struct SceneShader {
     std::string (IntroModel::IntroScene::*buildSource)() const;
     std::string& source;
     Shader& shader;
-    std::vector<std::string>& missingIncludes;
+    std::uint64_t& fileVersion;                          // of the file, last compiled from
+    IncludeRecord& includes;                             // what that compilation asked to include
     const IntroModel::ShaderParameterBlock& parameters;  // as the scene file says now
     IntroModel::ShaderParameterBlock& drawnParameters;   // what the shader was compiled for
 };
@@ -72,24 +64,30 @@ bool FitsAConstantBuffer(const SceneShader& s, const std::string& sceneFile)
 }
 
 // Polls the shader's file on every load, before the layout flag is looked
-// at, and compiles when the file was read, the layout changed or a missing
-// include has appeared. Then the block the shader draws with follows: the
-// new one after a compilation that succeeded, the new values while the
-// layout is the one compiled for, otherwise the old block stays with the old
-// shader.
+// at, and compiles when the file holds a version it was not compiled from,
+// the layout changed or a file that its last compilation asked to include
+// changed (or can be opened now). Then the block the shader draws with
+// follows: the new one after a compilation that succeeded, the new values
+// while the layout is the one compiled for, otherwise the old block stays
+// with the old shader.
 void CompileWhenChanged(const IntroModel::IntroScene& model, const SceneShader& s, bool layoutChanged,
                         ID3D11Device* device, const std::string& sceneFile, bool sceneFileRead)
 {
     bool compiled = false;
     if (CanPoll(s.key, s.file, sceneFile, sceneFileRead)) {
         try {
-            if ((model.*s.fileChanged)() || layoutChanged || AnyNowOpens(s.missingIncludes)) {
+            if ((model.*s.fileChanged)() || layoutChanged || IncludesChanged(s.includes)) {
+                // The versions acted on, compiled or refused: a refusal is
+                // said once, not on every reload.
+                s.fileVersion = g_fileCache.Get(s.file).GetVersion();
                 if (FitsAConstantBuffer(s, sceneFile)) {
                     s.source = (model.*s.buildSource)();
                     ConsolePrintf("compiling %s\n", PathForMessage(s.file).c_str());
                     s.shader.device = device;
-                    compiled = s.shader.CompilePixelShader(s.source.c_str());
-                    s.missingIncludes = compiled ? std::vector<std::string>() : MissingIncludes(s.source);
+                    compiled = s.shader.CompilePixelShader(s.source.c_str(), &s.includes);
+                } else {
+                    for (IncludedFile& f : s.includes)
+                        f.version = g_fileCache.PollVersion(f.name);
                 }
             }
         } catch (const WinApi::WinApiException& e) {
@@ -116,11 +114,14 @@ bool SolutionScene::Load()
     }
     try {
         WinApi::ReloadableTextFile& file = g_fileCache.Get(sceneFile);
-        if (file.Update()) {
+        file.Update();
+        IntroModel::IntroScene& entry = g_sceneLibrary.GetScene(sceneFile);
+        // Another entry naming the same file may have merged this version.
+        if (file.GetVersion() != entry.sceneFileVersion) {
+            entry.sceneFileVersion = file.GetVersion();
             config reader = ConfigFromFile(file);
             IntroModel::IntroScene fresh;
             if (BuildSceneFile(reader, fresh)) {
-                IntroModel::IntroScene& entry = g_sceneLibrary.GetScene(sceneFile);
                 // A switch to another file that is already read shows no change
                 // in that file: it has to be compiled all the same.
                 shaderLayoutChanged =
@@ -148,12 +149,13 @@ bool SolutionScene::Load()
     IntroScene& m = *model;
     CompileWhenChanged(m,
                        {"shaderFile", "shader", m.shaderFile, &IntroScene::ShaderFileChanged,
-                        &IntroScene::BuildShaderSource, m.shaderSource, m.sceneShader, m.shaderMissingIncludes,
-                        m.shaderParameters, m.drawnShaderParameters},
+                        &IntroScene::BuildShaderSource, m.shaderSource, m.sceneShader, m.shaderFileVersion,
+                        m.shaderIncludes, m.shaderParameters, m.drawnShaderParameters},
                        shaderLayoutChanged, device, sceneFile, read);
     CompileWhenChanged(m,
                        {"postFile", "post", m.postFile, &IntroScene::PostFileChanged, &IntroScene::BuildPostSource,
-                        m.postSource, m.postShader, m.postMissingIncludes, m.postParameters, m.drawnPostParameters},
+                        m.postSource, m.postShader, m.postFileVersion, m.postIncludes, m.postParameters,
+                        m.drawnPostParameters},
                        postLayoutChanged, device, sceneFile, read);
     return read;
 }
@@ -207,11 +209,13 @@ Solution::~Solution()
 
 bool Solution::Load()
 {
-    WinApi::ReloadableFile::BeginReloadPass();
+    WinApi::ReloadPass pass;
     bool result = false;
     try {
         WinApi::ReloadableTextFile& file = g_fileCache.Get(introFile);
-        if (file.Update()) {
+        file.Update();
+        if (file.GetVersion() != introFileVersion) {
+            introFileVersion = file.GetVersion();
             if (ReadIntroFile(file))
                 result = true;
         }

@@ -48,8 +48,9 @@ public:
     PostProcessor postProcessor;
     CombineProcessor combineProcessor;
     std::vector<SolutionScene> scenes;
-    std::uint32_t timeUnit = 11025;  // samples per time unit
-    std::uint32_t timeDelay = 0;     // position of the first entry
+    std::uint32_t timeUnit = 11025;      // samples per time unit
+    std::uint32_t timeDelay = 0;         // position of the first entry
+    std::uint64_t introFileVersion = 0;  // of the intro file, last read into the timeline
     Shader horizontalBlurShader;
     Shader verticalBlurShader;
     Shader addShader;

@@ -1,21 +1,19 @@
 #include "rendering/shader.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
-#include <system_error>
 
 #include "platform/system/console.h"
 #include "platform/system/debug_output.h"
 #include "rendering/release.h"
 #include "rendering/simple_array.h"
 #include "support/path_text.h"
+#include "support/reloadable_file.h"
 
 namespace {
-// Include files larger than this are refused rather than read.
-constexpr long kMaxIncludeBytes = 64L * 1024 * 1024;
 
 template <typename T>
 void Hold(T* object)
@@ -101,6 +99,8 @@ DXGI_FORMAT InputElementFormat(BYTE mask, D3D_REGISTER_COMPONENT_TYPE type)
     return formats[components - 1][column];
 }
 
+ShaderIncludeHandler::ShaderIncludeHandler(IncludeRecord* record) : record_(record) {}
+
 HRESULT ShaderIncludeHandler::Open(D3D_INCLUDE_TYPE, LPCSTR fileName, LPCVOID, LPCVOID* data, UINT* bytes)
 {
     auto cannotOpen = [fileName]() {
@@ -110,46 +110,50 @@ HRESULT ShaderIncludeHandler::Open(D3D_INCLUDE_TYPE, LPCSTR fileName, LPCVOID, L
     if (!fileName || !data || !bytes)
         return cannotOpen();
 
-    // Only a regular file: a folder opens but reads nothing sensible, and a
-    // FIFO or device would block or never end.
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(std::filesystem::path(fileName), ec) || ec)
-        return cannotOpen();
-
-    FILE* file = std::fopen(fileName, "r");
-    if (!file)
-        return cannotOpen();
-
-    long length = -1;
-    if (std::fseek(file, 0, SEEK_END) == 0)
-        length = std::ftell(file);
-    if (length < 0 || length > kMaxIncludeBytes || std::fseek(file, 0, SEEK_SET) != 0) {
-        std::fclose(file);
-        return cannotOpen();
+    // The cache opens regular files only: a folder, a FIFO or a device is
+    // no include file.
+    WinApi::ReloadableTextFile* file = nullptr;
+    if (*fileName) {
+        try {
+            file = &g_fileCache.Get(fileName);
+            file->Update();
+        } catch (const WinApi::WinApiException&) {
+            file = nullptr;
+        }
     }
-
-    char* buffer = static_cast<char*>(std::malloc(static_cast<std::size_t>(length) + 1));
-    if (!buffer) {
-        std::fclose(file);
+    const std::uint64_t version = file ? file->GetVersion() : 0;
+    if (record_ && *fileName &&
+        std::none_of(record_->begin(), record_->end(), [&](const IncludedFile& f) { return f.name == fileName; }))
+        record_->push_back({fileName, version});
+    // Never read: nothing to hand over.
+    if (version == 0)
         return cannotOpen();
-    }
-    const std::size_t read = std::fread(buffer, 1, static_cast<std::size_t>(length), file);
-    buffer[length] = '\0';
-    buffer[read] = '\0';
-    std::fclose(file);
 
-    // Text mode: a carriage return before a line feed is dropped.
+    // As a text-mode read: a carriage return before a line feed is dropped,
+    // and the text ends at its first zero byte.
+    const std::string& text = file->GetText();
+    char* buffer = static_cast<char*>(std::malloc(text.size() + 1));
+    if (!buffer)
+        return cannotOpen();
     std::size_t out = 0;
-    for (std::size_t in = 0; in < read; ++in) {
-        if (buffer[in] == '\r' && in + 1 < read && buffer[in + 1] == '\n')
+    for (std::size_t in = 0; in < text.size() && text[in] != '\0'; ++in) {
+        if (text[in] == '\r' && in + 1 < text.size() && text[in + 1] == '\n')
             continue;
-        buffer[out++] = buffer[in];
+        buffer[out++] = text[in];
     }
     buffer[out] = '\0';
 
     *data = buffer;
-    *bytes = static_cast<UINT>(std::strlen(buffer));  // up to the first zero byte
+    *bytes = static_cast<UINT>(out);
     return S_OK;
+}
+
+bool IncludesChanged(const IncludeRecord& record)
+{
+    for (const IncludedFile& f : record)
+        if (g_fileCache.PollVersion(f.name) != f.version)
+            return true;
+    return false;
 }
 
 HRESULT ShaderIncludeHandler::Close(LPCVOID data)
@@ -286,9 +290,11 @@ bool Shader::CompileVertexShader(const char* text)
     return true;
 }
 
-bool Shader::CompilePixelShader(const char* text)
+bool Shader::CompilePixelShader(const char* text, IncludeRecord* included)
 {
-    ShaderIncludeHandler includeHandler;
+    if (included)
+        included->clear();
+    ShaderIncludeHandler includeHandler(included);
     Compile(text, Stage::Pixel, &includeHandler);
     if (BlobContains(errors, "error")) {
         ConsolePrintf("%s\n", BlobText(errors).c_str());

@@ -4,15 +4,42 @@
 // reference per Shader that holds it: copies share objects, and an object
 // replaced by a new compilation or dropped with the last Shader holding it is
 // released then.
+#include <cstdint>
+#include <string>
+#include <vector>
+
 #include "platform/gfx/d3dcompiler.h"
 
-// Opens include files by name, as written, relative to the working directory.
+// A file that a compilation asked to include: the name as written and the
+// version of the cached file that it read (0: the file could not be opened).
+struct IncludedFile {
+    std::string name;
+    std::uint64_t version;
+    bool operator==(const IncludedFile&) const = default;
+};
+using IncludeRecord = std::vector<IncludedFile>;
+
+// The program's one way to include a file: by name, as written, relative to
+// the working directory, through the file cache (so an include is announced
+// as "reading file" when it is read and shares its cached text with every
+// other compilation). Each name asked for is noted in the record, if any,
+// with the version read, the first time it is asked for; the limits and the
+// cycle check are the compiler's.
 class ShaderIncludeHandler : public ID3DInclude {
 public:
+    explicit ShaderIncludeHandler(IncludeRecord* record = nullptr);
     HRESULT Open(D3D_INCLUDE_TYPE includeType, LPCSTR fileName, LPCVOID parentData, LPCVOID* data,
                  UINT* bytes) override;
     HRESULT Close(LPCVOID data) override;
+
+private:
+    IncludeRecord* record_;
 };
+
+// Polls every file of the record through the file cache; true when one of
+// them now holds another version than the one read, a file that could not
+// be opened then and can be now included.
+bool IncludesChanged(const IncludeRecord& record);
 
 // The input-layout element format of a vertex input with this component mask
 // and component type (float for any type other than the two integer ones).
@@ -35,7 +62,9 @@ public:
     ~Shader();
 
     bool CompileVertexShader(const char* text);
-    bool CompilePixelShader(const char* text);
+    // included, if given, is emptied and receives the files that the
+    // compilation asked to include.
+    bool CompilePixelShader(const char* text, IncludeRecord* included = nullptr);
     bool CompileComputeShader(const char* text);
 
 private:

@@ -40,10 +40,24 @@ std::string UnreadableReason(const std::string& path)
 }  // namespace
 
 unsigned ReloadableFile::reloadPass = 0;
+bool ReloadableFile::passOpen = false;
 
 void ReloadableFile::BeginReloadPass()
 {
     ++reloadPass;
+}
+
+ReloadPass::ReloadPass() : outerOpen(ReloadableFile::passOpen)
+{
+    // A pass inside another is part of it.
+    if (!outerOpen)
+        ReloadableFile::BeginReloadPass();
+    ReloadableFile::passOpen = true;
+}
+
+ReloadPass::~ReloadPass()
+{
+    ReloadableFile::passOpen = outerOpen;
 }
 
 void ReloadableFile::ReportUnreadable(const std::string& reason)
@@ -70,7 +84,7 @@ ReloadableFile::ReloadableFile(const std::string& path)
 
 ReloadableFile::ReloadableFile(ReloadableFile&& other) noexcept
     : file(other.file), lastWriteTime(other.lastWriteTime), path(other.path), hasLastWriteTime(other.hasLastWriteTime),
-      reportedPass(other.reportedPass)
+      version(other.version), reportedPass(other.reportedPass), polledPass(other.polledPass)
 {
     other.file = nullptr;
 }
@@ -88,7 +102,9 @@ ReloadableFile& ReloadableFile::operator=(ReloadableFile&& other) noexcept
     path = other.path;
     lastWriteTime = other.lastWriteTime;
     hasLastWriteTime = other.hasLastWriteTime;
+    version = other.version;
     reportedPass = other.reportedPass;
+    polledPass = other.polledPass;
     return *this;
 }
 
@@ -134,6 +150,11 @@ bool ReloadableFile::FollowReplacement()
 
 bool ReloadableFile::Update()
 {
+    if (passOpen) {
+        if (polledPass == reloadPass)
+            return false;
+        polledPass = reloadPass;
+    }
     std::uint64_t current = 0;
     // The path names nothing readable now: keep what was read.
     if (!FollowReplacement() || !QueryLastWriteTime(current)) {
@@ -152,6 +173,7 @@ bool ReloadableFile::Update()
     }
     lastWriteTime = current;
     hasLastWriteTime = true;
+    ++version;
     return true;
 }
 
@@ -161,7 +183,10 @@ void ReloadableFile::Reload()
     std::uint64_t current = 0;
     bool known = QueryLastWriteTime(current);
     ConsolePrintf("reading file %s\n", PathForMessage(path).c_str());
-    if (Read() && known) {
+    const bool read = Read();
+    if (read)
+        ++version;
+    if (read && known) {
         lastWriteTime = current;
         hasLastWriteTime = true;
     } else {
@@ -233,4 +258,15 @@ WinApi::ReloadableTextFile& ReloadableTextFileCache::Get(std::string path)
     WinApi::ReloadableTextFile opened(path);
     files.emplace(path, std::move(opened));
     return files.find(path)->second;
+}
+
+std::uint64_t ReloadableTextFileCache::PollVersion(const std::string& path)
+{
+    try {
+        WinApi::ReloadableTextFile& file = Get(path);
+        file.Update();
+        return file.GetVersion();
+    } catch (const WinApi::WinApiException&) {
+        return 0;
+    }
 }

@@ -35,6 +35,12 @@ public:
     void Reload();
     bool HasChanged() const;
 
+    // Counts the reads: 0 before the first, one more for each read that
+    // took the file's content anew. Every consumer of a shared file keeps
+    // the version it last built from and rebuilds when this differs, so
+    // each sees each change once, whoever polled first.
+    std::uint64_t GetVersion() const { return version; }
+
     const std::string& GetPath() const { return path; }
 
 protected:
@@ -45,14 +51,32 @@ protected:
     std::uint64_t lastWriteTime;
     std::string path;
     bool hasLastWriteTime;  // a newly opened file has no recorded time
+    std::uint64_t version = 0;
 
 private:
     bool QueryLastWriteTime(std::uint64_t& time) const;
     bool FollowReplacement();
     void ReportUnreadable(const std::string& reason);
 
+    friend class ReloadPass;
     static unsigned reloadPass;
+    static bool passOpen;         // a ReloadPass lives
     unsigned reportedPass = ~0u;  // the pass whose problem was said
+    unsigned polledPass = ~0u;    // the open pass that polled it
+};
+
+// A reload pass for the time it lives (BeginReloadPass at the start): in it,
+// a file that many consumers poll is looked at on disk once; its version
+// tells every consumer what changed.
+class ReloadPass {
+public:
+    ReloadPass();
+    ~ReloadPass();
+    ReloadPass(const ReloadPass&) = delete;
+    ReloadPass& operator=(const ReloadPass&) = delete;
+
+private:
+    bool outerOpen;
 };
 
 class ReloadableTextFile : public ReloadableFile {
@@ -78,6 +102,9 @@ public:
     // Opens the file on first use (may throw WinApi::WinApiException; then
     // nothing is stored); later calls return the same object.
     WinApi::ReloadableTextFile& Get(std::string path);
+    // Gets and updates the file and returns its version; 0 when it cannot be
+    // opened now. Throws nothing of the cache's own.
+    std::uint64_t PollVersion(const std::string& path);
 
     std::map<std::string, WinApi::ReloadableTextFile> files;
 };

@@ -280,3 +280,124 @@ TEST_F(ReloadTest, AVeryLongFileNameIsShortenedInMessages)
             << log.substr(0, 2000);
     }
 }
+
+// Two scenes whose shaders are one file, which includes a file that
+// includes another: a change to any of them, or a missing include that
+// appears, recompiles both scenes once, whichever was polled first, and the
+// second scene on screen shows it; a reload without a change compiles
+// nothing.
+TEST_F(ReloadTest, EverySceneRecompilesWhenItsShaderOrAnIncludeChanges)
+{
+    const auto include = [&](const std::string& name) { return "#include \"" + folder.Path(name) + "\"\n"; };
+    // The shader as edited: the include's colour turned, plus what extra gives.
+    const auto flat = [&](const std::string& extra) {
+        return include("colour.hlsl") + (extra.empty() ? "" : include("extra.hlsl")) +
+               "float4 p(float4 position : SV_POSITION) : SV_TARGET { return float4(Colour().brg * colour" + extra +
+               ", 1); }\n";
+    };
+    folder.Write("tone.hlsl", "float Tone() { return 1.0; }\n");
+    folder.Write("colour.hlsl", include("tone.hlsl") + "float3 Colour() { return float3(1, 0, 0) * Tone(); }\n");
+    folder.Write("flat.hlsl", Replace(flat(""), ".brg", ""));
+    const auto scene = [&](const std::string& colour) {
+        return "[scene] string shaderFile = \"" + folder.Path("flat.hlsl") + "\"; string postFile = \"" +
+               folder.Path("copy.hlsl") +
+               "\"; float2 blurSamples = 1 1; float2 blurSize = 1 1;\n[shader] float3 colour = " + colour +
+               ";\n[post] float gain = 1;\n";
+    };
+    folder.Write("a.quoscene", scene("1 1 1"));
+    folder.Write("b.quoscene", scene("0.5 0.5 0.5"));
+    folder.Write("intro.quointro", "[scene] string sceneFile = \"" + folder.Path("a.quoscene") +
+                                       "\"; [scene] string sceneFile = \"" + folder.Path("b.quoscene") + "\";");
+    Solution s = Make();
+    FrameTarget frame(kWidth, kHeight);
+    const std::string first = Load(s);
+    const std::uint32_t second = s.scenes.at(1).start;
+    ExpectPixel(frame.Draw(s, 0), {1, 0, 0, 1}, "first load, first scene");
+    ExpectPixel(frame.Draw(s, second), {0.5f, 0, 0, 1}, "first load, second scene");
+    // Each include is read once, through the file cache.
+    for (const char* name : {"colour.hlsl", "tone.hlsl"})
+        EXPECT_EQ(LinesStartingWith(first, "reading file " + folder.Path(name)).size(), 1u) << name << "\n" << first;
+
+    const std::string flatCompiled = "compiling " + folder.Path("flat.hlsl");
+    const std::vector<std::string> both{flatCompiled, flatCompiled};
+    struct Step {
+        const char* what;
+        std::function<void()> edit;
+        std::vector<std::string> compiled;
+        Pixel firstScene, secondScene;
+        std::string said;  // a piece of the log
+    } steps[] = {
+        {"nothing changed", [] {}, {}, {1, 0, 0, 1}, {0.5f, 0, 0, 1}, ""},
+        {"the shared shader edited",
+         [&] { folder.Write("flat.hlsl", flat("")); },
+         both,
+         {0, 1, 0, 1},
+         {0, 0.5f, 0, 1},
+         "reading file " + folder.Path("flat.hlsl")},
+        {"reloaded again", [] {}, {}, {0, 1, 0, 1}, {0, 0.5f, 0, 1}, ""},
+        {"the include edited",
+         [&] {
+             folder.Write("colour.hlsl",
+                          include("tone.hlsl") + "float3 Colour() { return float3(0, 1, 0) * Tone(); }\n");
+         },
+         both,
+         {0, 0, 1, 1},
+         {0, 0, 0.5f, 1},
+         "reading file " + folder.Path("colour.hlsl")},
+        {"the nested include edited",
+         [&] { folder.Write("tone.hlsl", "float Tone() { return 0.5; }\n"); },
+         both,
+         {0, 0, 0.5f, 1},
+         {0, 0, 0.25f, 1},
+         "reading file " + folder.Path("tone.hlsl")},
+        {"an include that is missing",
+         [&] { folder.Write("flat.hlsl", flat(" + Extra()")); },
+         both,
+         {0, 0, 0.5f, 1},
+         {0, 0, 0.25f, 1},
+         "shader include error: cannot open file " + folder.Path("extra.hlsl")},
+        {"still missing", [] {}, {}, {0, 0, 0.5f, 1}, {0, 0, 0.25f, 1}, ""},
+        {"the missing include made",
+         [&] { folder.Write("extra.hlsl", "float3 Extra() { return float3(0.5, 0, 0); }\n"); },
+         both,
+         {0.5f, 0, 0.5f, 1},
+         {0.5f, 0, 0.25f, 1},
+         "reading file " + folder.Path("extra.hlsl")},
+        {"the made include edited",
+         [&] { folder.Write("extra.hlsl", "float3 Extra() { return float3(0.25, 0, 0); }\n"); },
+         both,
+         {0.25f, 0, 0.5f, 1},
+         {0.25f, 0, 0.25f, 1},
+         ""},
+        {"the include no longer included",
+         [&] { folder.Write("flat.hlsl", flat("")); },
+         both,
+         {0, 0, 0.5f, 1},
+         {0, 0, 0.25f, 1},
+         ""},
+        {"a file that was included before edited",
+         [&] { folder.Write("extra.hlsl", "float3 Extra() { return 1; }\n"); },
+         {},
+         {0, 0, 0.5f, 1},
+         {0, 0, 0.25f, 1},
+         ""},
+    };
+    for (const Step& step : steps) {
+        step.edit();
+        for (int press = 0; press < 2; ++press) {
+            const std::string log = Load(s);
+            // A second press finds nothing new.
+            EXPECT_EQ(LinesStartingWith(log, "compiling "), press == 0 ? step.compiled : std::vector<std::string>{})
+                << step.what << ", press " << press << "\n"
+                << log;
+            if (press == 0 && !step.said.empty()) {
+                EXPECT_TRUE(Has(log, step.said)) << step.what << ": no \"" << step.said << "\" in\n" << log;
+            }
+            if (press == 1) {
+                EXPECT_EQ(log, "") << step.what;
+            }
+            ExpectPixel(frame.Draw(s, 0), step.firstScene, std::string(step.what) + ", first scene");
+            ExpectPixel(frame.Draw(s, second), step.secondScene, std::string(step.what) + ", second scene");
+        }
+    }
+}

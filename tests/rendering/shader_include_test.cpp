@@ -1,27 +1,36 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "common/scratch_folder.h"
 #include "platform/system/console.h"
 #include "rendering/shader.h"
+#include "support/reloadable_file.h"
 
 namespace {
 namespace fs = std::filesystem;
 
+// What the call prints.
+std::string Captured(const std::function<void()>& call)
+{
+    std::fflush(stdout);
+    ConsoleCapture console;
+    call();
+    std::fflush(stdout);
+    return console.Text();
+}
+
 class IncludeFiles : public testing::Test {
 protected:
-    std::string Write(const char* name, const std::string& bytes)
-    {
-        const fs::path path = dir / name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path.string();
-    }
+    // Each write gets a modification time no earlier write had.
+    std::string Write(const std::string& name, const std::string& bytes) { return folder.Write(name, bytes); }
 
     struct Opened {
         HRESULT result;
@@ -30,9 +39,9 @@ protected:
         std::string printed;
     };
 
-    Opened Open(const std::string& name)
+    Opened Open(const std::string& name, IncludeRecord* record = nullptr)
     {
-        ShaderIncludeHandler handler;
+        ShaderIncludeHandler handler(record);
         LPCVOID data = reinterpret_cast<LPCVOID>(0x1);
         UINT bytes = 12345;
         ConsoleCapture console;
@@ -71,11 +80,13 @@ TEST_F(IncludeFiles, ReadsTextWithLineFeedsUpToTheFirstZero)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const Opened opened = Open(Write(c.name, c.bytes));
+        const std::string path = Write(c.name, c.bytes);
+        const Opened opened = Open(path);
         EXPECT_EQ(opened.result, S_OK);
         EXPECT_EQ(opened.text, c.text);
         EXPECT_EQ(opened.bytes, c.text.size());
-        EXPECT_EQ(opened.printed, "");
+        // Read through the file cache, which says so.
+        EXPECT_EQ(opened.printed, "reading file " + path + "\n");
     }
 }
 
@@ -121,7 +132,8 @@ TEST_F(IncludeFiles, AFileThatIncludesItselfIsOpenedOnceAndNotFollowed)
         const Opened opened = Open(path);
         EXPECT_EQ(opened.result, S_OK);
         EXPECT_EQ(opened.text, self);
-        EXPECT_EQ(opened.printed, "");
+        // The cached text is read once, while the file does not change.
+        EXPECT_EQ(opened.printed, call == 0 ? "reading file " + path + "\n" : "");
     }
 }
 
@@ -133,6 +145,97 @@ TEST_F(IncludeFiles, AVeryLongNameIsShortenedInTheMessage)
     EXPECT_NE(opened.result, S_OK);
     EXPECT_EQ(opened.printed, "shader include error: cannot open file " + std::string(200, 'n') +
                                   "\xE2\x80\xA6 (3145728 characters)\n");
+}
+
+// Every name asked for is noted once, with the version of the cached file
+// that was read; what cannot be opened is noted with 0.
+TEST_F(IncludeFiles, EveryNameAskedForIsNotedOnce)
+{
+    const std::string a = Write("a.hlsl", "float a;\n");
+    const std::string b = Write("b.hlsl", "float b;\n");
+    const std::string gone = (dir / "gone.hlsl").string();
+    IncludeRecord record{{"left over", 7}};
+    Open(a, &record);
+    const std::uint64_t aVersion = g_fileCache.Get(a).GetVersion();
+    ASSERT_NE(aVersion, 0u);
+    Open(gone, &record);
+    Open(b, &record);
+    Write("a.hlsl", "float a2;\n");
+    // Asked again after a change: the text is the new one, the note the first.
+    EXPECT_EQ(Open(a, &record).text, "float a2;\n");
+    Open(gone, &record);
+    Open("", &record);  // can never be opened: nothing to watch
+    EXPECT_EQ(record,
+              (IncludeRecord{{"left over", 7}, {a, aVersion}, {gone, 0}, {b, g_fileCache.Get(b).GetVersion()}}));
+}
+
+// A record sees each change of its files once, and so does every other
+// record of the same files, whichever polled first.
+TEST_F(IncludeFiles, EveryRecordSeesEachChangeOfItsFiles)
+{
+    struct Case {
+        const char* what;
+        std::function<void(const std::string& path)> change;
+        bool changed;
+    } cases[] = {
+        {"nothing", [](const std::string&) {}, false},
+        {"edited", [&](const std::string& path) { Write(fs::path(path).filename(), "float edited;\n"); }, true},
+        {"touched", [&](const std::string& path) { Write(fs::path(path).filename(), "float x;\n"); }, true},
+        {"missing, then made", [&](const std::string& path) { Write(fs::path(path).filename(), "float made;\n"); },
+         true},
+        {"deleted: the text read before stays", [](const std::string& path) { fs::remove(path); }, false},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string name = "watched" + std::to_string(n++) + ".hlsl";
+        const std::string path =
+            std::string(c.what).rfind("missing", 0) == 0 ? (dir / name).string() : Write(name, "float x;\n");
+        IncludeRecord first, second;
+        Open(path, &first);
+        Open(path, &second);
+        c.change(path);
+        std::string printed;
+        {
+            ConsoleCapture console;
+            EXPECT_EQ(IncludesChanged(first), c.changed);
+            EXPECT_EQ(IncludesChanged(second), c.changed);
+            // Seen, but a record is not renewed by looking.
+            EXPECT_EQ(IncludesChanged(first), c.changed);
+            std::fflush(stdout);
+            printed = console.Text();
+        }
+        if (c.changed) {
+            EXPECT_EQ(printed, "reading file " + path + "\n");
+        }
+    }
+}
+
+// Through a compilation: every file it asked for, nested ones too, and one
+// it could not open.
+TEST_F(IncludeFiles, ACompilationNotesEveryFileItAskedFor)
+{
+    const std::string inner = Write("inner.hlsl", "float Inner() { return 0.5; }\n");
+    const std::string outer = Write("outer.hlsl", "#include \"" + inner + "\"\nfloat Outer() { return Inner(); }\n");
+    const std::string gone = (dir / "gone.hlsl").string();
+    Shader shader;
+    IncludeRecord record;
+    const std::string good =
+        "#include \"" + outer + "\"\nfloat4 p(float4 pos : SV_POSITION) : SV_TARGET { return Outer(); }\n";
+    Captured([&] { shader.CompilePixelShader(good.c_str(), &record); });
+    EXPECT_EQ(record, (IncludeRecord{{outer, g_fileCache.Get(outer).GetVersion()},
+                                     {inner, g_fileCache.Get(inner).GetVersion()}}));
+    EXPECT_FALSE(IncludesChanged(record));
+
+    const std::string bad = "#include \"" + outer + "\"\n#include \"" + gone +
+                            "\"\nfloat4 p(float4 pos : SV_POSITION) : SV_TARGET { return Outer(); }\n";
+    const std::string printed = Captured([&] { EXPECT_FALSE(shader.CompilePixelShader(bad.c_str(), &record)); });
+    EXPECT_NE(printed.find("shader include error: cannot open file " + gone + "\n"), std::string::npos) << printed;
+    EXPECT_EQ(record, (IncludeRecord{{outer, g_fileCache.Get(outer).GetVersion()},
+                                     {inner, g_fileCache.Get(inner).GetVersion()},
+                                     {gone, 0}}));
+    Write("inner.hlsl", "float Inner() { return 0.25; }\n");
+    EXPECT_TRUE(IncludesChanged(record));
 }
 
 }  // namespace

@@ -384,6 +384,46 @@ TEST(EndToEndStart, EveryNameReachesItsFolder)
         << log;
 }
 
+// Both scenes draw solid.hlsl, which includes tinted.hlsl: an edited include
+// shows after F5 in both, and an edit of the shared shader shows with the
+// second scene on screen.
+TEST_F(EndToEnd, EditedIncludesAndSharedShadersShowAfterF5)
+{
+    Scratch scratch(SourceDir() / "tests/shell/fixtures/colours");
+    fs::path dir = scratch.root / "colours";
+    const std::string shader =
+        "#include \"tinted.hlsl\"\n"
+        "float4 p(float4 position : SV_POSITION) : SV_TARGET { return float4(Tinted(colour), 1); }\n";
+    std::ofstream(dir / "tinted.hlsl") << "float3 Tinted(float3 c) { return c; }\n";
+    std::ofstream(dir / "solid.hlsl") << shader;
+    // A second of red from position 0, then green.
+    std::ofstream(dir / "intro.quointro") << "[intro] int timeUnit = 11025;\n"
+                                             "[scene] string sceneFile = \"red.quoscene\"; int length = 4;\n"
+                                             "[scene] string sceneFile = \"green.quoscene\"; int length = 64;\n";
+    ASSERT_NO_FATAL_FAILURE(Start(dir, "intro.quointro"));
+    ASSERT_TRUE(Near(Centre(), 255, 0, 0)) << Show(Centre()) << "\n" << player->Log();
+
+    // Red turns green.
+    SaveByRename(dir / "tinted.hlsl", "float3 Tinted(float3 c) { return c.brg; }\n");
+    window->Tap("F5");
+    Settled();
+    EXPECT_TRUE(Near(Centre(), 0, 255, 0)) << Show(Centre()) << "\n" << player->Log();
+
+    // Into the green scene, compiled with the edited include: blue.
+    const Window::Held down = window->Hold("Right", 2.0);
+    const Caption c = Settled();
+    ExpectMovedBy(c, down, 1.0);
+    ASSERT_EQ(c.scene, 1) << caption;
+    EXPECT_TRUE(Near(Centre(), 0, 0, 255)) << Show(Centre());
+
+    // The shared shader edited while the second scene is on screen.
+    SaveByRename(dir / "solid.hlsl", Replace(shader, "float4(Tinted(colour), 1)", "float4(1 - Tinted(colour), 1)"));
+    window->Tap("F5");
+    Settled();
+    EXPECT_TRUE(Near(Centre(), 255, 255, 0)) << Show(Centre()) << "\n" << player->Log();
+    Quit();
+}
+
 // Edits that the player refuses while it runs: each is said on F5, and the
 // picture stays the one drawn before.
 TEST_F(EndToEnd, RefusedReloadsKeepThePicture)

@@ -320,6 +320,88 @@ TEST_F(ReloadableFileTest, ReloadReadsEvenWithoutChange)
     EXPECT_NE(file.GetLastWriteTime(), 0u);
 }
 
+// The version counts the reads that took the content anew: each consumer
+// that keeps the version it built from sees each change once, whoever
+// polled first. Reads that fail and polls without change count nothing.
+TEST_F(ReloadableFileTest, VersionsCountTheReads)
+{
+    const std::string path = PathOf("v.txt");
+    Write(path, "one");
+    ReloadableTextFileCache cache;
+    WinApi::ReloadableTextFile& file = cache.Get(path);
+    EXPECT_EQ(file.GetVersion(), 0u);
+    std::string printed;
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        std::uint64_t version;
+    } steps[] = {
+        {"first poll", [] {}, 1},
+        {"no change", [] {}, 1},
+        {"touched", [&] { SetWriteTime(path, 1700000000, 0); }, 2},
+        {"edited",
+         [&] {
+             Write(path, "two");
+             SetWriteTime(path, 1700000001, 0);
+         },
+         3},
+        {"saved by rename with the old time",
+         [&] {
+             Write(PathOf("v.new"), "three");
+             SetWriteTime(PathOf("v.new"), 1700000001, 0);
+             std::rename(PathOf("v.new").c_str(), path.c_str());
+         },
+         4},
+        {"deleted: the text stays", [&] { std::remove(path.c_str()); }, 4},
+    };
+    for (const Step& step : steps) {
+        step.change();
+        Update(file, &printed);
+        EXPECT_EQ(file.GetVersion(), step.version) << step.what;
+        // A second consumer polling after the first reads nothing: only
+        // the version tells it what changed.
+        EXPECT_FALSE(Update(cache.Get(path), &printed)) << step.what;
+    }
+    WinApi::ReloadableTextFile moved(std::move(file));
+    EXPECT_EQ(moved.GetVersion(), 4u);
+    EXPECT_EQ(cache.PollVersion(PathOf("never.txt")), 0u);
+    EXPECT_TRUE(cache.files.count(path));
+}
+
+// In a reload pass a file is looked at on disk once, however many poll it;
+// outside one, every poll looks.
+TEST_F(ReloadableFileTest, AReloadPassLooksAtEachFileOnce)
+{
+    const std::string path = PathOf("p.txt");
+    Write(path, "one");
+    ReloadableTextFileCache cache;
+    WinApi::ReloadableTextFile& file = cache.Get(path);
+    std::string printed;
+    {
+        WinApi::ReloadPass pass;
+        EXPECT_TRUE(Update(file, &printed));
+        Write(path, "two");
+        SetWriteTime(path, 1700000000, 0);
+        {
+            WinApi::ReloadPass inner;  // part of the outer pass
+            EXPECT_FALSE(Update(file, &printed));
+        }
+        EXPECT_FALSE(Update(file, &printed));
+        EXPECT_EQ(file.GetText(), "one");
+    }
+    {
+        WinApi::ReloadPass next;
+        EXPECT_TRUE(Update(file, &printed));
+        EXPECT_EQ(file.GetText(), "two");
+    }
+    Write(path, "three");
+    SetWriteTime(path, 1700000001, 0);
+    EXPECT_TRUE(Update(file, &printed));
+    SetWriteTime(path, 1700000002, 0);
+    EXPECT_TRUE(Update(file, &printed));
+    EXPECT_EQ(file.GetVersion(), 4u);
+}
+
 TEST(WinApiException, CopiesAndLastErrorText)
 {
     WinApi::WinApiException e("text\r\n");

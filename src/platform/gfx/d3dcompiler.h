@@ -14,6 +14,8 @@
 // Not offered: effects (fx_*), geometry/hull/domain shaders, disassembly,
 // stripping, shader linking, the D3D bytecode format itself: the "bytecode"
 // is this layer's own and only its device and D3DReflect read it.
+#include <cstddef>
+
 #include "platform/gfx/d3d11.h"
 
 // Flags1 (others are accepted and ignored).
@@ -66,6 +68,15 @@ protected:
 
 // Opens include files by name relative to the working directory.
 #define D3D_COMPILE_STANDARD_FILE_INCLUDE ((ID3DInclude*)(UINT_PTR)1)
+
+namespace gfx {
+// What #include takes, through a callback and through the standard include
+// alike: chains up to kMaxIncludeDepth files deep, files of up to
+// kMaxIncludeBytes bytes each, no file inside its own chain. Anything else
+// fails the compilation with an error that names the files.
+inline constexpr std::size_t kMaxIncludeDepth = 256;
+inline constexpr std::size_t kMaxIncludeBytes = 64u * 1024 * 1024;
+}  // namespace gfx
 
 // Returns S_OK with *ppCode set, or E_FAIL with *ppCode null. *ppErrorMsgs
 // (when asked for) receives zero-terminated message text if there is any,

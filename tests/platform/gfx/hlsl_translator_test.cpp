@@ -2,6 +2,10 @@
 // include cycles and depth, byte-order marks, and what Direct3D accepts with
 // a warning.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include <cstring>
 #include <fstream>
@@ -212,6 +216,56 @@ TEST(HlslIncludes, DeepChainsWorkAndRunawayOnesStop)
               std::string::npos)
         << runaway.messages.substr(0, 2000);
     EXPECT_EQ(endless.opens, endless.closes);
+}
+
+// Missing and oversize files fail the compilation, through the callback and
+// the standard include alike; an oversize one is named with its includer.
+TEST(HlslIncludes, MissingAndOversizeFilesFail)
+{
+    const std::string big(gfx::kMaxIncludeBytes + 1, ' ');
+    MapInclude callback;
+    callback.files["big.hlsl"] = big;
+    callback.files["limit.hlsl"] = std::string(gfx::kMaxIncludeBytes - 40, ' ') + "float Limit() { return 1; }\n";
+    callback.files["outer.hlsl"] = "#include \"big.hlsl\"\n";
+    char folder[] = "/tmp/quorvelan-includes-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string onDisk = std::string(folder) + "/big.hlsl";
+    {
+        std::ofstream out(onDisk, std::ios::binary);
+        out << big;
+    }
+    const std::string limit = std::to_string(gfx::kMaxIncludeBytes);
+    struct Case {
+        const char* what;
+        ID3DInclude* include;
+        std::string source;
+        std::string expect;  // empty: compiles
+    } cases[] = {
+        {"missing, callback", &callback, "#include \"gone.hlsl\"\n",
+         "memory(1): error: '#include' : Could not process include directive for header name: gone.hlsl"},
+        {"missing, standard", D3D_COMPILE_STANDARD_FILE_INCLUDE, "#include \"includes/gone.hlsl\"\n",
+         "memory(1): error: '#include' : Could not process include directive for header name: includes/gone.hlsl"},
+        {"one byte too many, callback", &callback, "#include \"big.hlsl\"\n",
+         "memory(1): error: include larger than " + limit + " bytes: memory -> big.hlsl"},
+        {"one byte too many, nested", &callback, "#include \"outer.hlsl\"\n",
+         "outer.hlsl(1): error: include larger than " + limit + " bytes: outer.hlsl -> big.hlsl"},
+        {"one byte too many, standard", D3D_COMPILE_STANDARD_FILE_INCLUDE, "#include \"" + onDisk + "\"\n",
+         "memory(1): error: include larger than " + limit + " bytes: memory -> " + onDisk},
+        {"within the limit", &callback, "#include \"limit.hlsl\"\n", ""},
+    };
+    for (const Case& c : cases) {
+        Compiled r;
+        Compile(r, c.source + "float4 p() : SV_TARGET { return 1; }\n", c.include);
+        if (c.expect.empty()) {
+            EXPECT_EQ(r.hr, S_OK) << c.what << ":\n" << r.messages.substr(0, 2000);
+            continue;
+        }
+        EXPECT_EQ(r.hr, E_FAIL) << c.what;
+        EXPECT_NE(r.messages.find(c.expect), std::string::npos) << c.what << ":\n" << r.messages.substr(0, 2000);
+    }
+    EXPECT_EQ(callback.opens, callback.closes);
+    std::remove(onDisk.c_str());
+    rmdir(folder);
 }
 
 TEST(HlslIncludes, AByteOrderMarkIsSkipped)

@@ -17,20 +17,28 @@ std::string FolderOf(const std::string& path)
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-bool ReadFile(const std::string& path, std::string& text)
+enum class FileRead { Missing, TooLarge, Read };
+
+FileRead ReadFile(const std::string& path, std::string& text)
 {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec))
-        return false;
+        return FileRead::Missing;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (ec)
+        return FileRead::Missing;
+    if (size > kMaxIncludeBytes)
+        return FileRead::TooLarge;
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f)
-        return false;
+        return FileRead::Missing;
     char chunk[4096];
     std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0)
+    while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0 && text.size() <= kMaxIncludeBytes)
         text.append(chunk, got);
     std::fclose(f);
-    return true;
+    // It grew while it was read.
+    return text.size() > kMaxIncludeBytes ? FileRead::TooLarge : FileRead::Read;
 }
 
 std::string RealPath(const std::string& path)
@@ -124,24 +132,40 @@ IncludeBridge::IncludeResult* IncludeBridge::Open(D3D_INCLUDE_TYPE type, const c
     const void* data = nullptr;
     bool fromCallback = include_ != D3D_COMPILE_STANDARD_FILE_INCLUDE;
     std::string identity;
+    auto tooLarge = [&](const std::string& file) {
+        refusals_.push_back(
+            {includerName, header,
+             "include larger than " + std::to_string(kMaxIncludeBytes) + " bytes: " + parent->name + " -> " + file});
+        return nullptr;
+    };
     if (fromCallback) {
         UINT bytes = 0;
         if (FAILED(include_->Open(type, header, parent->data, &data, &bytes)) || (!data && bytes))
             return nullptr;
+        if (bytes > kMaxIncludeBytes) {
+            include_->Close(data);
+            return tooLarge(name);
+        }
         text.assign(static_cast<const char*>(data), bytes);
         identity = name + '\0' + text;
     } else {
         // Beside the including file, then beside the files that include it,
         // as Direct3D's own handler looks.
         std::string found;
-        if (!name.empty() && name[0] == '/') {
-            if (ReadFile(name, text))
-                found = name;
-        } else {
-            for (std::size_t i = stack_.size(); i-- > 0 && found.empty();) {
-                std::string candidate = FolderOf(stack_[i]->name) + name;
-                if (ReadFile(candidate, text))
-                    found = candidate;
+        std::vector<std::string> candidates;
+        if (!name.empty() && name[0] == '/')
+            candidates.push_back(name);
+        else
+            for (std::size_t i = stack_.size(); i-- > 0;)
+                candidates.push_back(FolderOf(stack_[i]->name) + name);
+        for (const std::string& candidate : candidates) {
+            text.clear();
+            const FileRead read = ReadFile(candidate, text);
+            if (read == FileRead::TooLarge)
+                return tooLarge(candidate);
+            if (read == FileRead::Read) {
+                found = candidate;
+                break;
             }
         }
         if (found.empty())
@@ -174,15 +198,18 @@ IncludeBridge::IncludeResult* IncludeBridge::Open(D3D_INCLUDE_TYPE type, const c
 
 void IncludeBridge::Explain(Diagnostics& diagnostics) const
 {
+    std::vector<bool> explained(diagnostics.size(), false);
     for (const Refusal& r : refusals_) {
         std::string glslangText = "Could not process include directive for header name: " + r.header;
-        for (Diagnostic& d : diagnostics)
-            if (d.severity == Severity::Error && d.file == r.includer &&
-                d.text.find(glslangText) != std::string::npos && d.text.find("include cycle") == std::string::npos &&
-                d.text.find("nested deeper") == std::string::npos) {
+        for (std::size_t i = 0; i < diagnostics.size(); ++i) {
+            Diagnostic& d = diagnostics[i];
+            if (!explained[i] && d.severity == Severity::Error && d.file == r.includer &&
+                d.text.find(glslangText) != std::string::npos) {
                 d.text = r.why;
+                explained[i] = true;
                 break;
             }
+        }
     }
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // Inside the gfx layer: #include for glslang through ID3DInclude, or through
-// the files themselves for D3D_COMPILE_STANDARD_FILE_INCLUDE; cycles and
-// runaway depth are refused.
+// the files themselves for D3D_COMPILE_STANDARD_FILE_INCLUDE. The one place
+// where the include limits of d3dcompiler.h and the cycle check are applied.
 // ENABLE_HLSL (the HLSL members of TShader) comes from the build.
 #include <glslang/Public/ShaderLang.h>
 
@@ -14,9 +14,6 @@
 #include "platform/gfx/hlsl/hlsl_diagnostics.h"
 
 namespace gfx {
-
-// Deeper than this an include chain is refused (Direct3D stops at a depth of its own).
-constexpr std::size_t kMaxIncludeDepth = 256;
 
 // A UTF-8 byte-order mark at the start of a text is not part of the HLSL.
 std::size_t ByteOrderMarkLength(const char* text, std::size_t size);
@@ -35,7 +32,7 @@ public:
     void releaseInclude(IncludeResult* result) override;
 
     // glslang's "Could not process include directive" errors of refused
-    // cycles and depths become errors that name the include chain.
+    // cycles, depths and sizes become errors that name the files.
     void Explain(Diagnostics& diagnostics) const;
 
 private:
