@@ -389,7 +389,7 @@ TEST(EndToEndStart, EveryNameReachesItsFolder)
 // second scene on screen.
 TEST_F(EndToEnd, EditedIncludesAndSharedShadersShowAfterF5)
 {
-    Scratch scratch(SourceDir() / "tests/shell/fixtures/colours");
+    ScratchFolder scratch(SourceDir() / "tests/shell/fixtures/colours");
     fs::path dir = scratch.root / "colours";
     const std::string shader =
         "#include \"tinted.hlsl\"\n"
