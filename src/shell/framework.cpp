@@ -46,6 +46,30 @@ void LoadIntro(Solution& solution)
     }
 }
 
+// Escape, a close or a signal that comes while a frame is still being drawn
+// ends the run at once, as the quit message would, without waiting for the
+// GPU (the process ending does not wait for it either).
+void EndIfQuitRequested()
+{
+    if (!platform::QuitRequested())
+        return;
+    StopMusic();
+    ExitProcess(0);
+}
+
+// Waits for the frame's GPU work in short slices, reading the input between
+// them, so that a frame that takes seconds does not hold off the end.
+void WaitForFrame(ID3D11DeviceContext* context, ID3D11Query* frameDone)
+{
+    if (!context || !frameDone)
+        return;
+    context->End(frameDone);
+    while (context->GetData(frameDone, nullptr, 0, 0) == S_FALSE) {
+        EndIfQuitRequested();
+        Sleep(1);
+    }
+}
+
 [[noreturn]] void RunFrameLoop(RenderWindow& window, Solution& solution, FrameState& state)
 {
     TimelineCalls calls{
@@ -56,6 +80,11 @@ void LoadIntro(Solution& solution)
     };
     auto findSceneIndex = [&solution](DWORD position) { return solution.FindSceneIndex(position); };
     auto timeInUnits = [&solution](DWORD position) { return solution.TimeInUnits(position); };
+
+    ID3D11Query* frameDone = nullptr;
+    const D3D11_QUERY_DESC event{D3D11_QUERY_EVENT, 0};
+    window.GetDevice()->CreateQuery(&event, &frameDone);
+    gfx::SetGpuWaitCallback(EndIfQuitRequested);
 
     MSG message{};
     for (;;) {
@@ -76,6 +105,7 @@ void LoadIntro(Solution& solution)
 
         window.BeginFrame(1.0f, 0.0f, 1.0f);
         solution.Render(static_cast<DWORD>(state.position), window.GetRenderTargetView());
+        WaitForFrame(window.GetContext(), frameDone);
         window.Present(g_settings.vsync != 0);
 
         WriteStatusText(state.statusText, sizeof state.statusText, state.position, findSceneIndex, timeInUnits);

@@ -312,3 +312,28 @@ Caption ParseCaption(const std::string& text)
 }
 
 }  // namespace desktop
+
+// Xlib's names clash with ours; only this function uses it.
+#include <X11/Xlib.h>
+
+namespace desktop {
+
+void Window::Close() const
+{
+    ::Display* d = XOpenDisplay(x_.display().c_str());
+    if (!d)
+        return;
+    const ::Window w = static_cast<::Window>(std::stoul(id_, nullptr, 0));
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = w;
+    e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(d, w, False, NoEventMask, &e);
+    XFlush(d);
+    XCloseDisplay(d);
+}
+
+}  // namespace desktop

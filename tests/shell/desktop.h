@@ -71,6 +71,9 @@ public:
     // Waits for a caption other than the one given (it changes once a second).
     std::string NextCaption(const std::string& after, double seconds) const;
     void Focus() const;
+    // Asks the window to close, as a window manager's close box does
+    // (WM_DELETE_WINDOW).
+    void Close() const;
     // A key held for the time given, so that a frame sees it down.
     void Tap(const std::string& key, double seconds = 0.15) const;
     // Holds a key for about the time given and says how long it was really

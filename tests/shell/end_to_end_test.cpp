@@ -320,6 +320,31 @@ TEST_F(EndToEnd, InterruptFromTheTerminalEndsNormally)
     EXPECT_EQ(player->Wait(10), 0) << player->Log();
 }
 
+// A frame that takes seconds (a scene shader whose loop bound comes from the
+// scene, on a software rasteriser): Escape, a close from the window manager
+// and SIGTERM each end the player within 3 s all the same, with exit code 0.
+TEST_F(EndToEnd, AFrameThatTakesSecondsDoesNotHoldOffTheEnd)
+{
+    Scratch scratch(SourceDir() / "tests/shell/fixtures/slow");
+    fs::path dir = scratch.root / "slow";
+    struct Case {
+        const char* what;
+        std::function<void()> end;
+    } cases[] = {
+        {"Escape", [&] { window->Tap("Escape"); }},
+        {"a close", [&] { window->Close(); }},
+        {"SIGTERM", [&] { player->Signal(SIGTERM); }},
+    };
+    for (const Case& c : cases) {
+        // The first caption with a rate comes after two frames: the loop is
+        // then inside a third.
+        ASSERT_NO_FATAL_FAILURE(Start(dir, "intro.quointro", 120)) << c.what;
+        c.end();
+        EXPECT_EQ(player->Wait(3.0 + 2.0), 0) << c.what << "\n" << player->Log();
+        player.reset();
+    }
+}
+
 // Ends that need no display.
 TEST(EndToEndStart, UsageMissingIntroAndNoWindow)
 {
@@ -349,6 +374,30 @@ TEST(EndToEndStart, UsageMissingIntroAndNoWindow)
     EXPECT_NE(log.find("Failed to create window!"), std::string::npos) << log;
     EXPECT_EQ(log.find("cannot read config.quoconfig"), std::string::npos) << log;
     EXPECT_EQ(log.find("cannot open the intro file"), std::string::npos) << log;
+}
+
+// With no display at all the window cannot be shown: the player says so and
+// ends with 1, unless a video driver is asked for by name.
+TEST(EndToEndStart, NoDisplayUnlessADriverIsNamed)
+{
+    Scratch scratch(SourceDir() / "tests/shell/fixtures/colours");
+    std::map<std::string, std::string> env{
+        {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}, {"SDL_VIDEODRIVER", ""}, {"SDL_AUDIODRIVER", "dummy"}};
+    Player none(Program(), {"colours/intro.quointro"}, scratch.root, env);
+    EXPECT_EQ(none.Wait(20), 1) << none.Log();
+    EXPECT_NE(none.Log().find("Failed to create window!"), std::string::npos) << none.Log();
+
+    // The off-screen driver by name draws with nobody watching until a
+    // signal ends it.
+    env["SDL_VIDEODRIVER"] = "offscreen";
+    Player offscreen(Program(), {"colours/intro.quointro"}, scratch.root, env);
+    for (int i = 0; i < 600 && offscreen.Log().find("compiling copy_post.hlsl") == std::string::npos; ++i)
+        Pause(0.1);
+    Pause(1.0);
+    ASSERT_TRUE(offscreen.Running()) << offscreen.Log();
+    EXPECT_EQ(offscreen.Log().find("Failed to create window!"), std::string::npos) << offscreen.Log();
+    offscreen.Signal(SIGTERM);
+    EXPECT_EQ(offscreen.Wait(10), 0) << offscreen.Log();
 }
 
 // Folder names with characters that the command line and the folder split

@@ -10,7 +10,7 @@
 //   - constant buffers use HLSL packing byte for byte (b#, t#, s#, u# registers
 //     are bound by number whatever the shader calls them).
 //
-// Not offered: deferred contexts, queries, predicates, counters, stream output,
+// Not offered: deferred contexts, queries other than D3D11_QUERY_EVENT, predicates, counters, stream output,
 // geometry/hull/domain shaders (they can only be set to null), class linkage,
 // 1D and 3D textures, cube maps, structured and raw buffers, tiled resources,
 // resource sharing, multithreading. One device is used from one thread; a
@@ -569,6 +569,7 @@ inline constexpr GUID IID_ID3D11Buffer = {0x48570b85, 0xd1ee, 0x4fcd, {0xa2, 0x5
 inline constexpr GUID IID_ID3D11Texture2D = {
     0x6f15aaf2, 0xd208, 0x4e89, {0x9a, 0xb4, 0x48, 0x95, 0x35, 0xd3, 0x4f, 0x9c}};
 inline constexpr GUID IID_ID3D11Debug = {0x79cf2233, 0x7536, 0x4948, {0x9d, 0x36, 0x1e, 0x46, 0x92, 0xdc, 0x57, 0x60}};
+inline constexpr GUID IID_ID3D11Query = {0xd6c00747, 0x87b7, 0x425e, {0xb8, 0x4d, 0x44, 0xd1, 0x08, 0x56, 0x0a, 0xfd}};
 inline constexpr GUID IID_ID3D11InfoQueue = {
     0x6543dbb6, 0x1b48, 0x42f5, {0xab, 0x82, 0xe9, 0x7e, 0xc7, 0x43, 0x26, 0xf6}};
 
@@ -650,6 +651,29 @@ class ID3D11ComputeShader : public ID3D11DeviceChild {};
 class ID3D11GeometryShader : public ID3D11DeviceChild {};
 class ID3D11HullShader : public ID3D11DeviceChild {};
 class ID3D11DomainShader : public ID3D11DeviceChild {};
+
+// Queries: only D3D11_QUERY_EVENT, done once the GPU has finished every
+// command given before End (a GL fence).
+enum D3D11_QUERY : UINT {
+    D3D11_QUERY_EVENT = 0,
+};
+
+struct D3D11_QUERY_DESC {
+    D3D11_QUERY Query;
+    UINT MiscFlags;
+};
+
+#define D3D11_ASYNC_GETDATA_DONOTFLUSH 0x1
+
+class ID3D11Asynchronous : public ID3D11DeviceChild {
+public:
+    virtual UINT GetDataSize() = 0;
+};
+
+class ID3D11Query : public ID3D11Asynchronous {
+public:
+    virtual void GetDesc(D3D11_QUERY_DESC* pDesc) = 0;
+};
 
 // The immediate context. It holds a reference to everything bound to it until
 // it is unbound or ClearState runs.
@@ -736,6 +760,14 @@ public:
     // samplers or state objects; default viewport and scissor (none).
     virtual void ClearState() = 0;
     virtual void Flush() = 0;
+
+    // An event has no Begin (ignored). GetData: S_FALSE while the work before
+    // End runs, S_OK (and TRUE in a BOOL) once it is done; before any End,
+    // DXGI_ERROR_INVALID_CALL. Without D3D11_ASYNC_GETDATA_DONOTFLUSH the
+    // commands are flushed, so that polling ends.
+    virtual void Begin(ID3D11Asynchronous* pAsync) = 0;
+    virtual void End(ID3D11Asynchronous* pAsync) = 0;
+    virtual HRESULT GetData(ID3D11Asynchronous* pAsync, void* pData, UINT DataSize, UINT GetDataFlags) = 0;
 };
 
 class ID3D11Device : public IUnknown {
@@ -778,7 +810,18 @@ public:
     virtual UINT GetCreationFlags() = 0;
     // Adds a reference to the immediate context.
     virtual void GetImmediateContext(ID3D11DeviceContext** ppImmediateContext) = 0;
+    // D3D11_QUERY_EVENT only (E_INVALIDARG otherwise); a null ppQuery checks the description.
+    virtual HRESULT CreateQuery(const D3D11_QUERY_DESC* pQueryDesc, ID3D11Query** ppQuery) = 0;
 };
+
+namespace gfx {
+// Not Direct3D. A software rasteriser (Mesa's llvmpipe) makes the calling
+// thread wait inside a draw that samples a texture whose drawing has not
+// finished. With a callback set, the device waits there itself, on a fence
+// in short slices, and calls it between them; the callback may end the
+// process. Null (the default) leaves the waiting to the driver.
+void SetGpuWaitCallback(void (*callback)());
+}  // namespace gfx
 
 // ---- debug interfaces (present only on a debug device, see the creation flags) --
 

@@ -4,6 +4,7 @@
 #include <SDL.h>
 #include <X11/Xlib.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -58,11 +59,20 @@ WindowState* StateOf(HWND w)
     return w ? static_cast<WindowState*>(w->layer) : nullptr;
 }
 
+bool Set(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
 bool EnsureVideo()
 {
     Layer& l = L();
     if (l.videoReady)
         return true;
+    // SDL would fall back to its off-screen driver: a run nobody can see.
+    if (!Set("DISPLAY") && !Set("WAYLAND_DISPLAY") && !Set("SDL_VIDEODRIVER"))
+        return false;
     // Windows capture the mouse only when asked (SetCapture), and closing
     // the last window is a WM_CLOSE like any other.
     SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
@@ -230,6 +240,18 @@ HWND WindowFromSdlId(unsigned id)
 {
     auto it = L().windows.find(id);
     return it == L().windows.end() ? nullptr : it->second;
+}
+
+bool QuitRequested()
+{
+    Layer& l = L();
+    PumpEvents();
+    if (l.quitPending)
+        return true;
+    for (const MSG& m : l.queue)
+        if ((m.message == WM_KEYDOWN && m.wParam == VK_ESCAPE) || m.message == WM_CLOSE)
+            return true;
+    return false;
 }
 
 }  // namespace platform

@@ -196,7 +196,9 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
 BOOL AdjustWindowRect(RECT* rect, DWORD style, BOOL menu);
 // Sends WM_CREATE (lParam: CREATESTRUCTA*) and WM_SIZE to the class's
 // procedure before it returns; the window is hidden until ShowWindow.
-// Fails (null) when the video system or the window cannot be made.
+// Fails (null) when the video system or the window cannot be made, and when
+// there is no display to show it on: neither DISPLAY nor WAYLAND_DISPLAY set,
+// unless SDL_VIDEODRIVER names a driver (offscreen needs no display).
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
                      int height, HWND parent, HMENU menu, HINSTANCE instance, void* param);
 BOOL ShowWindow(HWND window, int command);
@@ -244,4 +246,9 @@ int VirtualKeyFromSdlKey(int sdlKey);
 bool IsSystemKey(int virtualKey, bool altDown);
 // The window behind an SDL window id, or null.
 HWND WindowFromSdlId(unsigned id);
+// Whether ending the program is asked for: an Escape key-down or a close
+// (a SIGINT or SIGTERM arrives as one) waiting in the queue, or a quit
+// message posted. Reads the waiting input into the queue first and
+// dispatches nothing, so it may run in the middle of a frame.
+bool QuitRequested();
 }

@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 #include "platform/window/native_window.h"
@@ -254,6 +255,48 @@ TEST_F(WindowLayer, QuitComesLastWithItsCode)
     EXPECT_EQ(order, (std::vector<UINT>{WM_MOUSEMOVE, WM_MOUSEMOVE, WM_QUIT}));
     EXPECT_EQ(code, 3u);
     EXPECT_FALSE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
+}
+
+// What may end the run in the middle of a frame: seen in the queue without
+// being dispatched, and still dispatched afterwards.
+TEST_F(WindowLayer, QuitRequestedSeesEscapeCloseAndQuitWithoutDispatching)
+{
+    struct Case {
+        const char* what;
+        std::function<void()> post;
+        bool asked;
+    } cases[] = {
+        {"nothing waiting", [] {}, false},
+        {"another key", [] { PushKey(SDLK_SPACE, true); }, false},
+        {"Escape released", [] { PushKey(SDLK_ESCAPE, false); }, false},
+        {"Alt+Escape (a system key)", [] { PushKey(SDLK_ESCAPE, true, KMOD_LALT); }, false},
+        {"Escape", [] { PushKey(SDLK_ESCAPE, true); }, true},
+        {"a close", [] { PostMessageA(window, WM_CLOSE, 0, 0); }, true},
+        {"a signal",
+         [] {
+             SDL_Event e{};
+             e.type = SDL_QUIT;
+             SDL_PushEvent(&e);
+         },
+         true},
+        {"a quit message", [] { PostQuitMessage(0); }, true},
+    };
+    for (const Case& c : cases) {
+        c.post();
+        EXPECT_EQ(platform::QuitRequested(), c.asked) << c.what;
+        EXPECT_TRUE(g_seen.empty()) << c.what;
+        Drain();
+        // A close destroys the window: make a fresh one for what follows.
+        if (!IsWindow(window)) {
+            window = CreateWindowExA(0, "TestClass", "Test", WS_OVERLAPPEDWINDOW, 10, 20, 336, 239, nullptr, nullptr,
+                                     nullptr, nullptr);
+            ASSERT_NE(window, nullptr);
+            ShowWindow(window, SW_SHOWNORMAL);
+            Drain();
+        }
+        g_seen.clear();
+        EXPECT_FALSE(platform::QuitRequested()) << "after " << c.what;
+    }
 }
 
 TEST_F(WindowLayer, CaptionAndUserData)

@@ -48,6 +48,7 @@ void ContextImpl::Dispatch(UINT x, UINT y, UINT z)
     if (!bindings_.csShader || x == 0 || y == 0 || z == 0)
         return;
     GlCache& c = core_->cache;
+    SettleBeforeSampling(bindings_.cs, bindings_.cs);
     Program& p = *bindings_.csShader->program;
     c.UseProgramStages(GL_COMPUTE_SHADER_BIT, p.variants[0].gl);
     UploadConstants(*core_, p.variants[0], bindings_.cs);
@@ -78,6 +79,7 @@ GLenum ContextImpl::PrepareDraw()
         pixel = &bindings_.psShader->program->Get(srgbMask);
         srgbMask = pixel->srgbMask;
     }
+    SettleBeforeSampling(bindings_.vs, bindings_.ps);
     core_->framebuffers.Bind(c, bindings_.rtv, bindings_.dsv, srgbMask);
     states_.Apply(c, bindings_);
 

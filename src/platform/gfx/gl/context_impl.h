@@ -150,7 +150,14 @@ public:
     void ClearState() override;
     void Flush() override;
 
+    void Begin(ID3D11Asynchronous*) override {}
+    void End(ID3D11Asynchronous* async) override;
+    HRESULT GetData(ID3D11Asynchronous* async, void* data, UINT size, UINT flags) override;
+
 private:
+    // On a software rasteriser with a wait callback: waits for the work drawn
+    // so far before a draw that samples textures (query.cpp).
+    void SettleBeforeSampling(const StageBindings& a, const StageBindings& b);
     // Everything a draw needs into GL; the GL primitive, or 0 when nothing is drawn.
     GLenum PrepareDraw();
 
@@ -159,6 +166,7 @@ private:
     InputAssembly input_;
     StateApplier states_;
     bool mapDiscard_ = false;
+    std::uint64_t settledDraws_ = 0;  // core draws counted when the GPU last caught up
 };
 
 ContextImpl* NewContext(DeviceImpl& device);

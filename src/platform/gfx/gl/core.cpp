@@ -180,5 +180,6 @@ template class Child<ID3D11VertexShader>;
 template class Child<ID3D11PixelShader>;
 template class Child<ID3D11ComputeShader>;
 template class Child<ID3D11DeviceContext>;
+template class Child<ID3D11Query>;
 
 }  // namespace gfx

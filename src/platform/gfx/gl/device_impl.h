@@ -47,6 +47,7 @@ public:
     D3D_FEATURE_LEVEL GetFeatureLevel() override { return D3D_FEATURE_LEVEL_11_0; }
     UINT GetCreationFlags() override { return flags_; }
     void GetImmediateContext(ID3D11DeviceContext** ppImmediateContext) override;
+    HRESULT CreateQuery(const D3D11_QUERY_DESC* pQueryDesc, ID3D11Query** ppQuery) override;  // query.cpp
 
     std::shared_ptr<Core> core;
     ContextImpl* context = nullptr;
