@@ -325,7 +325,7 @@ TEST_F(EndToEnd, InterruptFromTheTerminalEndsNormally)
 // and SIGTERM each end the player within 3 s all the same, with exit code 0.
 TEST_F(EndToEnd, AFrameThatTakesSecondsDoesNotHoldOffTheEnd)
 {
-    Scratch scratch(SourceDir() / "tests/shell/fixtures/slow");
+    ScratchFolder scratch(SourceDir() / "tests/shell/fixtures/slow");
     fs::path dir = scratch.root / "slow";
     struct Case {
         const char* what;
@@ -380,7 +380,7 @@ TEST(EndToEndStart, UsageMissingIntroAndNoWindow)
 // ends with 1, unless a video driver is asked for by name.
 TEST(EndToEndStart, NoDisplayUnlessADriverIsNamed)
 {
-    Scratch scratch(SourceDir() / "tests/shell/fixtures/colours");
+    ScratchFolder scratch(SourceDir() / "tests/shell/fixtures/colours");
     std::map<std::string, std::string> env{
         {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}, {"SDL_VIDEODRIVER", ""}, {"SDL_AUDIODRIVER", "dummy"}};
     Player none(Program(), {"colours/intro.quointro"}, scratch.root, env);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/gfx/gl/context_impl.h"
+#include "platform/gfx/refusal.h"
 
 namespace gfx {
 
@@ -88,8 +89,13 @@ HRESULT DeviceImpl::CreateQuery(const D3D11_QUERY_DESC* desc, ID3D11Query** out)
 {
     if (out)
         *out = nullptr;
-    if (!desc || desc->Query != D3D11_QUERY_EVENT || desc->MiscFlags != 0)
-        return E_INVALIDARG;
+    if (!desc)
+        return Refuse(core->debug, "CreateQuery", "pQueryDesc", "is null: a query needs a description");
+    if (desc->Query != D3D11_QUERY_EVENT)
+        return Refuse(core->debug, "CreateQuery", "pQueryDesc->Query",
+                      "is not D3D11_QUERY_EVENT: the only query offered");
+    if (desc->MiscFlags != 0)
+        return Refuse(core->debug, "CreateQuery", "pQueryDesc->MiscFlags", "is not 0: no query flags are offered");
     if (!out)
         return S_FALSE;
     *out = new QueryImpl(core, *desc);
@@ -105,8 +111,10 @@ void ContextImpl::End(ID3D11Asynchronous* async)
 HRESULT ContextImpl::GetData(ID3D11Asynchronous* async, void* data, UINT size, UINT flags)
 {
     auto* q = dynamic_cast<QueryImpl*>(async);
-    if (!q || (data && size != sizeof(BOOL)))
-        return E_INVALIDARG;
+    if (!q)
+        return Refuse(core_->debug, "GetData", "pAsync", "is not a query of this device");
+    if (data && size != sizeof(BOOL))
+        return Refuse(core_->debug, "GetData", "DataSize", "is not sizeof(BOOL): an event query answers with one BOOL");
     int state = q->State((flags & D3D11_ASYNC_GETDATA_DONOTFLUSH) == 0);
     if (state < 0)
         return DXGI_ERROR_INVALID_CALL;
