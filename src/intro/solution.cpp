@@ -84,7 +84,7 @@ void CompileWhenChanged(const IntroModel::IntroScene& model, const SceneShader& 
                     s.source = (model.*s.buildSource)();
                     ConsolePrintf("compiling %s\n", PathForMessage(s.file).c_str());
                     s.shader.device = device;
-                    compiled = s.shader.CompilePixelShader(s.source.c_str(), &s.includes);
+                    compiled = s.shader.CompilePixelShader(s.source, &s.includes);
                 } else {
                     for (IncludedFile& f : s.includes)
                         f.version = g_fileCache.PollVersion(f.name);

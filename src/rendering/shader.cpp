@@ -224,7 +224,7 @@ void Shader::ReleaseAll()
 
 // Profile by feature level, then D3DCompile into `code` and `errors`; the
 // compiler's result code is not consulted, the callers judge by the outputs.
-void Shader::Compile(const char* text, Stage stage, ID3DInclude* include)
+void Shader::Compile(const char* text, std::size_t size, Stage stage, ID3DInclude* include)
 {
     const bool level11 = device && device->GetFeatureLevel() >= D3D_FEATURE_LEVEL_11_0;
     const char* entry = stage == Stage::Vertex ? "v" : stage == Stage::Pixel ? "p" : "c";
@@ -236,8 +236,7 @@ void Shader::Compile(const char* text, Stage stage, ID3DInclude* include)
     }
     ID3DBlob* newCode = nullptr;
     ID3DBlob* newErrors = nullptr;
-    D3DCompile(text, text ? std::strlen(text) : 0, nullptr, nullptr, include, entry, profile, 0, 0, &newCode,
-               &newErrors);
+    D3DCompile(text, size, nullptr, nullptr, include, entry, profile, 0, 0, &newCode, &newErrors);
     Replace(code, newCode);
     Replace(errors, newErrors);
 }
@@ -246,7 +245,7 @@ bool Shader::CompileVertexShader(const char* text)
 {
     if (!device)
         return false;
-    Compile(text, Stage::Vertex, nullptr);
+    Compile(text, text ? std::strlen(text) : 0, Stage::Vertex, nullptr);
     if (FailsOnAnyMessage(errors, code))
         return false;
 
@@ -292,10 +291,20 @@ bool Shader::CompileVertexShader(const char* text)
 
 bool Shader::CompilePixelShader(const char* text, IncludeRecord* included)
 {
+    return CompilePixel(text, text ? std::strlen(text) : 0, included);
+}
+
+bool Shader::CompilePixelShader(const std::string& source, IncludeRecord* included)
+{
+    return CompilePixel(source.data(), source.size(), included);
+}
+
+bool Shader::CompilePixel(const char* text, std::size_t size, IncludeRecord* included)
+{
     if (included)
         included->clear();
     ShaderIncludeHandler includeHandler(included);
-    Compile(text, Stage::Pixel, &includeHandler);
+    Compile(text, size, Stage::Pixel, &includeHandler);
     if (BlobContains(errors, "error")) {
         ConsolePrintf("%s\n", BlobText(errors).c_str());
         ReleaseOnce(errors);
@@ -319,7 +328,7 @@ bool Shader::CompilePixelShader(const char* text, IncludeRecord* included)
 
 bool Shader::CompileComputeShader(const char* text)
 {
-    Compile(text, Stage::Compute, nullptr);
+    Compile(text, text ? std::strlen(text) : 0, Stage::Compute, nullptr);
     if (FailsOnAnyMessage(errors, code))
         return false;
     ID3D11ComputeShader* shader = nullptr;

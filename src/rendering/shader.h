@@ -4,6 +4,7 @@
 // reference per Shader that holds it: copies share objects, and an object
 // replaced by a new compilation or dropped with the last Shader holding it is
 // released then.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -65,10 +66,14 @@ public:
     // included, if given, is emptied and receives the files that the
     // compilation asked to include.
     bool CompilePixelShader(const char* text, IncludeRecord* included = nullptr);
+    // The same for a source that may hold a NUL byte: the compiler reads up to
+    // it, and names it in its error when what it read does not compile.
+    bool CompilePixelShader(const std::string& source, IncludeRecord* included);
     bool CompileComputeShader(const char* text);
 
 private:
     enum class Stage { Vertex, Pixel, Compute };
-    void Compile(const char* text, Stage stage, ID3DInclude* include);
+    void Compile(const char* text, std::size_t size, Stage stage, ID3DInclude* include);
+    bool CompilePixel(const char* text, std::size_t size, IncludeRecord* included);
     void ReleaseAll();
 };

@@ -252,3 +252,26 @@ TEST(Shader, CopiesShareObjectsAndTheLastOneReleasesThem)
     }
     EXPECT_EQ(second->Release(), secondCount) << "the original's reference remains";
 }
+
+// A source read from a file may hold a NUL byte: the text is read up to it,
+// and when that part does not compile the error names the NUL's line.
+TEST(Shader, ANulByteInTheSourceIsNamedWhenTheCutTextFails)
+{
+    REQUIRE_GPU();
+    Shader shader(device);
+    ASSERT_TRUE(shader.CompilePixelShader(kGoodPixel));
+    ID3D11PixelShader* good = shader.pixelShader;
+
+    const std::string cut =
+        std::string("float4 p(float4 pos : SV_POSITION) : SV_TARGET\n{\n  return float4(1, 0, 0, 1);") + '\0' + "\n}\n";
+    const Captured failed = Capture([&] { return shader.CompilePixelShader(cut, nullptr); });
+    EXPECT_FALSE(failed.result);
+    EXPECT_NE(failed.printed.find("(3): error: the file holds a NUL byte here"), std::string::npos) << failed.printed;
+    EXPECT_EQ(shader.pixelShader, good);
+
+    // Whatever follows a NUL after a whole shader is not read.
+    const std::string whole = std::string(kOtherGoodPixel) + '\0' + "garbage (";
+    const Captured compiled = Capture([&] { return shader.CompilePixelShader(whole, nullptr); });
+    EXPECT_TRUE(compiled.result) << compiled.printed;
+    EXPECT_EQ(compiled.printed, "");
+}
