@@ -2,7 +2,7 @@
 #include <SDL.h>
 
 #include "gfx_fixture.h"
-#include "platform/gfx/gl/swap_chain_readback.h"
+#include "platform/gfx/gl/swap_chain.h"
 #include "platform/window/native_window.h"
 
 using namespace gfxtest;

@@ -1,5 +1,5 @@
 // The immediate context: draws and dispatches from what is bound.
-#include "platform/gfx/gl/context_impl.h"
+#include "platform/gfx/gl/context.h"
 
 #include "platform/gfx/gl/shader_bindings.h"
 

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "platform/gfx/gfx_stats.h"
-#include "platform/gfx/gl/device_impl.h"
+#include "platform/gfx/gl/device.h"
 
 namespace gfx {
 

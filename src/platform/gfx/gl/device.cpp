@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/gfx/gl/context_impl.h"
-#include "platform/gfx/gl/device_impl.h"
+#include "platform/gfx/gl/context.h"
+#include "platform/gfx/gl/device.h"
 #include "platform/gfx/hlsl/hlsl_translator.h"
 #include "platform/system/console.h"
 #include "platform/window/native_window.h"

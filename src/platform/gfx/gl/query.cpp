@@ -2,7 +2,7 @@
 // software rasteriser.
 #include <cstring>
 
-#include "platform/gfx/gl/context_impl.h"
+#include "platform/gfx/gl/context.h"
 #include "platform/gfx/refusal.h"
 
 namespace gfx {

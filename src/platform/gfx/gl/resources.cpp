@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/gfx/gl/device_impl.h"
+#include "platform/gfx/gl/device.h"
 
 namespace gfx {
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/gfx/gl/device_impl.h"
+#include "platform/gfx/gl/device.h"
 #include "platform/gfx/hlsl/hlsl_translator.h"
 #include "platform/system/console.h"
 

@@ -1,7 +1,7 @@
 // The state objects and their defaults.
 #include <algorithm>
 
-#include "platform/gfx/gl/device_impl.h"
+#include "platform/gfx/gl/device.h"
 
 namespace gfx {
 

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "platform/gfx/gl/device_impl.h"
-#include "platform/gfx/gl/swap_chain_readback.h"
+#include "platform/gfx/gl/device.h"
+#include "platform/gfx/gl/swap_chain.h"
 #include "platform/window/native_window.h"
 
 namespace gfx {

@@ -3,7 +3,7 @@
 #include <string>
 #include <type_traits>
 
-#include "platform/gfx/gl/device_impl.h"
+#include "platform/gfx/gl/device.h"
 
 namespace gfx {
 

@@ -3,7 +3,7 @@
 // set (binding store, input assembly) and turned into GL state at each draw, dispatch or
 // clear (state applier, framebuffer cache, shader bindings) through the state cache.
 #include "platform/gfx/gl/binding_store.h"
-#include "platform/gfx/gl/device_impl.h"
+#include "platform/gfx/gl/device.h"
 #include "platform/gfx/gl/input_assembly.h"
 #include "platform/gfx/gl/resource_transfers.h"
 #include "platform/gfx/gl/state_applier.h"
