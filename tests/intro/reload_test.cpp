@@ -245,6 +245,46 @@ TEST_F(ReloadTest, LostFilesAreSaidAndThePictureStays)
     }
 }
 
+// Generated shader files far beyond what an author writes by hand: one that
+// cannot compile is said and the picture stays; one that can draws.
+TEST_F(ReloadTest, HugeGeneratedShadersCompileOrKeepThePicture)
+{
+    Solution s = Make();
+    FrameTarget frame(kWidth, kHeight);
+    Load(s);
+    ExpectPixel(frame.Draw(s, 0), {1, 0, 0, 1}, "first load");
+
+    const std::string head = "float4 p(float4 position : SV_POSITION) : SV_TARGET\n{\n";
+    std::string doubling = "#define X0 colour.x\n";
+    for (int i = 1; i <= 25; ++i)
+        doubling +=
+            "#define X" + std::to_string(i) + " (X" + std::to_string(i - 1) + "+X" + std::to_string(i - 1) + ")\n";
+    doubling += head + "    return float4(0, X25, 0, 1);\n}\n";
+    // 20000 terms of colour.x / 20000 on one line: 1.
+    std::string sum = head + "    float a = ";
+    for (int i = 0; i < 20000; ++i)
+        sum += i ? " + colour.x * 0.00005" : "colour.x * 0.00005";
+    sum += ";\n    return float4(0, a, 0, 1);\n}\n";
+    struct Step {
+        const char* what;
+        const std::string& text;
+        Pixel expected;
+        std::string said;
+    } steps[] = {
+        {"a macro that doubles 25 times",
+         doubling,
+         {1, 0, 0, 1},
+         "error: macro X16 expands to more than 250000 tokens"},
+        {"a sum of 20000 terms", sum, {0, 1, 0, 1}, "compiling " + folder.Path("solid.hlsl")},
+    };
+    for (const Step& step : steps) {
+        folder.Write("solid.hlsl", step.text);
+        const std::string log = Load(s);
+        EXPECT_TRUE(Has(log, step.said)) << step.what << ": no \"" << step.said << "\" in\n" << log.substr(0, 2000);
+        ExpectPixel(frame.Draw(s, 0), step.expected, step.what);
+    }
+}
+
 // A frame whose buffer cannot be made is not drawn with an empty register:
 // said once, and the caller's clear stays.
 TEST_F(ReloadTest, AFrameBufferThatCannotBeMadeIsSaidOnce)

@@ -15,8 +15,10 @@
 #include "platform/gfx/hlsl/glsl_emit.h"
 #include "platform/gfx/hlsl/hlsl_includes.h"
 #include "platform/gfx/hlsl/hlsl_rewrite.h"
+#include "platform/gfx/hlsl/macro_limit.h"
 #include "platform/gfx/hlsl/source_text.h"
 #include "platform/gfx/hlsl/spirv_passes.h"
+#include "platform/system/large_stack.h"
 
 namespace gfx {
 
@@ -64,13 +66,23 @@ bool RunGlslang(const HlslRequest& request, const std::string& sourceName, const
     const std::string raw = source;
     Diagnostics rewritten;
     source = rewrite.Apply(sourceName, source, rewritten);
+    std::string preamble;
+    for (const D3D_SHADER_MACRO* d = request.defines; d && d->Name; ++d)
+        preamble += std::string("#define ") + d->Name + " " + (d->Definition ? d->Definition : "") + "\n";
+    // Macros are weighed before glslang expands them: the defines, the text,
+    // then each include as it is read.
+    MacroLimit macros;
+    Diagnostics tooLarge;
+    preamble = macros.Check(sourceName, preamble, tooLarge);
+    source = macros.Check(sourceName, source, tooLarge);
+    if (HasErrors(tooLarge)) {
+        out.diagnostics = tooLarge;
+        return false;
+    }
     const char* text = source.c_str();
     int length = int(source.size());
     const char* name = sourceName.c_str();
     shader.setStringsWithLengthsAndNames(&text, &length, &name, 1);
-    std::string preamble;
-    for (const D3D_SHADER_MACRO* d = request.defines; d && d->Name; ++d)
-        preamble += std::string("#define ") + d->Name + " " + (d->Definition ? d->Definition : "") + "\n";
     if (!preamble.empty())
         shader.setPreamble(preamble.c_str());
     shader.setEntryPoint(request.entry.c_str());
@@ -85,7 +97,7 @@ bool RunGlslang(const HlslRequest& request, const std::string& sourceName, const
     IncludeBridge includer(request.include, sourceName, raw, [&](const std::string& file, const std::string& included) {
         std::string text = UpToNul(file, included, cuts);
         out.texts[file] = text;
-        return rewrite.Apply(file, text, rewritten);
+        return macros.Check(file, rewrite.Apply(file, text, rewritten), tooLarge);
     });
     bool parsed = shader.parse(GetDefaultResources(), 100, false, rules, includer);
     Diagnostics& d = out.diagnostics;
@@ -98,6 +110,10 @@ bool RunGlslang(const HlslRequest& request, const std::string& sourceName, const
     std::size_t first = d.size();
     ParseGlslangLog(shader.getInfoLog(), sourceName, d);
     includer.Explain(d);
+    if (HasErrors(tooLarge)) {
+        d.insert(d.begin() + std::ptrdiff_t(first), tooLarge.begin(), tooLarge.end());
+        return false;
+    }
     if (!parsed) {
         if (!HasErrors(Diagnostics(d.begin() + std::ptrdiff_t(first), d.end())))
             AddError(d, sourceName, "HLSL front end failed");
@@ -200,6 +216,20 @@ bool SpirvToGlsl(std::vector<std::uint32_t> spirv, const Target& target, const G
     return TranslateToGlsl(std::move(spirv), target, options, info, diagnostics, sourceName);
 }
 
+// Runs a step of the translation on a large stack. A step that runs out of
+// memory fails with an error instead of ending the program.
+bool OnLargeStack(Diagnostics& diagnostics, const std::string& sourceName, const std::function<bool()>& step)
+{
+    bool ok = false;
+    try {
+        platform::RunWithLargeStack([&] { ok = step(); });
+    } catch (const std::bad_alloc&) {
+        AddError(diagnostics, sourceName, "out of memory while translating the shader");
+        ok = false;
+    }
+    return ok;
+}
+
 DriverVerdict CheckOnDriver(const ShaderInfo& info)
 {
     std::vector<DriverCheck> checks;
@@ -267,37 +297,43 @@ HlslResult TranslateHlsl(const HlslRequest& request)
         return finish(false);
     }
 
-    auto t0 = std::chrono::steady_clock::now();
+    // Everything up to the GLSL recurses as deep as the text nests (a generated
+    // expression of thousands of terms): it runs on a large stack. The driver's
+    // check needs this thread's context and runs here.
     SourceRewrite rewrite;
-    rewrite.loops = true;
-    FrontEnd front;
-    bool ok = false;
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        front = FrontEnd();
-        ok = RunGlslang(request, sourceName, target, rewrite, false, front);
-        if (ok || !PlanRewrite(front, rewrite))
-            break;
-    }
-    if (!ok && front.rewritten) {
-        // A rewrite must never cost a shader that glslang takes as it is.
-        SourceRewrite plain;
-        FrontEnd asWritten;
-        if (RunGlslang(request, sourceName, target, plain, false, asWritten)) {
-            rewrite = plain;
-            front = std::move(asWritten);
-            ok = true;
+    bool ok = OnLargeStack(diagnostics, sourceName, [&] {
+        auto t0 = std::chrono::steady_clock::now();
+        rewrite.loops = true;
+        FrontEnd front;
+        bool done = false;
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            front = FrontEnd();
+            done = RunGlslang(request, sourceName, target, rewrite, false, front);
+            if (done || !PlanRewrite(front, rewrite))
+                break;
         }
-    }
-    g_lastTimes.glslang = MsSince(t0);
-    if (!ok)
-        AddHints(front);
-    diagnostics.insert(diagnostics.end(), front.diagnostics.begin(), front.diagnostics.end());
-    if (!ok)
-        return finish(false);
+        if (!done && front.rewritten) {
+            // A rewrite must never cost a shader that glslang takes as it is.
+            SourceRewrite plain;
+            FrontEnd asWritten;
+            if (RunGlslang(request, sourceName, target, plain, false, asWritten)) {
+                rewrite = plain;
+                front = std::move(asWritten);
+                done = true;
+            }
+        }
+        g_lastTimes.glslang = MsSince(t0);
+        if (!done)
+            AddHints(front);
+        diagnostics.insert(diagnostics.end(), front.diagnostics.begin(), front.diagnostics.end());
+        if (!done)
+            return false;
 
-    auto t1 = std::chrono::steady_clock::now();
-    ok = SpirvToGlsl(std::move(front.spirv), target, {}, result.info, diagnostics, sourceName);
-    g_lastTimes.spirvCross = MsSince(t1);
+        auto t1 = std::chrono::steady_clock::now();
+        done = SpirvToGlsl(std::move(front.spirv), target, {}, result.info, diagnostics, sourceName);
+        g_lastTimes.spirvCross = MsSince(t1);
+        return done;
+    });
     if (!ok)
         return finish(false);
 
@@ -312,8 +348,10 @@ HlslResult TranslateHlsl(const HlslRequest& request)
         Diagnostics ignored;
         GlslOptions options;
         options.lineDirectives = true;
-        if (RunGlslang(request, sourceName, target, rewrite, true, lined) &&
-            SpirvToGlsl(std::move(lined.spirv), target, options, linedInfo, ignored, sourceName)) {
+        if (OnLargeStack(ignored, sourceName, [&] {
+                return RunGlslang(request, sourceName, target, rewrite, true, lined) &&
+                       SpirvToGlsl(std::move(lined.spirv), target, options, linedInfo, ignored, sourceName);
+            })) {
             DriverVerdict again = CheckOnDriver(linedInfo);
             if (again.checked && !again.ok)
                 located = again.log;
@@ -339,7 +377,9 @@ bool MakeSrgbVariant(const ShaderInfo& info, std::uint32_t srgbMask, std::string
     Diagnostics ignored;
     GlslOptions options;
     options.srgbMask = srgbMask;
-    if (!TranslateToGlsl(info.spirv, TargetOfRecord(info), options, variant, ignored, "variant"))
+    if (!OnLargeStack(ignored, "variant", [&] {
+            return TranslateToGlsl(info.spirv, TargetOfRecord(info), options, variant, ignored, "variant");
+        }))
         return false;
     glsl = std::move(variant.glsl);
     return true;

@@ -1,0 +1,102 @@
+// Shaders an author's generator makes that are huge in one direction: a
+// statement of thousands of terms, thousands of dependent statements, a
+// macro that doubles at each level. Each compiles or fails with an error that
+// names the place; none ends the program.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "gfx_fixture.h"
+
+namespace {
+
+const char* kHeader = "cbuffer vars : register(b3) { float k; float x; };\n";
+
+// One statement on one line: a = (x * 1.000001) + ... (terms times).
+std::string LongSum(int terms)
+{
+    std::string text = std::string(kHeader) + "float4 p() : SV_TARGET\n{\n    float a;\n    a = ";
+    for (int i = 0; i < terms; ++i)
+        text += i ? " + (x * 1.000001)" : "(x * 1.000001)";
+    return text + ";\n    return float4(a, 0, 0, 1);\n}\n";
+}
+
+// Statements that each need the one before.
+std::string LongChain(int statements)
+{
+    std::string text = std::string(kHeader) + "float4 p() : SV_TARGET\n{\n    float a = x;\n";
+    for (int i = 0; i < statements; ++i)
+        text += "    a = a * 0.9999 + k;\n";
+    return text + "    return float4(a, 0, 0, 1);\n}\n";
+}
+
+// X<n> = (X<n-1>+X<n-1>): 2^levels copies of x.
+std::string DoublingMacro(int levels)
+{
+    std::string text = "#define X0 x\n";
+    for (int i = 1; i <= levels; ++i)
+        text += "#define X" + std::to_string(i) + " (X" + std::to_string(i - 1) + "+X" + std::to_string(i - 1) + ")\n";
+    return text + kHeader + "float4 p() : SV_TARGET { return float4(X" + std::to_string(levels) + ", 0, 0, 1); }\n";
+}
+
+struct Shape {
+    const char* what;
+    std::string text;
+    float red;          // what it draws with k = 0.0001, x = 1 / 20000; negative: it does not compile
+    std::string error;  // a piece of the message when it does not
+};
+
+class CompileLimits : public gfxtest::Gfx {};
+
+}  // namespace
+
+TEST_F(CompileLimits, HugeShadersCompileOrFailWithAnError)
+{
+    const Shape shapes[] = {
+        // 20000 * x * 1.000001
+        {"a sum of 20000 terms on one line", LongSum(20000), 1.00002f, ""},
+        // The chain's fixed point is k / (1 - 0.9999) = 1; x = 1 / 20000 moves towards it.
+        {"50000 dependent statements", LongChain(50000), 1.0f - (1.0f - 1.0f / 20000) * 0.0067f, ""},
+        // 2^12 copies of x: well below the limit.
+        {"a macro that doubles 12 times", DoublingMacro(12), 4096.0f / 20000, ""},
+        // The first level beyond the limit is named; the levels above it are not expanded.
+        {"a macro that doubles 25 times", DoublingMacro(25), -1,
+         "huge.hlsl(17): error: macro X16 expands to more than 250000 tokens"},
+    };
+    ID3D11Texture2D* target = Texture(gfxtest::TextureDesc(8, 8, DXGI_FORMAT_R32G32B32A32_FLOAT));
+    ID3D11RenderTargetView* rtv = Rtv(target);
+    ID3D11Buffer* vars = ConstantBuffer(16);
+    const float values[4] = {0.0001f, 1.0f / 20000, 0, 0};
+    Write(vars, values, sizeof values);
+    for (const Shape& shape : shapes) {
+        ID3DBlob* code = nullptr;
+        ID3DBlob* errors = nullptr;
+        D3DCompile(shape.text.c_str(), shape.text.size(), "huge.hlsl", nullptr, nullptr, "p", "ps_5_0", 0, 0, &code,
+                   &errors);
+        std::string messages = errors ? static_cast<const char*>(errors->GetBufferPointer()) : "";
+        if (errors)
+            errors->Release();
+        if (shape.red < 0) {
+            EXPECT_EQ(code, nullptr) << shape.what;
+            EXPECT_NE(messages.find(shape.error), std::string::npos) << shape.what << "\n" << messages.substr(0, 2000);
+            if (code)
+                code->Release();
+            continue;
+        }
+        ASSERT_NE(code, nullptr) << shape.what << "\n" << messages.substr(0, 2000);
+        ID3D11PixelShader* ps = nullptr;
+        EXPECT_EQ(device->CreatePixelShader(code->GetBufferPointer(), code->GetBufferSize(), nullptr, &ps), S_OK)
+            << shape.what;
+        code->Release();
+        if (!ps)
+            continue;
+        Keep(ps);
+        BindQuad();
+        context->OMSetRenderTargets(1, &rtv, nullptr);
+        context->PSSetConstantBuffers(3, 1, &vars);
+        context->PSSetShader(ps, nullptr, 0);
+        context->DrawIndexed(6, 0, 0);
+        std::vector<float> texels = FloatTexels(target);
+        EXPECT_NEAR(texels[0], shape.red, 2e-3f) << shape.what;
+    }
+}
