@@ -129,14 +129,15 @@ HRESULT ShaderIncludeHandler::Open(D3D_INCLUDE_TYPE, LPCSTR fileName, LPCVOID, L
     if (version == 0)
         return cannotOpen();
 
-    // As a text-mode read: a carriage return before a line feed is dropped,
-    // and the text ends at its first zero byte.
+    // As a text-mode read: a carriage return before a line feed is dropped.
+    // A zero byte is handed over too: the compiler reads up to it and names
+    // it when what it read does not compile.
     const std::string& text = file->GetText();
     char* buffer = static_cast<char*>(std::malloc(text.size() + 1));
     if (!buffer)
         return cannotOpen();
     std::size_t out = 0;
-    for (std::size_t in = 0; in < text.size() && text[in] != '\0'; ++in) {
+    for (std::size_t in = 0; in < text.size(); ++in) {
         if (text[in] == '\r' && in + 1 < text.size() && text[in + 1] == '\n')
             continue;
         buffer[out++] = text[in];

@@ -64,7 +64,7 @@ protected:
 };
 }  // namespace
 
-TEST_F(IncludeFiles, ReadsTextWithLineFeedsUpToTheFirstZero)
+TEST_F(IncludeFiles, ReadsTextWithLineFeedsAndHandsOverZeroBytes)
 {
     struct Case {
         const char* name;
@@ -75,7 +75,7 @@ TEST_F(IncludeFiles, ReadsTextWithLineFeedsUpToTheFirstZero)
         {"plain.hlsl", "float a;\nfloat b;\n", "float a;\nfloat b;\n"},
         {"crlf.hlsl", "float a;\r\nfloat b;\r\n", "float a;\nfloat b;\n"},
         {"lone-cr.hlsl", "a\rb\r\n", "a\rb\n"},
-        {"zero.hlsl", std::string("float a;\0float b;\n", 18), "float a;"},
+        {"zero.hlsl", std::string("float a;\0float b;\r\n", 19), std::string("float a;\0float b;\n", 18)},
         {"empty.hlsl", "", ""},
     };
     for (const Case& c : cases) {

@@ -274,4 +274,17 @@ TEST(Shader, ANulByteInTheSourceIsNamedWhenTheCutTextFails)
     const Captured compiled = Capture([&] { return shader.CompilePixelShader(whole, nullptr); });
     EXPECT_TRUE(compiled.result) << compiled.printed;
     EXPECT_EQ(compiled.printed, "");
+    ID3D11PixelShader* compiledShader = shader.pixelShader;
+
+    // The same in an included file: the error names the include's line.
+    ScratchFolder dir;
+    const std::string half =
+        dir.Write("half.hlsl", std::string("static const float4 colour =\r\nfloat4(1, 0,") + '\0' + "0, 1);\r\n");
+    const std::string includer =
+        "#include \"" + half + "\"\nfloat4 p(float4 pos : SV_POSITION) : SV_TARGET { return colour; }\n";
+    const Captured cutInclude = Capture([&] { return shader.CompilePixelShader(includer, nullptr); });
+    EXPECT_FALSE(cutInclude.result);
+    EXPECT_NE(cutInclude.printed.find("half.hlsl(2): error: the file holds a NUL byte here"), std::string::npos)
+        << cutInclude.printed;
+    EXPECT_EQ(shader.pixelShader, compiledShader);
 }
