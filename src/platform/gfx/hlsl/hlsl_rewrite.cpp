@@ -446,7 +446,8 @@ bool TruncatableParameters(const std::vector<std::string>& texts, const std::str
     for (const auto& [count, overloads] : byCount) {
         // Overloads of one count that differ in which parameters are scalar:
         // which one Direct3D would pick is not for a rewrite to guess.
-        bool agree = std::all_of(overloads.begin(), overloads.end(), [&](const auto& o) { return o == overloads[0]; });
+        const std::vector<bool>& first = overloads[0];
+        bool agree = std::all_of(overloads.begin(), overloads.end(), [&first](const auto& o) { return o == first; });
         bool any = std::find(overloads[0].begin(), overloads[0].end(), true) != overloads[0].end();
         if (agree && any)
             scalar[count] = overloads[0];
