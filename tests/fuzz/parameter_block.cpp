@@ -206,8 +206,9 @@ void CheckAgainstEntries(config& shadow, const IntroModel::ShaderParameterBlock&
         const std::uint32_t n = static_cast<std::uint32_t>(ComponentsOfType(shadow.GetTypeName()));
         Check(p.ComponentCount() == n);
         std::vector<float> values;
+        // A value that is not a number as a whole is said and read as 0.
         while (shadow.NextValue()) {
-            values.push_back(shadow.GetFloat());
+            values.push_back(shadow.IsFloat() ? shadow.GetFloat() : 0.0f);
         }
         const std::size_t groups = (values.size() + n - 1) / n;
         for (std::uint32_t c = 0; c < n; ++c) {
