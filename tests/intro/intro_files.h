@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "common/scratch_folder.h"
+#include "common/terminal_output.h"
 #include "platform/system/console.h"
 #include <cstdio>
 #include <cstdlib>
@@ -46,31 +47,4 @@ inline std::vector<std::string> LinesStartingWith(const std::string& text, const
         at = end + 1;
     }
     return lines;
-}
-
-// What the call writes to the process's standard output itself, as the
-// terminal receives it (no capture in between).
-inline std::string WrittenToTerminal(const std::function<void()>& call)
-{
-    std::fflush(stdout);
-    char name[] = "/tmp/quorvelan-stdout-XXXXXX";
-    const int file = mkstemp(name);
-    if (file < 0) {
-        ADD_FAILURE() << "no temporary file";
-        return std::string();
-    }
-    const int saved = dup(STDOUT_FILENO);
-    dup2(file, STDOUT_FILENO);
-    call();
-    std::fflush(stdout);
-    dup2(saved, STDOUT_FILENO);
-    close(saved);
-    std::string written;
-    char buffer[256];
-    lseek(file, 0, SEEK_SET);
-    for (ssize_t n; (n = read(file, buffer, sizeof buffer)) > 0;)
-        written.append(buffer, static_cast<std::size_t>(n));
-    close(file);
-    unlink(name);
-    return written;
 }

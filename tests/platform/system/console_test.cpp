@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "common/terminal_output.h"
+
 #include <unistd.h>
 
 #include <cstdio>
@@ -77,33 +79,9 @@ TEST(Console, ControlBytesAreEscapedForTheTerminal)
         EXPECT_EQ(EscapeControlBytes(c.text), c.shown) << c.shown;
 }
 
-// What the process writes to its standard output while the function runs.
-template <typename F>
-std::string WrittenToStandardOutput(F run)
-{
-    std::fflush(stdout);
-    char name[] = "/tmp/quorvelan-console-XXXXXX";
-    const int file = mkstemp(name);
-    EXPECT_GE(file, 0);
-    const int saved = dup(STDOUT_FILENO);
-    dup2(file, STDOUT_FILENO);
-    run();
-    std::fflush(stdout);
-    dup2(saved, STDOUT_FILENO);
-    close(saved);
-    std::string written;
-    char buffer[256];
-    lseek(file, 0, SEEK_SET);
-    for (ssize_t n; (n = read(file, buffer, sizeof buffer)) > 0;)
-        written.append(buffer, static_cast<std::size_t>(n));
-    close(file);
-    unlink(name);
-    return written;
-}
-
 TEST(Console, TheTerminalReceivesTheEscapedText)
 {
-    const std::string written = WrittenToStandardOutput([] {
+    const std::string written = WrittenToTerminal([] {
         ConsoleWrite("a\x1b[2Jb\n");
         ConsolePrintf("%s\n", "c\x07");
         ConsoleWrite("plain\n");
