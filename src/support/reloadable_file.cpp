@@ -86,7 +86,7 @@ ReloadableFile::ReloadableFile(const std::string& path) : file(nullptr), path(pa
 
 ReloadableFile::ReloadableFile(ReloadableFile&& other) noexcept
     : file(other.file), stamp(other.stamp), path(other.path), hasStamp(other.hasStamp), version(other.version),
-      reportedPass(other.reportedPass), polledPass(other.polledPass)
+      reportedPass(other.reportedPass), polledPass(other.polledPass), letGo(other.letGo)
 {
     other.file = nullptr;
 }
@@ -107,6 +107,7 @@ ReloadableFile& ReloadableFile::operator=(ReloadableFile&& other) noexcept
     version = other.version;
     reportedPass = other.reportedPass;
     polledPass = other.polledPass;
+    letGo = other.letGo;
     return *this;
 }
 
@@ -144,18 +145,26 @@ bool ReloadableFile::LookAtPath(platform::FileStamp& current)
 {
     bool replaced = false;
     if (file == nullptr || !platform::StampOfPath(file, current, replaced)) {
-        if (file != nullptr)
-            platform::LetFileGo(file);
+        LetGo();
         return false;
     }
     if (replaced) {
         if (!platform::ReopenFile(file)) {
-            platform::LetFileGo(file);
+            LetGo();
             return false;
         }
+        letGo = false;
         hasStamp = false;
     }
     return true;
+}
+
+void ReloadableFile::LetGo()
+{
+    if (file == nullptr || letGo)
+        return;
+    platform::LetFileGo(file);
+    letGo = true;
 }
 
 // A file over the limit is said and not read: one saved by mistake would
@@ -238,12 +247,14 @@ bool ReloadableFile::HasChanged() const
 
 void ReloadableFile::LetGoWhenUnnamed()
 {
-    if (file == nullptr || (passOpen && polledPass == reloadPass))
+    // One let go of already is not looked at again: the files of a folder
+    // deleted whole would cost a look each on every pass.
+    if (file == nullptr || letGo || (passOpen && polledPass == reloadPass))
         return;
     platform::FileStamp current;
     bool replaced = false;
     if (!platform::StampOfPath(file, current, replaced) || replaced)
-        platform::LetFileGo(file);
+        LetGo();
 }
 
 ReloadableTextFile::ReloadableTextFile(const std::string& path) : ReloadableFile(path) {}

@@ -72,6 +72,7 @@ protected:
 private:
     bool QueryLastWriteTime(std::uint64_t& time) const;
     bool LookAtPath(platform::FileStamp& current);
+    void LetGo();
     bool RefusedForSize(std::uint64_t size);
     void ReportUnreadable(const std::string& reason);
 
@@ -80,6 +81,7 @@ private:
     static bool passOpen;         // a ReloadPass lives
     unsigned reportedPass = ~0u;  // the pass whose problem was said
     unsigned polledPass = ~0u;    // the open pass that polled it
+    bool letGo = false;           // holds no descriptor until the path is opened again
 };
 
 // A reload pass for the time it lives (BeginReloadPass at the start): in it,
