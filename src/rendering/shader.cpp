@@ -99,6 +99,10 @@ DXGI_FORMAT InputElementFormat(BYTE mask, D3D_REGISTER_COMPONENT_TYPE type)
     return formats[components - 1][column];
 }
 
+// The cache refuses what the compiler would: an include is never read whole
+// only to be refused.
+static_assert(WinApi::kMaxFileBytes == gfx::kMaxIncludeBytes);
+
 ShaderIncludeHandler::ShaderIncludeHandler(IncludeRecord* record) : record_(record) {}
 
 HRESULT ShaderIncludeHandler::Open(D3D_INCLUDE_TYPE, LPCSTR fileName, LPCVOID, LPCVOID* data, UINT* bytes)

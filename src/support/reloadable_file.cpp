@@ -1,5 +1,6 @@
 #include "support/reloadable_file.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -47,7 +48,7 @@ void ReloadableFile::BeginReloadPass()
     ++reloadPass;
 }
 
-ReloadPass::ReloadPass() : outerOpen(ReloadableFile::passOpen)
+ReloadPass::ReloadPass(ReloadableTextFileCache& swept) : outerOpen(ReloadableFile::passOpen), cache(swept)
 {
     // A pass inside another is part of it.
     if (!outerOpen)
@@ -57,6 +58,8 @@ ReloadPass::ReloadPass() : outerOpen(ReloadableFile::passOpen)
 
 ReloadPass::~ReloadPass()
 {
+    if (!outerOpen)
+        cache.LetGoOfUnnamedFiles();
     ReloadableFile::passOpen = outerOpen;
 }
 
@@ -69,8 +72,7 @@ void ReloadableFile::ReportUnreadable(const std::string& reason)
                  "; the text read before stays\n");
 }
 
-ReloadableFile::ReloadableFile(const std::string& path)
-    : file(nullptr), lastWriteTime(0), path(path), hasLastWriteTime(false)
+ReloadableFile::ReloadableFile(const std::string& path) : file(nullptr), path(path), hasStamp(false)
 {
     file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -83,8 +85,8 @@ ReloadableFile::ReloadableFile(const std::string& path)
 }
 
 ReloadableFile::ReloadableFile(ReloadableFile&& other) noexcept
-    : file(other.file), lastWriteTime(other.lastWriteTime), path(other.path), hasLastWriteTime(other.hasLastWriteTime),
-      version(other.version), reportedPass(other.reportedPass), polledPass(other.polledPass)
+    : file(other.file), stamp(other.stamp), path(other.path), hasStamp(other.hasStamp), version(other.version),
+      reportedPass(other.reportedPass), polledPass(other.polledPass), letGo(other.letGo)
 {
     other.file = nullptr;
 }
@@ -100,11 +102,12 @@ ReloadableFile& ReloadableFile::operator=(ReloadableFile&& other) noexcept
     file = other.file;
     other.file = nullptr;
     path = other.path;
-    lastWriteTime = other.lastWriteTime;
-    hasLastWriteTime = other.hasLastWriteTime;
+    stamp = other.stamp;
+    hasStamp = other.hasStamp;
     version = other.version;
     reportedPass = other.reportedPass;
     polledPass = other.polledPass;
+    letGo = other.letGo;
     return *this;
 }
 
@@ -132,19 +135,46 @@ std::uint64_t ReloadableFile::GetLastWriteTime() const
     return time;
 }
 
-// An editor that saves by writing a new file and renaming it over the old one
-// leaves our descriptor on the old file: follow the path to the new one, which
-// then counts as never read. While it cannot be opened the old file stays and
-// this returns false.
-bool ReloadableFile::FollowReplacement()
+// One look at what the path names now. An editor that saves by writing a new
+// file and renaming it over the old one leaves our descriptor on the old
+// file: follow the path to the new one, which then counts as never read.
+// False when the path names nothing readable now; then the descriptor goes
+// (a deleted file's disk space is given back) and the next look opens the
+// path again.
+bool ReloadableFile::LookAtPath(platform::FileStamp& current)
 {
-    if (file == nullptr || !platform::FileReplaced(file)) {
-        return true;
-    }
-    if (!platform::ReopenFile(file)) {
+    bool replaced = false;
+    if (file == nullptr || !platform::StampOfPath(file, current, replaced)) {
+        LetGo();
         return false;
     }
-    hasLastWriteTime = false;
+    if (replaced) {
+        if (!platform::ReopenFile(file)) {
+            LetGo();
+            return false;
+        }
+        letGo = false;
+        hasStamp = false;
+    }
+    return true;
+}
+
+void ReloadableFile::LetGo()
+{
+    if (file == nullptr || letGo)
+        return;
+    platform::LetFileGo(file);
+    letGo = true;
+}
+
+// A file over the limit is said and not read: one saved by mistake would
+// otherwise stall the reload and stay in memory for the whole run.
+bool ReloadableFile::RefusedForSize(std::uint64_t size)
+{
+    if (size <= kMaxFileBytes)
+        return false;
+    ReportUnreadable(std::to_string(size) + " bytes, more than the limit of " + std::to_string(kMaxFileBytes) +
+                     " bytes");
     return true;
 }
 
@@ -155,55 +185,76 @@ bool ReloadableFile::Update()
             return false;
         polledPass = reloadPass;
     }
-    std::uint64_t current = 0;
+    platform::FileStamp current;
     // The path names nothing readable now: keep what was read.
-    if (!FollowReplacement() || !QueryLastWriteTime(current)) {
+    if (!LookAtPath(current)) {
         ReportUnreadable(UnreadableReason(path));
         return false;
     }
-    if (hasLastWriteTime && lastWriteTime == current) {
+    if (hasStamp && stamp == current) {
+        return false;
+    }
+    // Nothing recorded, so the next Update looks again.
+    if (RefusedForSize(current.size)) {
+        hasStamp = false;
         return false;
     }
     ConsolePrintf("reading file %s\n", PathForMessage(path).c_str());
     if (!Read()) {
-        // Nothing recorded, so the next Update tries again.
-        hasLastWriteTime = false;
-        ReportUnreadable(UnreadableReason(path));
+        hasStamp = false;
+        // It may have grown past the limit while it was read.
+        platform::FileStamp now;
+        bool replaced = false;
+        if (!platform::StampOfPath(file, now, replaced) || !RefusedForSize(now.size))
+            ReportUnreadable(UnreadableReason(path));
         return false;
     }
-    lastWriteTime = current;
-    hasLastWriteTime = true;
+    stamp = current;
+    hasStamp = true;
     ++version;
     return true;
 }
 
 void ReloadableFile::Reload()
 {
-    FollowReplacement();
-    std::uint64_t current = 0;
-    bool known = QueryLastWriteTime(current);
+    platform::FileStamp current;
+    const bool known = LookAtPath(current);
+    if (known && RefusedForSize(current.size)) {
+        hasStamp = false;
+        return;
+    }
     ConsolePrintf("reading file %s\n", PathForMessage(path).c_str());
     const bool read = Read();
     if (read)
         ++version;
     if (read && known) {
-        lastWriteTime = current;
-        hasLastWriteTime = true;
+        stamp = current;
+        hasStamp = true;
     } else {
-        hasLastWriteTime = false;
+        hasStamp = false;
     }
 }
 
 bool ReloadableFile::HasChanged() const
 {
-    if (file != nullptr && platform::FileReplaced(file)) {
-        return true;
-    }
-    std::uint64_t current = 0;
-    if (!QueryLastWriteTime(current)) {
+    platform::FileStamp current;
+    bool replaced = false;
+    if (file == nullptr || !platform::StampOfPath(file, current, replaced)) {
         return false;
     }
-    return !hasLastWriteTime || lastWriteTime != current;
+    return replaced || !hasStamp || stamp != current;
+}
+
+void ReloadableFile::LetGoWhenUnnamed()
+{
+    // One let go of already is not looked at again: the files of a folder
+    // deleted whole would cost a look each on every pass.
+    if (file == nullptr || letGo || (passOpen && polledPass == reloadPass))
+        return;
+    platform::FileStamp current;
+    bool replaced = false;
+    if (!platform::StampOfPath(file, current, replaced) || replaced)
+        LetGo();
 }
 
 ReloadableTextFile::ReloadableTextFile(const std::string& path) : ReloadableFile(path) {}
@@ -233,7 +284,7 @@ bool ReloadableTextFile::Read()
     }
     // Read into a fresh string so that a failed read leaves the old text.
     std::string content;
-    content.reserve(size);
+    content.reserve(std::min<std::uint64_t>(size, kMaxFileBytes));
     char buffer[4096];
     DWORD bytesRead = 0;
     do {
@@ -242,6 +293,10 @@ bool ReloadableTextFile::Read()
             return false;
         }
         content.append(buffer, bytesRead);
+        // Grown past the limit since its size was looked at.
+        if (content.size() > kMaxFileBytes) {
+            return false;
+        }
     } while (bytesRead == sizeof buffer);
     text = std::move(content);
     return true;
@@ -258,6 +313,12 @@ WinApi::ReloadableTextFile& ReloadableTextFileCache::Get(std::string path)
     WinApi::ReloadableTextFile opened(path);
     files.emplace(path, std::move(opened));
     return files.find(path)->second;
+}
+
+void ReloadableTextFileCache::LetGoOfUnnamedFiles()
+{
+    for (auto& [path, file] : files)
+        file.LetGoWhenUnnamed();
 }
 
 std::uint64_t ReloadableTextFileCache::PollVersion(const std::string& path)

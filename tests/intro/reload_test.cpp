@@ -4,11 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "common/gpu_device.h"
+#include "common/process_use.h"
 #include "frame_target.h"
 #include "intro/solution.h"
 #include "intro_files.h"
@@ -187,6 +189,12 @@ TEST_F(ReloadTest, LostFilesAreSaidAndThePictureStays)
         std::system(("rm -rf '" + folder.Path(name) + "'").c_str());
         folder.Write(name, text);
     };
+    // Saved by mistake: a gigabyte of zero bytes (sparse, no disk space taken).
+    const auto makeHuge = [&](const std::string& name) { std::filesystem::resize_file(folder.Path(name), 1u << 30); };
+    const auto tooLarge = [&](const std::string& name) {
+        return "cannot read " + folder.Path(name) +
+               ": 1073741824 bytes, more than the limit of 67108864 bytes; the text read before stays";
+    };
     const std::string intro = "[scene] string sceneFile = \"" + folder.Path("a.quoscene") + "\";";
     const std::string scene = Scene("float3 colour = 1 0 0;");
     struct Case {
@@ -222,6 +230,12 @@ TEST_F(ReloadTest, LostFilesAreSaidAndThePictureStays)
          "SolutionScene::Load error: " + folder.Path("a.quoscene") +
              " holds no [scene] section; what was read before stays",
          [&] { folder.Write("a.quoscene", scene); }},
+        {"scene file of 1 GiB", [&] { makeHuge("a.quoscene"); }, tooLarge("a.quoscene"),
+         [&] { restore("a.quoscene", scene); }},
+        {"shader file of 1 GiB", [&] { makeHuge("solid.hlsl"); }, tooLarge("solid.hlsl"),
+         [&] { restore("solid.hlsl", kSolid); }},
+        {"intro file of 1 GiB", [&] { makeHuge("intro.quointro"); }, tooLarge("intro.quointro"),
+         [&] { restore("intro.quointro", intro); }},
     };
     for (const Case& c : cases) {
         c.damage();
@@ -243,6 +257,40 @@ TEST_F(ReloadTest, LostFilesAreSaidAndThePictureStays)
         EXPECT_FALSE(Has(log, "error")) << c.what << "\n" << log;
         ExpectPixel(frame.Draw(s, 0), {1, 0, 0, 1}, std::string(c.what) + ", mended");
     }
+}
+
+// Each save names a new include and deletes the old one, as an author who
+// renames a file does: the files no longer named let their descriptors go.
+TEST_F(ReloadTest, RenamedIncludesHoldNoDescriptors)
+{
+    const auto name = [](int n) { return "tint" + std::to_string(n) + ".hlsl"; };
+    const auto shader = [&](int n) {
+        return "#include \"" + folder.Path(name(n)) +
+               "\"\nfloat4 p(float4 position : SV_POSITION) : SV_TARGET { return float4(Tint(), 1); }\n";
+    };
+    const auto tint = [](int n) { return "float3 Tint() { return float3(" + std::to_string(n % 2) + ", 0, 1); }\n"; };
+    folder.Write(name(0), tint(0));
+    folder.Write("solid.hlsl", shader(0));
+    Solution s = Make();
+    FrameTarget frame(kWidth, kHeight);
+    Load(s);
+    ExpectPixel(frame.Draw(s, 0), {0, 0, 1, 1}, "first load");
+    const int start = OpenDescriptors();
+
+    constexpr int kRenames = 50;
+    for (int n = 1; n <= kRenames; ++n) {
+        folder.Write(name(n), tint(n));
+        folder.Write("solid.hlsl", shader(n));
+        folder.Remove(name(n - 1));
+        const std::string log = Load(s);
+        ASSERT_TRUE(Has(log, "reading file " + folder.Path(name(n)))) << n << "\n" << log;
+        ASSERT_FALSE(Has(log, "error")) << n << "\n" << log;
+    }
+    ExpectPixel(frame.Draw(s, 0), {0, 0, 1, 1}, "after the renames");
+    const int end = OpenDescriptors();
+    RecordProperty("descriptors_at_start", start);
+    RecordProperty("descriptors_after_renames", end);
+    EXPECT_LE(end, start + 3) << start << " descriptors at the start, " << end << " after " << kRenames << " renames";
 }
 
 // Generated shader files far beyond what an author writes by hand: one that

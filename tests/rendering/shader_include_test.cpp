@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "common/process_use.h"
 #include "common/scratch_folder.h"
 #include "platform/system/console.h"
 #include "rendering/shader.h"
@@ -236,6 +237,42 @@ TEST_F(IncludeFiles, ACompilationNotesEveryFileItAskedFor)
                                      {gone, 0}}));
     Write("inner.hlsl", "float Inner() { return 0.25; }\n");
     EXPECT_TRUE(IncludesChanged(record));
+}
+
+// An include over the limit is refused by the file cache before it is read
+// (a compiler that refuses it afterwards would have it in memory already):
+// said with its size, and what was read before stays.
+TEST_F(IncludeFiles, AnIncludeOverTheLimitIsRefusedBeforeItIsRead)
+{
+    constexpr std::uint64_t size = 300u * 1024 * 1024;
+    const bool canMeasure = ResetPeakResident();
+    for (const bool readBefore : {false, true}) {
+        SCOPED_TRACE(readBefore ? "read before" : "never read");
+        const std::string path = Write(readBefore ? "grown.hlsl" : "big.hlsl", "float small;\n");
+        if (readBefore) {
+            ASSERT_EQ(Open(path).result, S_OK);
+        }
+        fs::resize_file(path, size);  // sparse: no disk space taken
+        WinApi::ReloadableFile::BeginReloadPass();
+        ResetPeakResident();
+        const std::uint64_t resident = PeakResidentBytes();
+        const Opened opened = Open(path);
+        const std::uint64_t grown = PeakResidentBytes() - resident;
+        const std::string refused = "ReloadableFile::Update error: cannot read " + path +
+                                    ": 314572800 bytes, more than the limit of 67108864 bytes; the text read "
+                                    "before stays\n";
+        if (readBefore) {
+            EXPECT_EQ(opened.result, S_OK);
+            EXPECT_EQ(opened.text, "float small;\n");
+            EXPECT_EQ(opened.printed, refused);
+        } else {
+            EXPECT_TRUE(FAILED(opened.result));
+            EXPECT_EQ(opened.printed, refused + "shader include error: cannot open file " + path + "\n");
+        }
+        if (canMeasure) {
+            EXPECT_LT(grown, size / 8) << "resident memory grew by " << grown << " bytes";
+        }
+    }
 }
 
 }  // namespace

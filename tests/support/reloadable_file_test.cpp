@@ -1,6 +1,7 @@
 #include "platform/system/console.h"
 #include "support/reloadable_file.h"
 
+#include "common/process_use.h"
 #include "common/scratch_folder.h"
 #include "platform/system/errors.h"
 
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -79,6 +81,8 @@ TEST_F(ReloadableFileTest, AnyTimeChangeRereads)
     std::string printed;
     ASSERT_TRUE(Update(file, &printed));
 
+    // changed false: the time is left alone (setting it, even to the same
+    // value, moves the status-change time, which counts as a change).
     struct Step {
         time_t seconds;
         long nanoseconds;
@@ -91,7 +95,8 @@ TEST_F(ReloadableFileTest, AnyTimeChangeRereads)
         {1600000000, 0, false},
     };
     for (const Step& s : steps) {
-        SetWriteTime(path, s.seconds, s.nanoseconds);
+        if (s.changed)
+            SetWriteTime(path, s.seconds, s.nanoseconds);
         EXPECT_EQ(file.HasChanged(), s.changed) << s.seconds << "." << s.nanoseconds;
         EXPECT_EQ(Update(file, &printed), s.changed) << s.seconds << "." << s.nanoseconds;
         EXPECT_EQ(file.GetText(), "same");
@@ -400,6 +405,205 @@ TEST_F(ReloadableFileTest, AReloadPassLooksAtEachFileOnce)
     SetWriteTime(path, 1700000002, 0);
     EXPECT_TRUE(Update(file, &printed));
     EXPECT_EQ(file.GetVersion(), 4u);
+}
+
+// A save that keeps the size and lands within one modification time (coarse
+// file systems, or a tool that puts the time back) still moves the file's
+// status-change time: it is read.
+TEST_F(ReloadableFileTest, ARewriteThatKeepsTheTimeIsRead)
+{
+    const std::pair<const char*, std::string> cases[] = {
+        {"the same size", "abcd"},
+        {"another size", "abcdefgh"},
+    };
+    for (const auto& [what, rewritten] : cases) {
+        const std::string path = PathOf("k.txt");
+        Write(path, "wxyz");
+        SetWriteTime(path, 1700000000, 0);
+        ReloadableTextFileCache cache;
+        WinApi::ReloadableTextFile& file = cache.Get(path);
+        std::string printed;
+        ASSERT_TRUE(Update(file, &printed)) << what;
+        struct stat read {};
+        ASSERT_EQ(stat(path.c_str(), &read), 0);
+
+        // On a coarse clock a quick rewrite can land within the tick of the
+        // read, and then nothing tells them apart: rewrite until it shows.
+        struct stat now {};
+        for (int attempt = 0;; ++attempt) {
+            ASSERT_LT(attempt, 100000) << what << ": the status-change time never moved";
+            Write(path, rewritten);
+            SetWriteTime(path, 1700000000, 0);
+            ASSERT_EQ(stat(path.c_str(), &now), 0);
+            if (now.st_ctim.tv_sec != read.st_ctim.tv_sec || now.st_ctim.tv_nsec != read.st_ctim.tv_nsec)
+                break;
+        }
+        ASSERT_EQ(now.st_mtim.tv_sec, read.st_mtim.tv_sec);
+        ASSERT_EQ(now.st_mtim.tv_nsec, read.st_mtim.tv_nsec);
+
+        EXPECT_TRUE(file.HasChanged()) << what;
+        EXPECT_TRUE(Update(file, &printed)) << what;
+        EXPECT_EQ(printed, "reading file " + path + "\n") << what;
+        EXPECT_EQ(file.GetText(), rewritten) << what;
+        EXPECT_EQ(file.GetVersion(), 2u) << what;
+        EXPECT_FALSE(Update(file, &printed)) << what;
+    }
+}
+
+// A file whose path no longer names it lets its descriptor go (and a deleted
+// file its disk space) and keeps its text and version; the path is opened
+// again once it names a file again.
+TEST_F(ReloadableFileTest, AFileNoLongerNamedLetsItsDescriptorGo)
+{
+    const std::string path = PathOf("d.txt");
+    struct Case {
+        const char* what;
+        std::function<void()> unname;
+        const char* reason;
+    } cases[] = {
+        {"deleted", [&] { std::remove(path.c_str()); }, "No such file or directory"},
+        {"renamed away", [&] { std::rename(path.c_str(), PathOf("elsewhere.txt").c_str()); },
+         "No such file or directory"},
+        {"a folder in its place",
+         [&] {
+             std::remove(path.c_str());
+             mkdir(path.c_str(), 0755);
+         },
+         "is a folder, not a file"},
+    };
+    for (const Case& c : cases) {
+        Write(path, "first");
+        ReloadableTextFileCache cache;
+        WinApi::ReloadableTextFile& file = cache.Get(path);
+        std::string printed;
+        ASSERT_TRUE(Update(file, &printed)) << c.what;
+        const int held = OpenDescriptors();
+
+        c.unname();
+        WinApi::ReloadableFile::BeginReloadPass();
+        EXPECT_FALSE(Update(file, &printed)) << c.what;
+        EXPECT_EQ(printed, "ReloadableFile::Update error: cannot read " + path + ": " + c.reason +
+                               "; the text read before stays\n")
+            << c.what;
+        EXPECT_EQ(OpenDescriptors(), held - 1) << c.what;
+        EXPECT_EQ(file.GetText(), "first") << c.what;
+        EXPECT_EQ(file.GetVersion(), 1u) << c.what;
+        EXPECT_FALSE(file.HasChanged()) << c.what;
+        // Looked at again while it names nothing: nothing to let go twice.
+        EXPECT_FALSE(Update(file, &printed)) << c.what;
+        EXPECT_EQ(OpenDescriptors(), held - 1) << c.what;
+
+        std::filesystem::remove_all(path);
+        Write(path, "back");
+        EXPECT_TRUE(file.HasChanged()) << c.what;
+        EXPECT_TRUE(Update(file, &printed)) << c.what;
+        EXPECT_EQ(file.GetText(), "back") << c.what;
+        EXPECT_EQ(file.GetVersion(), 2u) << c.what;
+        EXPECT_EQ(OpenDescriptors(), held) << c.what;
+        std::filesystem::remove_all(path);
+        std::remove(PathOf("elsewhere.txt").c_str());
+    }
+}
+
+// A file no one polls any more (an include a save stopped naming, then
+// deleted) is let go of when the reload pass ends; one the pass looked at,
+// or one whose path still names it, keeps its descriptor.
+TEST_F(ReloadableFileTest, AReloadPassLetsGoOfFilesNoLongerNamed)
+{
+    ReloadableTextFileCache cache;
+    std::string printed;
+    for (const char* name : {"deleted.txt", "renamed.txt", "replaced.txt", "kept.txt", "polled.txt"}) {
+        Write(PathOf(name), name);
+        ASSERT_TRUE(Update(cache.Get(PathOf(name)), &printed));
+    }
+    const int held = OpenDescriptors();
+    std::remove(PathOf("deleted.txt").c_str());
+    std::rename(PathOf("renamed.txt").c_str(), PathOf("renamed.old").c_str());
+    Write(PathOf("replaced.new"), "new");
+    std::rename(PathOf("replaced.new").c_str(), PathOf("replaced.txt").c_str());
+    Write(PathOf("polled.txt"), "polled again");
+    SetWriteTime(PathOf("polled.txt"), 1700000000, 0);
+    {
+        WinApi::ReloadPass pass(cache);
+        {
+            WinApi::ReloadPass inner(cache);  // part of the outer pass: lets nothing go at its end
+        }
+        EXPECT_EQ(OpenDescriptors(), held);
+        EXPECT_TRUE(Update(cache.Get(PathOf("polled.txt")), &printed));
+    }
+    EXPECT_EQ(OpenDescriptors(), held - 3);
+    for (const char* name : {"deleted.txt", "renamed.txt", "replaced.txt", "kept.txt"}) {
+        EXPECT_EQ(cache.Get(PathOf(name)).GetText(), name);
+        EXPECT_EQ(cache.Get(PathOf(name)).GetVersion(), 1u) << name;
+    }
+    EXPECT_EQ(cache.Get(PathOf("polled.txt")).GetText(), "polled again");
+
+    // The replacement is read when the file is next polled.
+    EXPECT_TRUE(Update(cache.Get(PathOf("replaced.txt")), &printed));
+    EXPECT_EQ(cache.Get(PathOf("replaced.txt")).GetText(), "new");
+    EXPECT_FALSE(Update(cache.Get(PathOf("kept.txt")), &printed));
+    EXPECT_EQ(OpenDescriptors(), held - 2);
+}
+
+// A file over the limit, whatever it holds, is refused before it is read:
+// said with its size on each reload pass, its text and version as they were,
+// and not read into memory. (The files are sparse: they take no disk space.)
+TEST_F(ReloadableFileTest, AFileOverTheLimitIsRefusedBeforeItIsRead)
+{
+    constexpr std::uint64_t limit = WinApi::kMaxFileBytes;
+    struct Case {
+        const char* what;
+        std::uint64_t size;
+        bool readBefore;
+    } cases[] = {
+        {"at the limit", limit, false},
+        {"one byte over", limit + 1, false},
+        {"one byte over, after a read", limit + 1, true},
+        {"1 GiB, after a read", std::uint64_t{1} << 30, true},
+        {"4 GiB and one byte: one byte in 32 bits", (std::uint64_t{4} << 30) + 1, true},
+    };
+    const bool canMeasure = ResetPeakResident();
+    for (const Case& c : cases) {
+        const std::string path = PathOf("big.txt");
+        Write(path, "before");
+        ReloadableTextFileCache cache;
+        WinApi::ReloadableTextFile& file = cache.Get(path);
+        std::string printed;
+        if (c.readBefore) {
+            ASSERT_TRUE(Update(file, &printed)) << c.what;
+        }
+        const std::string textBefore = file.GetText();
+        const std::uint64_t versionBefore = file.GetVersion();
+        std::filesystem::resize_file(path, c.size);
+
+        WinApi::ReloadableFile::BeginReloadPass();
+        ResetPeakResident();
+        const std::uint64_t resident = PeakResidentBytes();
+        const bool read = Update(file, &printed);
+        const std::uint64_t grown = PeakResidentBytes() - resident;
+        if (c.size <= limit) {
+            EXPECT_TRUE(read) << c.what;
+            EXPECT_EQ(file.GetText().size(), c.size) << c.what;
+            continue;
+        }
+        EXPECT_FALSE(read) << c.what;
+        EXPECT_EQ(printed, "ReloadableFile::Update error: cannot read " + path + ": " + std::to_string(c.size) +
+                               " bytes, more than the limit of 67108864 bytes; the text read before stays\n")
+            << c.what;
+        EXPECT_EQ(file.GetText(), textBefore) << c.what;
+        EXPECT_EQ(file.GetVersion(), versionBefore) << c.what;
+        if (canMeasure) {
+            EXPECT_LT(grown, limit / 4) << c.what << ": resident memory grew by " << grown << " bytes";
+        }
+        WinApi::ReloadableFile::BeginReloadPass();
+        EXPECT_FALSE(Update(file, &printed)) << c.what;
+        EXPECT_NE(printed.find(std::to_string(c.size) + " bytes"), std::string::npos) << c.what << ": " << printed;
+
+        Write(path, "after");
+        EXPECT_TRUE(Update(file, &printed)) << c.what;
+        EXPECT_EQ(file.GetText(), "after") << c.what;
+        EXPECT_EQ(file.GetVersion(), versionBefore + 1) << c.what;
+    }
 }
 
 TEST(WinApiException, CopiesAndLastErrorText)

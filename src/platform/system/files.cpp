@@ -15,7 +15,7 @@
 namespace {
 
 struct OpenFile {
-    int fd = -1;
+    int fd = -1;       // -1 once let go
     std::string path;  // absolute, so a later change of directory does not matter
     dev_t device = 0;
     ino_t inode = 0;
@@ -88,6 +88,27 @@ bool OpenRegular(const std::string& path, OpenFile& out)
     out.path = path;
     out.device = info.st_dev;
     out.inode = info.st_ino;
+    return true;
+}
+
+// Seconds from 1601 to 1970, then 100 ns units.
+std::uint64_t ToFileTime(const timespec& t)
+{
+    std::int64_t units = (static_cast<std::int64_t>(t.tv_sec) + 11644473600LL) * 10000000LL + t.tv_nsec / 100;
+    return units < 0 ? 0u : static_cast<std::uint64_t>(units);
+}
+
+// The path's status; false with the last error set when it names no regular file.
+bool StatRegular(const std::string& path, struct stat& info)
+{
+    if (stat(path.c_str(), &info) != 0) {
+        SetErrno();
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        SetLastError(S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+        return false;
+    }
     return true;
 }
 
@@ -181,18 +202,11 @@ BOOL GetFileTime(HANDLE handle, FILETIME* creationTime, FILETIME* lastAccessTime
         return FALSE;
     }
     struct stat info {};
-    if (stat(file->path.c_str(), &info) != 0) {
-        SetErrno();
+    if (!StatRegular(file->path, info)) {
         return FALSE;
     }
-    if (!S_ISREG(info.st_mode)) {
-        SetLastError(S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
-        return FALSE;
-    }
-    // Seconds from 1601 to 1970, then 100 ns units.
     auto toFileTime = [](const timespec& t) {
-        std::int64_t units = (static_cast<std::int64_t>(t.tv_sec) + 11644473600LL) * 10000000LL + t.tv_nsec / 100;
-        std::uint64_t value = units < 0 ? 0u : static_cast<std::uint64_t>(units);
+        const std::uint64_t value = ToFileTime(t);
         return FILETIME{static_cast<DWORD>(value & 0xFFFFFFFFu), static_cast<DWORD>(value >> 32)};
     };
     if (creationTime != nullptr) {
@@ -264,7 +278,8 @@ BOOL CloseHandle(HANDLE handle)
     if (file == nullptr) {
         return FALSE;
     }
-    int result = close(file->fd);
+    // A file let go was closed then.
+    int result = file->fd < 0 ? 0 : close(file->fd);
     int closeError = errno;
     table.files.erase(ToId(handle));
     if (result != 0 && closeError != EINTR) {
@@ -285,7 +300,7 @@ bool FileReplaced(HANDLE handle)
     if (file == nullptr || stat(file->path.c_str(), &info) != 0) {
         return false;
     }
-    return info.st_dev != file->device || info.st_ino != file->inode;
+    return file->fd < 0 || info.st_dev != file->device || info.st_ino != file->inode;
 }
 
 bool ReopenFile(HANDLE handle)
@@ -300,8 +315,40 @@ bool ReopenFile(HANDLE handle)
     if (!OpenRegular(file->path, fresh)) {
         return false;
     }
-    close(file->fd);
+    if (file->fd >= 0) {
+        close(file->fd);
+    }
     *file = std::move(fresh);
+    return true;
+}
+
+void LetFileGo(HANDLE handle)
+{
+    FileTable& table = Table();
+    std::lock_guard<std::mutex> guard(table.lock);
+    OpenFile* file = Find(table, handle);
+    if (file == nullptr || file->fd < 0) {
+        return;
+    }
+    close(file->fd);
+    file->fd = -1;
+}
+
+bool StampOfPath(HANDLE handle, FileStamp& stamp, bool& replaced)
+{
+    FileTable& table = Table();
+    std::lock_guard<std::mutex> guard(table.lock);
+    OpenFile* file = Find(table, handle);
+    struct stat info {};
+    if (file == nullptr || !StatRegular(file->path, info)) {
+        return false;
+    }
+    stamp.device = static_cast<std::uint64_t>(info.st_dev);
+    stamp.inode = static_cast<std::uint64_t>(info.st_ino);
+    stamp.size = static_cast<std::uint64_t>(info.st_size);
+    stamp.lastWriteTime = ToFileTime(info.st_mtim);
+    stamp.changeTime = ToFileTime(info.st_ctim);
+    replaced = file->fd < 0 || info.st_dev != file->device || info.st_ino != file->inode;
     return true;
 }
 

@@ -4,11 +4,16 @@
 // closed or unknown handle fails cleanly instead of touching another file).
 // Failures set the last error (platform/system/errors.h) to the errno value.
 //
+// A handle whose file was let go (platform::LetFileGo) keeps its path: the
+// calls on its content fail with EBADF until platform::ReopenFile.
+//
 // Not done: writing, creation dispositions other than OPEN_EXISTING, share
 // modes (POSIX has no mandatory sharing: the share flags are accepted and
 // ignored), security attributes, templates, overlapped reads, files of
 // 4 GiB or more. Only regular files open: a folder, a device or a pipe fails
 // as a missing file does.
+#include <cstdint>
+
 #include "platform/system/types.h"
 
 constexpr DWORD GENERIC_READ = 0x80000000u;
@@ -45,7 +50,26 @@ namespace platform {
 // the open one (an editor saved by writing a new file and renaming it over
 // the old). False when it names the same file or nothing at all.
 bool FileReplaced(HANDLE file);
-// Opens the handle's path again in place of the old file; on failure the old
-// file stays open and the last error is set.
+// Opens the handle's path again in place of the old file (or of none, after
+// LetFileGo); on failure the old file stays open and the last error is set.
 bool ReopenFile(HANDLE file);
+// Closes the open file but keeps the handle and its path, so that a path
+// that no longer names the file does not hold it (and its disk space).
+void LetFileGo(HANDLE file);
+
+// What the path names, as far as a change to it shows: a rewrite within one
+// modification time still moves the status-change time or the size, and a
+// replacement shows in the inode.
+struct FileStamp {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t size = 0;
+    std::uint64_t lastWriteTime = 0;  // FILETIME units
+    std::uint64_t changeTime = 0;     // status change, FILETIME units
+    bool operator==(const FileStamp&) const = default;
+};
+// One look at the path the file was opened with: its stamp, and in replaced
+// whether it names another file than the open one (always so once the file
+// was let go). False, with the last error set, when it names no regular file.
+bool StampOfPath(HANDLE file, FileStamp& stamp, bool& replaced);
 }  // namespace platform

@@ -6,9 +6,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 
+#include "common/process_use.h"
 #include "common/scratch_folder.h"
 #include "platform/system/clock.h"
 #include "platform/system/console.h"
@@ -121,6 +124,112 @@ TEST_F(FilesTest, LastWriteTimeFromThePath)
     EXPECT_FALSE(platform::ReopenFile(file));
     EXPECT_EQ(GetFileSize(file, nullptr), 2u);
     EXPECT_TRUE(CloseHandle(file));
+}
+
+// A file let go of holds no descriptor; its handle keeps the path, fails
+// every read cleanly, and opens the path again on ReopenFile.
+TEST_F(FilesTest, AFileLetGoKeepsItsPathAndOpensAgain)
+{
+    HANDLE file = Open(Make("g", "abc"));
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const int held = OpenDescriptors();
+    platform::LetFileGo(file);
+    EXPECT_EQ(OpenDescriptors(), held - 1);
+    platform::LetFileGo(file);  // twice: nothing more to close
+    EXPECT_EQ(OpenDescriptors(), held - 1);
+
+    char buffer[4];
+    DWORD got = 99;
+    EXPECT_FALSE(ReadFile(file, buffer, 4, &got, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(EBADF));
+    EXPECT_EQ(got, 0u);
+    EXPECT_EQ(GetFileSize(file, nullptr), INVALID_FILE_SIZE);
+    // The path names a file, and the handle holds none: another file.
+    EXPECT_TRUE(platform::FileReplaced(file));
+    platform::FileStamp stamp;
+    bool replaced = false;
+    EXPECT_TRUE(platform::StampOfPath(file, stamp, replaced));
+    EXPECT_TRUE(replaced);
+    EXPECT_EQ(stamp.size, 3u);
+
+    ASSERT_TRUE(platform::ReopenFile(file));
+    EXPECT_EQ(OpenDescriptors(), held);
+    EXPECT_TRUE(ReadFile(file, buffer, 4, &got, nullptr));
+    EXPECT_EQ(std::string(buffer, got), "abc");
+    EXPECT_FALSE(platform::FileReplaced(file));
+
+    platform::LetFileGo(file);
+    EXPECT_TRUE(CloseHandle(file));
+    EXPECT_FALSE(CloseHandle(file));
+}
+
+// The stamp shows each way a file changes, also when its modification time
+// is put back; a path that names no regular file has none.
+TEST_F(FilesTest, AStampShowsEveryChange)
+{
+    const std::string path = dir + "/s";
+    const auto putTimeBack = [&] {
+        timespec times[2] = {{1700000000, 0}, {1700000000, 0}};
+        utimensat(AT_FDCWD, path.c_str(), times, 0);
+    };
+    struct Case {
+        const char* what;
+        std::function<void()> change;
+        // What differs from the stamp before.
+        bool size, inode, replaced;
+        int error;  // no stamp: the last error
+    } cases[] = {
+        {"rewritten, the same size", [&] { Make("s", "1234"); }, false, false, false, 0},
+        {"grown", [&] { Make("s", "123456"); }, true, false, false, 0},
+        {"replaced by rename", [&] { std::rename(Make("s.new", "abcd").c_str(), path.c_str()); }, false, true, true, 0},
+        {"deleted", [&] { std::remove(path.c_str()); }, false, false, false, ENOENT},
+        {"a folder",
+         [&] {
+             std::remove(path.c_str());
+             mkdir(path.c_str(), 0755);
+         },
+         false, false, false, EISDIR},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(path);
+        Make("s", "abcd");
+        putTimeBack();
+        HANDLE file = Open(path);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        platform::FileStamp before, after;
+        bool replaced = true;
+        ASSERT_TRUE(platform::StampOfPath(file, before, replaced));
+        EXPECT_FALSE(replaced);
+        EXPECT_EQ(before.size, 4u);
+        EXPECT_EQ(before.lastWriteTime, (1700000000ull + 11644473600ull) * 10000000ull);
+
+        // Until the status-change time moves: a coarse clock may not have
+        // ticked since the file was made.
+        for (int attempt = 0; attempt < 100000; ++attempt) {
+            std::filesystem::remove_all(path + ".new");
+            Make("s", "abcd");
+            putTimeBack();
+            c.change();
+            putTimeBack();
+            if (!platform::StampOfPath(file, after, replaced) || after.changeTime != before.changeTime)
+                break;
+        }
+        SetLastError(0);
+        if (c.error != 0) {
+            EXPECT_FALSE(platform::StampOfPath(file, after, replaced));
+            EXPECT_EQ(GetLastError(), static_cast<DWORD>(c.error));
+        } else {
+            ASSERT_TRUE(platform::StampOfPath(file, after, replaced));
+            EXPECT_NE(after, before);
+            EXPECT_NE(after.changeTime, before.changeTime);
+            EXPECT_EQ(after.lastWriteTime, before.lastWriteTime);
+            EXPECT_EQ(after.size != before.size, c.size);
+            EXPECT_EQ(after.inode != before.inode, c.inode);
+            EXPECT_EQ(replaced, c.replaced);
+        }
+        EXPECT_TRUE(CloseHandle(file));
+    }
 }
 
 TEST(Errors, FormatMessageGivesTheSystemTextWithCrLf)
