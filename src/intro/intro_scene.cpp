@@ -186,8 +186,7 @@ bool BuildSceneFile(config& reader, IntroModel::IntroScene& scene, const std::st
     // the first [scene] are not read.
     bool found = false;
     bool atScene = false;
-    bool header = false;
-    while (atScene || (header = reader.NextSection())) {
+    while (atScene || reader.NextSection()) {
         atScene = false;
         if (reader.GetSection() != "scene") {
             WarnUnclosedSection(reader, true, kSceneSections, "BuildIntroScene", fileName);
@@ -196,8 +195,7 @@ bool BuildSceneFile(config& reader, IntroModel::IntroScene& scene, const std::st
         scene = BuildIntroScene(reader, &atScene, fileName);
         found = true;
     }
-    if (!header)
-        WarnUnclosedSection(reader, false, kSceneSections, "BuildIntroScene", fileName);
+    WarnUnclosedSection(reader, false, kSceneSections, "BuildIntroScene", fileName);
     if (found) {
         WarnRepeatedNames(scene.shaderParameters, "shader", fileName);
         WarnRepeatedNames(scene.postParameters, "post", fileName);

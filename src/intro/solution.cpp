@@ -262,7 +262,7 @@ bool Solution::ReadIntroFile(const WinApi::ReloadableTextFile& file)
                          PathForMessage(path) + "; its entries are skipped\n");
         }
     }
-    WarnUnclosedSection(reader, found, {}, "Solution::Load", path);
+    WarnUnclosedSection(reader, false, {}, "Solution::Load", path);
     if (!scenes.empty())
         return true;
 
