@@ -66,7 +66,62 @@ void IntroScene::EvaluatePostParameters(float t, float* out) const
 
 }  // namespace IntroModel
 
-IntroModel::IntroScene BuildIntroScene(config& reader, bool* nextSceneFollows)
+namespace {
+
+// The sections of a scene file.
+constexpr std::initializer_list<const char*> kSceneSections = {"scene", "shader", "post"};
+
+// " in file" for a message, nothing without a name.
+std::string InFile(const std::string& fileName)
+{
+    return fileName.empty() ? std::string() : " in " + PathForMessage(fileName);
+}
+
+// A name the generated block holds twice stops its shader from compiling
+// with a message that names neither the parameter nor the file.
+void WarnRepeatedNames(const IntroModel::ShaderParameterBlock& block, const char* section, const std::string& fileName)
+{
+    for (const std::string& name : block.DeclaredTwice())
+        ConsoleWrite("BuildIntroScene warning: [" + std::string(section) + "]" + InFile(fileName) + " declares " +
+                     name + " more than once; its shader cannot compile\n");
+    for (const std::string& name : block.NamedLikeFillers())
+        ConsoleWrite("BuildIntroScene warning: [" + std::string(section) + "]" + InFile(fileName) + " declares " +
+                     name + ", the name of a filler of the generated cbuffer; its shader cannot compile, rename it\n");
+}
+
+}  // namespace
+
+bool WarnUnclosedSection(const config& reader, bool found, std::initializer_list<const char*> known,
+                         const char* operation, const std::string& fileName)
+{
+    const std::string& section = reader.GetSection();
+    std::size_t shown = 0;
+    while (shown < section.size() && IsIdentifierChar(section[shown]))
+        ++shown;
+    const std::string name = "[" + section.substr(0, shown);
+    // NextSection keeps what it read of a header it found no "]" for.
+    if (!found) {
+        if (section.empty())
+            return false;
+        ConsoleWrite(std::string(operation) + " warning: section name " + name + InFile(fileName) +
+                     " is not closed before the end of the file\n");
+        return true;
+    }
+    const std::size_t inner = section.rfind('[');
+    if (inner == std::string::npos)
+        return false;
+    const std::string next = section.substr(inner + 1);
+    for (const char* k : known) {
+        if (next == k) {
+            ConsoleWrite(std::string(operation) + " warning: section name " + name + InFile(fileName) +
+                         " is not closed before [" + next + "]; both sections are skipped\n");
+            return true;
+        }
+    }
+    return false;
+}
+
+IntroModel::IntroScene BuildIntroScene(config& reader, bool* nextSceneFollows, const std::string& fileName)
 {
     static const IntroModel::IntroScene defaults;
     IntroModel::IntroScene scene;
@@ -103,7 +158,8 @@ IntroModel::IntroScene BuildIntroScene(config& reader, bool* nextSceneFollows)
     }
 
     bool atNextScene = false;
-    while (reader.NextSection()) {
+    bool found = false;
+    while ((found = reader.NextSection())) {
         const std::string section = reader.GetSection();
         if (section == "scene") {
             atNextScene = true;
@@ -113,26 +169,36 @@ IntroModel::IntroScene BuildIntroScene(config& reader, bool* nextSceneFollows)
             scene.shaderParameters = BuildShaderParameterBlock(reader);
         else if (section == "post")
             scene.postParameters = BuildShaderParameterBlock(reader);
-        else
-            ConsoleWrite("BuildIntroScene warning: unrecognised section " + section + "\n");
+        else if (!WarnUnclosedSection(reader, true, kSceneSections, "BuildIntroScene", fileName))
+            ConsoleWrite("BuildIntroScene warning: unrecognised section " + section + InFile(fileName) + "\n");
     }
+    if (!found)
+        WarnUnclosedSection(reader, false, kSceneSections, "BuildIntroScene", fileName);
     if (nextSceneFollows)
         *nextSceneFollows = atNextScene;
     return scene;
 }
 
-bool BuildSceneFile(config& reader, IntroModel::IntroScene& scene)
+bool BuildSceneFile(config& reader, IntroModel::IntroScene& scene, const std::string& fileName)
 {
     // BuildIntroScene stops right after the next [scene] header; that one is
-    // built next instead of looking for a further header.
+    // built next instead of looking for a further header. Sections before
+    // the first [scene] are not read.
     bool found = false;
     bool atScene = false;
     while (atScene || reader.NextSection()) {
         atScene = false;
-        if (reader.GetSection() != "scene")
+        if (reader.GetSection() != "scene") {
+            WarnUnclosedSection(reader, true, kSceneSections, "BuildIntroScene", fileName);
             continue;
-        scene = BuildIntroScene(reader, &atScene);
+        }
+        scene = BuildIntroScene(reader, &atScene, fileName);
         found = true;
+    }
+    WarnUnclosedSection(reader, false, kSceneSections, "BuildIntroScene", fileName);
+    if (found) {
+        WarnRepeatedNames(scene.shaderParameters, "shader", fileName);
+        WarnRepeatedNames(scene.postParameters, "post", fileName);
     }
     return found;
 }

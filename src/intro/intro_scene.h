@@ -2,6 +2,7 @@
 // The scene file: its reading functions, the scene model with the generated
 // source of each shader, and the library that holds one model per scene file.
 #include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -67,13 +68,25 @@ public:
 // just after a [scene] header, BuildShaderParameterBlock after a [shader] or
 // [post] header, BuildShaderParameter after an entry's "=".
 // BuildIntroScene stops after the header of the next [scene] section, if
-// any; nextSceneFollows then tells whether it did.
-IntroModel::IntroScene BuildIntroScene(config& reader, bool* nextSceneFollows = nullptr);
+// any; nextSceneFollows then tells whether it did. fileName, when given, is
+// named in the warnings about the file's sections.
+IntroModel::IntroScene BuildIntroScene(config& reader, bool* nextSceneFollows = nullptr,
+                                       const std::string& fileName = std::string());
 IntroModel::ShaderParameterBlock BuildShaderParameterBlock(config& reader);
 // Builds every [scene] section of a whole scene file in order, from the
 // reader's start; the last one is the scene. False when there is none.
-bool BuildSceneFile(config& reader, IntroModel::IntroScene& scene);
+// Parameters of the scene that its generated blocks would declare twice
+// (one declared again, one named like a filler) are said with fileName.
+bool BuildSceneFile(config& reader, IntroModel::IntroScene& scene, const std::string& fileName = std::string());
 IntroModel::ShaderParameter BuildShaderParameter(config& reader);
+
+// After reader.NextSection() (found: what it returned): says a section name
+// that is not closed, with the operation ("BuildIntroScene") and fileName:
+// one whose "]" was left out, so that the name runs on to the "]" of the
+// next header, one of the known names (the two sections are skipped), or,
+// when NextSection found none, one that the file ends in. True when said.
+bool WarnUnclosedSection(const config& reader, bool found, std::initializer_list<const char*> known,
+                         const char* operation, const std::string& fileName);
 
 // The declaration of block, a line break and the cached text of fileName.
 // Empty (with an "introscene error: " line) when the name is empty or the

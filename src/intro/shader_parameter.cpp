@@ -1,6 +1,8 @@
 #include "intro/shader_parameter.h"
 #include "platform/system/console.h"
 
+#include <unordered_set>
+
 namespace IntroModel {
 
 ShaderParameter::ShaderParameter(const std::string& name_, int componentCount) : name(name_)
@@ -140,7 +142,7 @@ std::string ShaderParameterBlock::GenerateHlslCBuffer() const
     std::size_t s = 0;
     while (s < allocationMap.size()) {
         if (allocationMap[s]) {
-            text += "float unused" + std::to_string(s) + ";";
+            text += "float " + FillerName(s) + ";";
             s += 1;
             continue;
         }
@@ -162,6 +164,53 @@ std::string ShaderParameterBlock::GenerateHlslCBuffer() const
     }
     text += " }\n";
     return text;
+}
+
+namespace {
+
+const std::string kFillerPrefix = "unused";
+
+}  // namespace
+
+std::string ShaderParameterBlock::FillerName(std::size_t slot)
+{
+    return kFillerPrefix + std::to_string(slot);
+}
+
+std::vector<std::string> ShaderParameterBlock::DeclaredTwice() const
+{
+    std::vector<std::string> names;
+    std::unordered_set<std::string> seen;
+    std::unordered_set<std::string> said;
+    for (const ShaderParameter& p : parameters)
+        if (!seen.insert(p.name).second && said.insert(p.name).second)
+            names.push_back(p.name);
+    return names;
+}
+
+std::vector<std::string> ShaderParameterBlock::NamedLikeFillers() const
+{
+    const std::string& prefix = kFillerPrefix;
+    std::vector<std::string> names;
+    std::unordered_set<std::string> said;
+    for (const ShaderParameter& p : parameters) {
+        // The slot that the name's digits count, if they are a filler's.
+        const std::string& name = p.name;
+        if (name.size() <= prefix.size() || name.size() > prefix.size() + 9 ||
+            name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        std::size_t slot = 0;
+        bool digits = true;
+        for (std::size_t i = prefix.size(); i < name.size(); ++i) {
+            digits = digits && name[i] >= '0' && name[i] <= '9';
+            slot = slot * 10 + static_cast<std::size_t>(name[i] - '0');
+        }
+        if (!digits || FillerName(slot) != name || slot >= allocationMap.size() || !allocationMap[slot])
+            continue;
+        if (said.insert(name).second)
+            names.push_back(name);
+    }
+    return names;
 }
 
 }  // namespace IntroModel

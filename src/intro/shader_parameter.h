@@ -46,6 +46,14 @@ public:
     bool SameLayout(const ShaderParameterBlock& other) const;
     void UpdateFrom(const ShaderParameterBlock& other);
     std::string GenerateHlslCBuffer() const;
+    // The filler that GenerateHlslCBuffer declares for a free slot: "unused5".
+    static std::string FillerName(std::size_t slot);
+    // Names that the generated declaration would hold twice, which the
+    // compiler refuses without naming them: parameters declared more than
+    // once, and parameters named like the filler of a free slot. Each name
+    // once, in declaration order.
+    std::vector<std::string> DeclaredTwice() const;
+    std::vector<std::string> NamedLikeFillers() const;
 };
 
 }  // namespace IntroModel

@@ -121,7 +121,7 @@ bool SolutionScene::Load()
             entry.sceneFileVersion = file.GetVersion();
             config reader = ConfigFromFile(file);
             IntroModel::IntroScene fresh;
-            if (BuildSceneFile(reader, fresh)) {
+            if (BuildSceneFile(reader, fresh, sceneFile)) {
                 // A switch to another file that is already read shows no change
                 // in that file: it has to be compiled all the same.
                 shaderLayoutChanged =
@@ -243,7 +243,9 @@ bool Solution::ReadIntroFile(const WinApi::ReloadableTextFile& file)
     previousScenes.swap(scenes);
     ResetParameters();
     config reader = ConfigFromFile(file);
-    while (reader.NextSection()) {
+    const std::string& path = file.GetPath();
+    bool found = false;
+    while ((found = reader.NextSection())) {
         const std::string& section = reader.GetSection();
         if (section == "intro") {
             ParseIntroParameters(reader);
@@ -254,8 +256,13 @@ bool Solution::ReadIntroFile(const WinApi::ReloadableTextFile& file)
                 ConsoleWrite("Solution::Load error: [scene] entry " + std::to_string(scenes.size()) +
                              " of the intro names no sceneFile\n");
             scenes.push_back(scene);
+        } else if (!WarnUnclosedSection(reader, true, {"intro", "scene"}, "Solution::Load", path)) {
+            // A misspelt [scene] would drop its entry without a word.
+            ConsoleWrite("Solution::Load warning: unknown section [" + PathForMessage(section) + "] in " +
+                         PathForMessage(path) + "; its entries are skipped\n");
         }
     }
+    WarnUnclosedSection(reader, false, {}, "Solution::Load", path);
     if (!scenes.empty())
         return true;
 
@@ -296,18 +303,18 @@ float Solution::TimeInUnits(std::uint32_t position) const
 
 namespace {
 
-// The value as an integer when it is one inside the int range; a value
-// that is no integer at all reads as config::GetInt reads it.
+// The whole number (config::IsInt) when it lies inside the range.
 bool IntInRange(const config& reader, long long low, long long high, int& out)
 {
     const std::string& text = reader.GetValue();
+    const char* begin = text.data();
+    const char* const stop = begin + text.size();
+    // from_chars takes a minus sign only.
+    if (begin != stop && *begin == '+')
+        ++begin;
     long long value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error == std::errc::result_out_of_range)
-        return false;
-    if (error != std::errc() || end != text.data() + text.size())
-        value = reader.GetInt();
-    if (value < low || value > high)
+    const auto [end, error] = std::from_chars(begin, stop, value);
+    if (error != std::errc() || end != stop || value < low || value > high)
         return false;
     out = static_cast<int>(value);
     return true;
@@ -320,18 +327,18 @@ void WarnOutOfRange(const config& reader, long long low, long long high, unsigne
                   reader.GetName().c_str(), PathForMessage(reader.GetValue()).c_str(), low, high, fallback);
 }
 
-// An integer key: a value out of range, or one that is no whole number, is
-// said and gives the default.
+// An integer key: a value that is no whole number (no number at all, as
+// abc, included), or one out of range, is said and gives the default.
 template <typename Field>
 void ReadIntKey(const config& reader, long long low, long long high, Field fallback, Field& field)
 {
     int value = 0;
-    if (!IntInRange(reader, low, high, value)) {
-        field = fallback;
-        WarnOutOfRange(reader, low, high, fallback);
-    } else if (!reader.IsInt()) {
+    if (!reader.IsInt()) {
         field = fallback;
         reader.WarnUnreadable("a whole number", std::to_string(fallback));
+    } else if (!IntInRange(reader, low, high, value)) {
+        field = fallback;
+        WarnOutOfRange(reader, low, high, fallback);
     } else {
         field = static_cast<Field>(value);
     }
@@ -393,5 +400,11 @@ void ParseIntroParameters(config& reader, SolutionScene& scene)
 
 config ConfigFromFile(const WinApi::ReloadableTextFile& file)
 {
-    return config(MinifyText(file.GetText()));
+    bool commentNotClosed = false;
+    config reader(MinifyText(file.GetText(), &commentNotClosed));
+    // Everything after it vanishes: sections, entries, values.
+    if (commentNotClosed)
+        ConsoleWrite("config warning: a /* comment in " + PathForMessage(file.GetPath()) +
+                     " is not closed before the end of the file; what follows it is skipped\n");
+    return reader;
 }

@@ -89,5 +89,6 @@ public:
 
 // Applies the keys of the [scene] section the reader stands in to the entry.
 void ParseIntroParameters(config& reader, SolutionScene& scene);
-// A reader over the minified current text of the file.
+// A reader over the minified current text of the file; a /* comment that the
+// file does not close is said with the file's name.
 config ConfigFromFile(const WinApi::ReloadableTextFile& file);

@@ -4,6 +4,7 @@
 #include <locale.h>
 
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -37,16 +38,11 @@ int ParseInt(const std::string& value)
 
 // atof in the C locale: a decimal point is a full stop whatever the user's
 // locale says.
-double ParseDouble(const std::string& value, const char** end = nullptr)
+double ParseDouble(const std::string& value)
 {
     static locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-    char* stop = nullptr;
-    const double result = cLocale == static_cast<locale_t>(0) ? std::strtod(value.c_str(), &stop)
-                                                              : strtod_l(value.c_str(), &stop, cLocale);
-    if (end != nullptr) {
-        *end = stop;
-    }
-    return result;
+    return cLocale == static_cast<locale_t>(0) ? std::strtod(value.c_str(), nullptr)
+                                               : strtod_l(value.c_str(), nullptr, cLocale);
 }
 
 // An optional sign and one digit or more, nothing else.
@@ -65,6 +61,44 @@ bool IsIntText(const std::string& value)
         }
     }
     return true;
+}
+
+// A decimal number as the text format writes it: an optional sign, digits
+// with an optional full stop (at least one digit on either side of it), and
+// an optional exponent. strtod takes more (blanks before, nan, inf, hex),
+// none of which a file writes as a number.
+bool IsDecimalText(const std::string& value)
+{
+    std::size_t i = 0;
+    const std::size_t n = value.size();
+    auto digits = [&] {
+        const std::size_t start = i;
+        while (i < n && value[i] >= '0' && value[i] <= '9') {
+            ++i;
+        }
+        return i - start;
+    };
+    if (i < n && (value[i] == '+' || value[i] == '-')) {
+        ++i;
+    }
+    std::size_t mantissa = digits();
+    if (i < n && value[i] == '.') {
+        ++i;
+        mantissa += digits();
+    }
+    if (mantissa == 0) {
+        return false;
+    }
+    if (i < n && (value[i] == 'e' || value[i] == 'E')) {
+        ++i;
+        if (i < n && (value[i] == '+' || value[i] == '-')) {
+            ++i;
+        }
+        if (digits() == 0) {
+            return false;
+        }
+    }
+    return i == n;
 }
 
 std::string FloatText(float value)
@@ -286,14 +320,8 @@ bool config::IsInt() const
 
 bool config::IsFloat() const
 {
-    // strtod passes over leading blanks and stops at a NUL byte: neither is
-    // part of a number here.
-    if (value.empty() || value[0] == ' ' || (value[0] >= '\t' && value[0] <= '\r')) {
-        return false;
-    }
-    const char* end = nullptr;
-    ParseDouble(value, &end);
-    return end == value.c_str() + value.size();
+    // A number beyond the float range would reach the shaders as infinity.
+    return IsDecimalText(value) && std::isfinite(GetFloat());
 }
 
 bool config::IsBool() const
@@ -326,7 +354,7 @@ float config::FloatOr(float fallback) const
     if (IsFloat()) {
         return GetFloat();
     }
-    WarnUnreadable("a number", FloatText(fallback));
+    WarnUnreadable(IsDecimalText(value) ? "within the range of a float" : "a number", FloatText(fallback));
     return fallback;
 }
 

@@ -26,14 +26,16 @@ public:
     std::string GetString() const;
 
     // Whether the whole raw value is what a getter reads: an integer (sign
-    // and digits), a number, true / false / an integer, a quoted string.
+    // and digits), a decimal number (1, -0.5, .5, 1e3; no nan, inf or hex)
+    // that a float holds, true / false / an integer, a quoted string.
     bool IsInt() const;
     bool IsFloat() const;
     bool IsBool() const;
     bool IsQuoted() const;
     // The getters for readers: a value that is not of the kind asked for is
     // said ("config warning: name value in [section] is not ..., using
-    // fallback") and the fallback is returned; any other value reads exactly
+    // fallback"; a decimal number too large for a float "is not within the
+    // range of a float") and the fallback is returned; any other value reads exactly
     // as the plain getter reads it.
     int IntOr(int fallback) const;
     float FloatOr(float fallback) const;

@@ -15,8 +15,11 @@ bool IsWordChar(char c)
            c == '-' || c == '+';
 }
 
-std::string MinifyText(const std::string& text)
+std::string MinifyText(const std::string& text, bool* commentNotClosed)
 {
+    if (commentNotClosed) {
+        *commentNotClosed = false;
+    }
     std::string out;
     out.reserve(text.size());
     bool pendingSpace = true;
@@ -50,6 +53,9 @@ std::string MinifyText(const std::string& text)
                 ++i;
                 while (i < length && !(text[i] == '/' && text[i - 1] == '*')) {
                     ++i;
+                }
+                if (i == length && commentNotClosed) {
+                    *commentNotClosed = true;
                 }
             } else {
                 out += '/';

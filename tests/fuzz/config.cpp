@@ -3,6 +3,7 @@
 // cursor stays inside the text and moves on every successful step, that
 // getters leave it where it was, and that the readers' checked getters read
 // every value of their kind as the plain getters do.
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -38,8 +39,10 @@ void UseCheckedGetters(const config& c)
     Check(c.BoolOr(true) == (c.IsBool() ? c.GetBool() : true));
     Check(c.BoolOr(false) == (c.IsBool() ? c.GetBool() : false));
     Check(c.StringOr("d") == (c.IsQuoted() ? c.GetString() : "d"));
-    // Every integer is a number and a bool as well.
-    Check(!c.IsInt() || (c.IsFloat() && c.IsBool()));
+    // Every integer is a bool as well, and a number unless a float cannot
+    // hold it; a number is always finite.
+    Check(!c.IsInt() || (c.IsBool() && (c.IsFloat() || !std::isfinite(c.GetFloat()))));
+    Check(!c.IsFloat() || std::isfinite(c.GetFloat()));
     Check(c.pos == pos);
 }
 

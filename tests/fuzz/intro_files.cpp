@@ -2,13 +2,16 @@
 // intro file, a NUL byte and a scene file (without a NUL, the bytes serve as
 // both). Checks that every parameter's slots lie inside its block, that the
 // components of a parameter have equal key counts, and evaluates every curve
-// at ordinary and at non-finite times into buffers of exactly the block's size.
+// at ordinary and at non-finite times into buffers of exactly the block's size;
+// the names a block says it would declare twice are the ones it does.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <iostream>
 #include <limits>
+#include <map>
+#include <set>
 #include <streambuf>
 #include <string>
 #include <vector>
@@ -69,6 +72,27 @@ void CheckBlock(const IntroModel::ShaderParameterBlock& block)
     const std::string text = block.GenerateHlslCBuffer();
     Check(text.rfind("cbuffer vars : register(b3) { ", 0) == 0);
     Check(text.size() >= 3 && text.compare(text.size() - 3, 3, " }\n") == 0);
+    // The names the declaration holds more than once are exactly the ones
+    // the block says: a parameter declared again, one named like a filler.
+    std::map<std::string, int> members;
+    const std::string body = text.substr(30, text.size() - 33);
+    for (std::size_t at = 0; at < body.size();) {
+        const std::size_t end = body.find(';', at);
+        Check(end != std::string::npos);
+        const std::string member = body.substr(at, end - at);
+        ++members[member.substr(member.rfind(' ') + 1)];
+        at = end + 1;
+    }
+    std::set<std::string> repeated;
+    for (const auto& [name, count] : members)
+        if (count > 1)
+            repeated.insert(name);
+    std::set<std::string> said;
+    for (const std::string& name : block.DeclaredTwice())
+        Check(said.insert(name).second);
+    for (const std::string& name : block.NamedLikeFillers())
+        said.insert(name);
+    Check(said == repeated);
     // Exactly the block's size: a write past it is the sanitizer's to find.
     std::vector<float> out(size);
     for (float t : kTimes) {
@@ -100,7 +124,7 @@ void ReadScene(const std::string& text)
 {
     config reader(MinifyText(text));
     IntroModel::IntroScene scene;
-    BuildSceneFile(reader, scene);
+    BuildSceneFile(reader, scene, "fuzz.quoscene");
     CheckBlock(scene.shaderParameters);
     CheckBlock(scene.postParameters);
     CheckParameter(scene.blurSamples);

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "common/gpu_device.h"
@@ -182,13 +183,10 @@ TEST_F(FrameTest, SceneWithoutShaderParametersIsDrawnWithoutVars)
 
 TEST_F(FrameTest, NonFiniteTimeSpeedsDrawNaNParameters)
 {
-    WriteIntro("[scene] string sceneFile = " + Quoted("s.quoscene") +
-               "; float timeSpeed = inf;"
-               "[scene] string sceneFile = " +
-               Quoted("s.quoscene") +
-               "; float timeSpeed = nan;"
-               "[scene] string sceneFile = " +
-               Quoted("s.quoscene") + "; float timeSpeed = -inf;");
+    // A file cannot write these speeds (they are not numbers of the text
+    // format): they are set on the entries once read.
+    WriteIntro("[scene] string sceneFile = " + Quoted("s.quoscene") + ";[scene] string sceneFile = " +
+               Quoted("s.quoscene") + ";[scene] string sceneFile = " + Quoted("s.quoscene") + ";");
     folder.Write("s.quoscene", "[scene] string shaderFile = " + Quoted("scene.hlsl") +
                                    "; string postFile = " + Quoted("post.hlsl") +
                                    "; float2 blurSamples = 1 1; float2 blurSize = 1 1;"
@@ -201,6 +199,9 @@ TEST_F(FrameTest, NonFiniteTimeSpeedsDrawNaNParameters)
     Solution s = Make();
     LoadLog(s);
     ASSERT_EQ(s.scenes.size(), 3u);
+    s.scenes[0].timeSpeed = INFINITY;
+    s.scenes[1].timeSpeed = NAN;
+    s.scenes[2].timeSpeed = -INFINITY;
     FrameTarget frame(kWidth, kHeight);
     for (const SolutionScene& entry : s.scenes) {
         for (std::uint32_t at : {entry.start, entry.start + 1000}) {
@@ -218,15 +219,18 @@ TEST_F(FrameTest, BlurSampleCountsTooLargeToStepStillEndTheFrame)
 {
     // Each would keep the blur's tap loop running for ever (llvmpipe cuts such
     // a loop short and leaves NaN); a negative count runs no tap and gives
-    // NaN, as 0 does.
-    const std::pair<const char*, bool> cases[] = {{"inf inf", true}, {"1e30 3e9", true}, {"-inf -1e30", false}};
-    for (auto [samples, taps] : cases) {
+    // NaN, as 0 does. A file cannot write an infinite count (inf is not a
+    // number of the text format): the counts are set on the scene once read.
+    const std::tuple<float, float, bool> cases[] = {
+        {INFINITY, INFINITY, true}, {1e30f, 3e9f, true}, {-INFINITY, -1e30f, false}};
+    for (auto [x, y, taps] : cases) {
+        const std::string samples = std::to_string(x) + " " + std::to_string(y);
         ScratchFolder caseFolder;
         const auto quoted = [&](const std::string& name) { return "\"" + caseFolder.Path(name) + "\""; };
         caseFolder.Write("intro.quointro", "[scene] string sceneFile = " + quoted("s.quoscene") + ";");
         caseFolder.Write("s.quoscene",
                          "[scene] string shaderFile = " + quoted("scene.hlsl") +
-                             "; string postFile = " + quoted("post.hlsl") + "; float2 blurSamples = " + samples +
+                             "; string postFile = " + quoted("post.hlsl") + "; float2 blurSamples = 1 1" +
                              "; float2 blurSize = 1 1; [shader] float level = 0.25; [post] float gain = 0.5;");
         caseFolder.Write("scene.hlsl",
                          Hlsl("float4 p(VSOutput i) : SV_TARGET { return float4(level, level, level, 1); }"));
@@ -236,6 +240,11 @@ TEST_F(FrameTest, BlurSampleCountsTooLargeToStepStillEndTheFrame)
         Solution s(caseFolder.Path("intro.quointro").c_str(), gputest::SharedDevice().device,
                    gputest::SharedDevice().context, kWidth, kHeight);
         LoadLog(s);
+        ASSERT_EQ(s.scenes.size(), 1u);
+        ASSERT_NE(s.scenes[0].model, nullptr);
+        IntroModel::ShaderParameter& blurSamples = s.scenes[0].model->blurSamples;
+        blurSamples.GetCurve(0) = IntroModel::Curve({x});
+        blurSamples.GetCurve(1) = IntroModel::Curve({y});
         FrameTarget frame(kWidth, kHeight);
         frame.Draw(s, 0);
         // The scene is flat, so whatever the taps, the blurred copy is the scene.

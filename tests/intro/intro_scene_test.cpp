@@ -53,7 +53,9 @@ TEST(BuildShaderParameter, DealsValuesToComponentsInTurn)
          {{1, 0}, {0, 0}, {2, 0}},
          "config warning: typo 0,5 in [shader] is not a number, using 0\n"
          "config warning: typo 1.5f in [shader] is not a number, using 0\n"},
-        {"float odd = -.5 1e2 +3 5. inf;", {{-0.5f, 100, 3, 5, INFINITY}}, ""},
+        {"float odd = -.5 1e2 +3 5. inf;",
+         {{-0.5f, 100, 3, 5, 0}},
+         "config warning: odd inf in [shader] is not a number, using 0\n"},
         {"vec2 v = 1 2 3;",
          {{1, 2, 3}},
          "BuildShaderParameter warning: invalid type for cbuffer vec2 at param v, reverting to float\n"},

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -208,7 +209,10 @@ TEST_F(SolutionTest, TimingKeysOutOfRangeWarnAndTakeTheDefault)
     } cases[] = {
         {"int timeUnit = 0;|", "timeUnit 0 is out of range (1 to 2147483647), using 11025", 11025, 0, 16},
         {"int timeUnit = -5;|", "timeUnit -5 is out of range (1 to 2147483647), using 11025", 11025, 0, 16},
-        {"float timeUnit = nan;|", "timeUnit nan is out of range (1 to 2147483647), using 11025", 11025, 0, 16},
+        {"int timeDelay = +3000000000;|", "timeDelay +3000000000 is out of range (-2147483648 to 2147483647), using 0",
+         11025, 0, 16},
+        {"int timeUnit = +99999999999;|", "timeUnit +99999999999 is out of range (1 to 2147483647), using 11025", 11025,
+         0, 16},
         {"int timeUnit = 100;|int length = 0;", "length 0 is out of range (1 to 2147483647), using 16", 100, 0, 16},
         {"|int length = -3;", "length -3 is out of range (1 to 2147483647), using 16", 11025, 0, 16},
         {"int timeDelay = 3000000000;|", "timeDelay 3000000000 is out of range (-2147483648 to 2147483647), using 0",
@@ -256,11 +260,26 @@ TEST_F(SolutionTest, UnreadableTimingValuesWarnAndTakeTheDefault)
          16, 1, 0},
         {"int timeUnit = 12abc;|", "config warning: timeUnit 12abc in [intro] is not a whole number, using 11025",
          11025, 0, 16, 1, 0},
-        // No number at all reads as 0, which is already out of range.
-        {"int timeUnit = abc;|",
-         "ParseIntroParameters warning: timeUnit abc is out of range (1 to 2147483647), using "
-         "11025",
-         11025, 0, 16, 1, 0},
+        // No number at all: not a value out of range.
+        {"int timeUnit = abc;|", "config warning: timeUnit abc in [intro] is not a whole number, using 11025", 11025, 0,
+         16, 1, 0},
+        {"|int length = x16;", "config warning: length x16 in [scene] is not a whole number, using 16", 11025, 0, 16, 1,
+         0},
+        {"float timeUnit = nan;|", "config warning: timeUnit nan in [intro] is not a whole number, using 11025", 11025,
+         0, 16, 1, 0},
+        {"|int length = -1.5;", "config warning: length -1.5 in [scene] is not a whole number, using 16", 11025, 0, 16,
+         1, 0},
+        {"|int length = 1e3;", "config warning: length 1e3 in [scene] is not a whole number, using 16", 11025, 0, 16, 1,
+         0},
+        // strtod reads these, as NaN, 16 and infinity: none is a number of the file.
+        {"|float timeSpeed = nan;", "config warning: timeSpeed nan in [scene] is not a number, using 1", 11025, 0, 16,
+         1, 0},
+        {"|float timeOffset = 0x10;", "config warning: timeOffset 0x10 in [scene] is not a number, using 0", 11025, 0,
+         16, 1, 0},
+        {"|float timeSpeed = -inf;", "config warning: timeSpeed -inf in [scene] is not a number, using 1", 11025, 0, 16,
+         1, 0},
+        {"|float timeSpeed = 1e39;",
+         "config warning: timeSpeed 1e39 in [scene] is not within the range of a float, using 1", 11025, 0, 16, 1, 0},
         {"|int length = 2.5;", "config warning: length 2.5 in [scene] is not a whole number, using 16", 11025, 0, 16, 1,
          0},
         {"|float timeSpeed = 0,5;", "config warning: timeSpeed 0,5 in [scene] is not a number, using 1", 11025, 0, 16,
@@ -290,6 +309,126 @@ TEST_F(SolutionTest, UnreadableTimingValuesWarnAndTakeTheDefault)
         EXPECT_EQ(s.scenes[0].length, c.length) << c.intro;
         EXPECT_EQ(s.scenes[0].timeSpeed, c.timeSpeed) << c.intro;
         EXPECT_EQ(s.scenes[0].timeOffset, c.timeOffset) << c.intro;
+    }
+}
+
+// Slips that drop what follows them: said with the file's name, and the
+// file read as before.
+TEST_F(SolutionTest, TyposThatDropEntriesAreSaidWithTheFile)
+{
+    folder.Write("scene.hlsl", kShader);
+    folder.Write("post.hlsl", kPost);
+    const std::string good = "[scene] string sceneFile = \"%DIR%a.quoscene\";";
+    const std::string scene = "[scene] string shaderFile = \"%DIR%scene.hlsl\"; string postFile = \"%DIR%post.hlsl\";";
+    struct Case {
+        const char* file;  // "intro" or the scene file's text
+        std::string text;
+        std::vector<std::string> warnings;  // %FILE%: the path of the file
+        std::size_t entries;
+    } cases[] = {
+        {"intro",
+         good + "[secne] string sceneFile = \"%DIR%a.quoscene\";",
+         {"Solution::Load warning: unknown section [secne] in %FILE%; its entries are skipped"},
+         1},
+        {"intro",
+         good + "[Scene] int length = 2; [intro] int timeUnit = 3;",
+         {"Solution::Load warning: unknown section [Scene] in %FILE%; its entries are skipped"},
+         1},
+        {"intro",
+         good + "[scene\nstring sceneFile = \"%DIR%a.quoscene\";\n[scene] int length = 2;",
+         {"Solution::Load warning: section name [scene in %FILE% is not closed before [scene]; both sections are "
+          "skipped"},
+         1},
+        {"intro",
+         good + "[intro int timeUnit = 5; [intro] int timeDelay = 7;",
+         {"Solution::Load warning: section name [intro in %FILE% is not closed before [intro]; both sections are "
+          "skipped"},
+         1},
+        {"intro",
+         good + "/* [scene] string sceneFile = \"%DIR%a.quoscene\";",
+         {"config warning: a /* comment in %FILE% is not closed before the end of the file; what follows it is "
+          "skipped"},
+         1},
+        {"intro",
+         good + "[scene",
+         {"config warning: [ is not closed and reached end of file",
+          "Solution::Load warning: section name [scene in %FILE% is not closed before the end of the file"},
+         1},
+        {"intro",
+         good + "/* closed */ [intro] int timeUnit = 5; // [secne\n[scene] string sceneFile=\"%DIR%a.quoscene\";",
+         {},
+         2},
+        {"scene",
+         scene + "[shadr] float tint = 1;",
+         {"BuildIntroScene warning: unrecognised section shadr in %FILE%"},
+         1},
+        {"scene",
+         scene + "[shader float3 tint = 1 0 0; [post] float amount = 1;",
+         {"BuildIntroScene warning: section name [shader in %FILE% is not closed before [post]; both sections are "
+          "skipped"},
+         1},
+        {"scene",
+         scene + "[shader] float3 tint = 1 0 0; [post",
+         {"config warning: [ is not closed and reached end of file",
+          "BuildIntroScene warning: section name [post in %FILE% is not closed before the end of the file"},
+         1},
+        {"scene",
+         scene + "[shader] float3 tint = 1 0 0; /* [post] float amount = 1; */ [post] float amount = 1; /*",
+         {"config warning: a /* comment in %FILE% is not closed before the end of the file; what follows it is "
+          "skipped"},
+         1},
+        {"scene",
+         scene + "[shader] float3 tint = 1 0 0; float a = 1; float3 tint = 0 1 0; float a = 2; float a = 3;",
+         {"BuildIntroScene warning: [shader] in %FILE% declares tint more than once; its shader cannot compile",
+          "BuildIntroScene warning: [shader] in %FILE% declares a more than once; its shader cannot compile"},
+         1},
+        {"scene",
+         scene + "[shader] float3 tint = 1 0 0; [post] float amount = 1; float unused2 = 0;",
+         {"BuildIntroScene warning: [post] in %FILE% declares unused2, the name of a filler of the generated cbuffer; "
+          "its shader cannot compile, rename it"},
+         1},
+        // Each takes the slot whose filler it is named like: nothing is declared twice.
+        {"scene",
+         scene + "[shader] float3 tint = 1 0 0; float unused3 = 0; [post] float amount = 1; float unused1 = 0;",
+         {},
+         1},
+        // Only the last [scene] section counts, and only its names are looked at.
+        {"scene",
+         "[scene] [shader] float x = 1; float x = 2; " + scene +
+             "[shader] float3 tint = 1 0 0; [post] float amount = 1;",
+         {},
+         1},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        // A scene file of its own per case: the library keeps each name's model.
+        const std::string sceneName = "typo" + std::to_string(n++) + ".quoscene";
+        const bool intro = std::string(c.file) == "intro";
+        folder.Write("a.quoscene", folder.Scene());
+        if (intro) {
+            folder.WriteIntro(c.text);
+        } else {
+            folder.WriteIntro("[scene] string sceneFile = \"%DIR%" + sceneName + "\";");
+            folder.Write(sceneName, folder.Intro(c.text));
+        }
+        const std::string path = intro ? folder.IntroPath() : folder.Path(sceneName);
+        Solution s = Make();
+        const LoadResult r = LoadLogged(s);
+        std::vector<std::string> said;
+        for (const char* prefix : {"config warning: ", "Solution::Load warning: ", "BuildIntroScene warning: "})
+            for (const std::string& line : LinesStartingWith(r.log, prefix))
+                said.push_back(line);
+        std::vector<std::string> expected;
+        for (const std::string& w : c.warnings)
+            expected.push_back(Replace(w, "%FILE%", path));
+        std::sort(said.begin(), said.end());
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(said, expected) << c.text;
+        EXPECT_EQ(s.scenes.size(), c.entries) << c.text;
+        // What is not said compiles (a name like a filler's in a slot of its own included).
+        if (c.warnings.empty()) {
+            EXPECT_EQ(r.log.find("error"), std::string::npos) << r.log;
+        }
     }
 }
 

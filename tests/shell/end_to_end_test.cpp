@@ -567,4 +567,36 @@ TEST_F(EndToEnd, IncludeCyclesOnReloadKeepThePreviousPicture)
     Quit();
 }
 
+// The output goes through a pipe whose reader has ended (a `| head -n1`, a
+// closed log window): the session goes on, an edit shows after F5 (whose
+// "compiling" line has nowhere to go), and Escape ends it with 0.
+TEST_F(EndToEnd, AClosedOutputPipeKeepsTheSessionGoing)
+{
+    ScratchFolder scratch(SourceDir() / "tests/shell/fixtures/colours");
+    fs::path dir = scratch.root / "colours";
+    // The player inherits what this process ignores; SIGPIPE as a shell leaves it.
+    signal(SIGPIPE, SIG_DFL);
+    // Standard output to a pipe whose reader is waited for, then the player
+    // in the shell's place (standard error stays on the log).
+    const std::string script = "exec > >(exit 0); wait $!; exec \"$0\" \"$1\"";
+    player = std::make_unique<Player>(
+        "/bin/bash", std::vector<std::string>{"-c", script, Program(), "intro.quointro"}, dir,
+        std::map<std::string, std::string>{
+            {"DISPLAY", x->display()}, {"SDL_VIDEODRIVER", "x11"}, {"SDL_AUDIODRIVER", "dummy"}});
+    const std::string id = Window::Find(*x, "Quorvelan", 60);
+    ASSERT_FALSE(id.empty()) << "no window; exit " << player->Wait(0) << "; error output:\n" << player->Log();
+    window = std::make_unique<Window>(*x, id);
+    window->Focus();
+    caption = window->NextCaption("Quorvelan", 60);
+    ASSERT_TRUE(ParseCaption(caption).ok) << caption;
+    ASSERT_TRUE(Near(Centre(), 255, 0, 0)) << Show(Centre());
+
+    SaveByRename(dir / "red.quoscene", RedScene("0 0 1"));
+    window->Tap("F5");
+    Settled();
+    EXPECT_TRUE(player->Running()) << "exit " << player->Wait(0) << "\n" << player->Log();
+    EXPECT_TRUE(Near(Centre(), 0, 0, 255)) << Show(Centre());
+    Quit();
+}
+
 }  // namespace

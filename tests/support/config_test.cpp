@@ -255,9 +255,9 @@ TEST(Config, CheckedGettersWarnAndFallBack)
         {".5", false, true, false, false},
         {"5.", false, true, false, false},
         {"1e3", false, true, false, false},
-        {"inf", false, true, false, false},
-        {"nan", false, true, false, false},
-        {"0x10", false, true, false, false},
+        {"inf", false, false, false, false},  // strtod reads these three; no file writes them as numbers
+        {"nan", false, false, false, false},
+        {"0x10", false, false, false, false},
         {"true", false, false, true, false},
         {"false", false, false, true, false},
         {"ture", false, false, false, false},
@@ -301,6 +301,70 @@ TEST(Config, CheckedGettersWarnAndFallBack)
                                      (k.isBool ? "" : v + "true or false, using true\n") +
                                      (k.isQuoted ? "" : v + "in double quotes, using \"d.hlsl\"\n");
         EXPECT_EQ(console.Text(), expected) << k.raw;
+    }
+}
+
+// What each kind of key makes of a value: the number forms that a file
+// writes (1, -0.5, .5, 1e3) and what is not one, as the console says it.
+TEST(Config, EachKindOfKeyWarnsWithWhatTheValueIsNot)
+{
+    struct Case {
+        const char* raw;
+        const char* intWarning;  // nullptr: read, no warning
+        const char* floatWarning;
+        const char* boolWarning;
+        float asFloat;  // when read as a float
+    };
+    const char* notWhole = "a whole number, using 7";
+    const char* notNumber = "a number, using 2.5";
+    const char* tooLarge = "within the range of a float, using 2.5";
+    const char* notBool = "true or false, using true";
+    const Case cases[] = {
+        {"1", nullptr, nullptr, nullptr, 1.0f},
+        {"-0.5", notWhole, nullptr, notBool, -0.5f},
+        {".5", notWhole, nullptr, notBool, 0.5f},
+        {"1e3", notWhole, nullptr, notBool, 1000.0f},
+        {"-1E-3", notWhole, nullptr, notBool, -0.001f},
+        {"3.4e38", notWhole, nullptr, notBool, 3.4e38f},
+        {"1e-50", notWhole, nullptr, notBool, 0.0f},  // below the float range: read as 0
+        {"abc", notWhole, notNumber, notBool, 0},
+        {"x16", notWhole, notNumber, notBool, 0},
+        {"nan", notWhole, notNumber, notBool, 0},
+        {"NAN", notWhole, notNumber, notBool, 0},
+        {"-nan", notWhole, notNumber, notBool, 0},
+        {"inf", notWhole, notNumber, notBool, 0},
+        {"-Infinity", notWhole, notNumber, notBool, 0},
+        {"0x10", notWhole, notNumber, notBool, 0},
+        {"0x1p3", notWhole, notNumber, notBool, 0},
+        {"1e", notWhole, notNumber, notBool, 0},
+        {"1e+", notWhole, notNumber, notBool, 0},
+        {".", notWhole, notNumber, notBool, 0},
+        {"-.e1", notWhole, notNumber, notBool, 0},
+        {"1.5.2", notWhole, notNumber, notBool, 0},
+        {"1e39", notWhole, tooLarge, notBool, 0},
+        {"-1e39", notWhole, tooLarge, notBool, 0},
+        {"1e400", notWhole, tooLarge, notBool, 0},
+        {"3.5e38", notWhole, tooLarge, notBool, 0},
+        {"1000000000000000000000000000000000000000", nullptr, tooLarge, nullptr, 0},
+        {"true", notWhole, notNumber, nullptr, 0},
+        {"2", nullptr, nullptr, nullptr, 2.0f},
+    };
+    for (const Case& k : cases) {
+        config c = ValueConfig(k.raw);
+        ASSERT_EQ(c.GetValue(), k.raw);
+        const std::string v = std::string("config warning: v ") + k.raw + " in [s] is not ";
+        const auto said = [&](const char* warning) { return warning ? v + warning + "\n" : std::string(); };
+        ConsoleCapture console;
+        c.IntOr(7);
+        EXPECT_EQ(console.Text(), said(k.intWarning)) << k.raw;
+        console.Clear();
+        const float asFloat = c.FloatOr(2.5f);
+        EXPECT_EQ(console.Text(), said(k.floatWarning)) << k.raw;
+        EXPECT_EQ(asFloat, k.floatWarning ? 2.5f : k.asFloat) << k.raw;
+        EXPECT_EQ(c.IsFloat(), k.floatWarning == nullptr) << k.raw;
+        console.Clear();
+        c.BoolOr(true);
+        EXPECT_EQ(console.Text(), said(k.boolWarning)) << k.raw;
     }
 }
 

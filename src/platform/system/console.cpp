@@ -1,5 +1,6 @@
 #include "platform/system/console.h"
 
+#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
@@ -32,9 +33,21 @@ void WriteFormatted(ConsoleChannel channel, const char* format, va_list args)
     va_end(again);
 }
 
-bool IsSteeringByte(unsigned char c)
+// The bytes at i that a terminal may act on: a C0 control or DEL (one
+// byte), a C1 control in UTF-8, U+0080 to U+009F (two bytes: C2 80 to C2 9F;
+// 9B is CSI), or none (0). A lone byte of 80 to 9F is no control in UTF-8
+// text: it is part of a longer character ("\xe2\x80\xa6").
+std::size_t SteeringBytesAt(std::string_view text, std::size_t i)
 {
-    return (c < 0x20 && c != '\n' && c != '\t') || c == 0x7f;
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if ((c < 0x20 && c != '\n' && c != '\t') || c == 0x7f)
+        return 1;
+    if (c == 0xc2 && i + 1 < text.size()) {
+        const unsigned char next = static_cast<unsigned char>(text[i + 1]);
+        if (next >= 0x80 && next <= 0x9f)
+            return 2;
+    }
+    return 0;
 }
 
 }  // namespace
@@ -44,14 +57,17 @@ std::string EscapeControlBytes(std::string_view text)
     static const char digits[] = "0123456789abcdef";
     std::string out;
     out.reserve(text.size());
-    for (char ch : text) {
-        const unsigned char c = static_cast<unsigned char>(ch);
-        if (IsSteeringByte(c)) {
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t n = SteeringBytesAt(text, i);
+        if (n == 0) {
+            out += text[i++];
+            continue;
+        }
+        for (; n > 0; --n, ++i) {
+            const unsigned char c = static_cast<unsigned char>(text[i]);
             out += "\\x";
             out += digits[c >> 4];
             out += digits[c & 0xf];
-        } else {
-            out += ch;
         }
     }
     return out;
@@ -64,14 +80,11 @@ void ConsoleWrite(std::string_view text, ConsoleChannel channel)
         (channel == ConsoleChannel::Output ? g_capture->output : g_capture->error).append(text);
         return;
     }
+    KeepRunningWhenOutputCloses();
     std::FILE* stream = channel == ConsoleChannel::Output ? stdout : stderr;
     bool plain = true;
-    for (char c : text) {
-        if (IsSteeringByte(static_cast<unsigned char>(c))) {
-            plain = false;
-            break;
-        }
-    }
+    for (std::size_t i = 0; i < text.size() && plain; ++i)
+        plain = SteeringBytesAt(text, i) == 0;
     if (plain) {
         std::fwrite(text.data(), 1, text.size(), stream);
     } else {
@@ -79,6 +92,16 @@ void ConsoleWrite(std::string_view text, ConsoleChannel channel)
         std::fwrite(escaped.data(), 1, escaped.size(), stream);
     }
     std::fflush(stream);
+}
+
+// SIGPIPE would end the process at the first line written after whatever
+// reads the output (a pipe, a log window) went away; ignored, the write
+// fails instead and its text is dropped, as on a full disk. Set before every
+// write, so that a library that restores the default cannot undo it; a
+// console line costs a write call anyway.
+void KeepRunningWhenOutputCloses()
+{
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 void ConsolePrintf(const char* format, ...)

@@ -6,7 +6,8 @@
 // unbuffered, so lines keep their order with anything else on the terminal.
 // Text reaches the terminal with its control bytes escaped (see
 // EscapeControlBytes): names and values taken from files cannot clear or
-// retitle it.
+// retitle it. An output that nobody reads any more (a pipe whose reader
+// ended) does not end the process: what cannot be written is dropped.
 //
 // A ConsoleCapture collects both channels instead while it lives (tests and
 // fuzz targets); captures nest, the innermost one receives the text.
@@ -16,9 +17,14 @@
 enum class ConsoleChannel { Output, Error };
 
 void ConsoleWrite(std::string_view text, ConsoleChannel channel = ConsoleChannel::Output);
-// The text with every byte below 32 except line feed and tab, and 127,
+// The text with every byte below 32 except line feed and tab, 127, and both
+// bytes of each C1 control in UTF-8 (U+0080 to U+009F: C2 80 to C2 9F)
 // written as \xNN (two lower-case hex digits); all other bytes unchanged.
 std::string EscapeControlBytes(std::string_view text);
+// Ignores SIGPIPE for the process, so that a write to a closed pipe fails
+// instead of ending it. ConsoleWrite does so before each write, AllocConsole
+// at start-up, before anything else may write.
+void KeepRunningWhenOutputCloses();
 // printf-style; the formatted text goes through ConsoleWrite.
 void ConsolePrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void ConsoleErrorPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -10,6 +10,7 @@
 #include <map>
 #include <string>
 
+#include "platform/system/console.h"
 #include "platform/window/keys.h"
 #include "platform/window/native_window.h"
 
@@ -562,6 +563,7 @@ HWND GetCapture()
 
 BOOL AllocConsole()
 {
+    KeepRunningWhenOutputCloses();
     return TRUE;
 }
 

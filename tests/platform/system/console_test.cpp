@@ -4,7 +4,10 @@
 
 #include "common/terminal_output.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cstdio>
 #include <cstdlib>
@@ -73,6 +76,13 @@ TEST(Console, ControlBytesAreEscapedForTheTerminal)
         {"\x01\x1f\x20", "\\x01\\x1f "},                                         // the ends of the control range
         {"gr\xc3\xbc\xc3\x9f \xe2\x80\xa6", "gr\xc3\xbc\xc3\x9f \xe2\x80\xa6"},  // UTF-8 passes unchanged
         {"\x80\xff", "\x80\xff"},
+        // C1 controls in UTF-8, U+0080 to U+009F: CSI (U+009B) starts a command too.
+        {"a\xc2\x9bKb", "a\\xc2\\x9bKb"},  // CSI K: erases the line
+        {"\xc2\x80\xc2\x9f", "\\xc2\\x80\\xc2\\x9f"},
+        {"\xc2\x9dl;title\xc2\x9c", "\\xc2\\x9dl;title\\xc2\\x9c"},  // OSC ... ST: a terminal command
+        {"\xc2\xa0\xc2\x7f", "\xc2\xa0\xc2\\x7f"},                   // U+00A0 is no control; C2 before DEL
+        {"\xc2", "\xc2"},                                            // a lead byte that the text ends in
+        {"\xc3\x9b\xe2\x80\x9b", "\xc3\x9b\xe2\x80\x9b"},            // 9B inside other characters
         {"", ""},
     };
     for (const Case& c : cases)
@@ -87,6 +97,32 @@ TEST(Console, TheTerminalReceivesTheEscapedText)
         ConsoleWrite("plain\n");
     });
     EXPECT_EQ(written, "a\\x1b[2Jb\nc\\x07\nplain\n");
+    EXPECT_EQ(WrittenToTerminal([] { ConsoleWrite("[\xc2\x9bK]\n"); }), "[\\xc2\\x9bK]\n");
+}
+
+// Whatever read the output went away: the text is dropped, the process goes
+// on (SIGPIPE would end it), and later text reaches an output that works.
+TEST(Console, AClosedOutputDropsTheTextAndTheProcessGoesOn)
+{
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        signal(SIGPIPE, SIG_DFL);  // as a process starts
+        int ends[2];
+        if (pipe(ends) != 0)
+            _exit(3);
+        close(ends[0]);
+        dup2(ends[1], STDOUT_FILENO);
+        dup2(ends[1], STDERR_FILENO);
+        ConsoleWrite("to nobody\n");
+        ConsoleErrorPrintf("to nobody %d\n", 2);
+        ConsoleWrite("again\n");
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0);
 }
 
 TEST(Console, ACaptureReceivesTheTextAsWritten)
