@@ -3,10 +3,20 @@
 #   - start-up to the first presented frame of the example intro, with and
 #     without `music` (the first frame is seen when the window's centre is
 #     no longer black);
-#   - frames per second of the example intro at 1600 by 900, vsync off.
-# Usage: bench/shell_perf.sh [build-dir]   (default: build)
+#   - frames per second of the example intro at 1600 by 900 (or --size), vsync off.
+# Usage: bench/shell_perf.sh [--size WIDTHxHEIGHT] [--fps-only] [build-dir]   (default: build)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+width=1600 height=900 fpsOnly=false
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --size)
+      [[ "${2:-}" =~ ^([0-9]+)x([0-9]+)$ ]] || { echo "--size takes WIDTHxHEIGHT, as 64x36" >&2; exit 2; }
+      width=${BASH_REMATCH[1]} height=${BASH_REMATCH[2]}; shift 2 ;;
+    --fps-only) fpsOnly=true; shift ;;
+    *) break ;;
+  esac
+done
 build="${1:-$root/build}"
 player="$build/quorvelan"
 [ -x "$player" ] || { echo "no player at $player (build the quorvelan target)" >&2; exit 1; }
@@ -57,9 +67,9 @@ startup() {  # $1: music true/false
 fps() {
   local dir="$work/example"
   cp -r "$root/examples" "$dir"
-  cat >"$dir/config.quoconfig" <<'CFG'
+  cat >"$dir/config.quoconfig" <<CFG
 [editor]
-int2 windowSize = 1600 900;
+int2 windowSize = $width $height;
 int2 windowPosition = 0 0;
 bool windowed = true;
 bool vsync = false;
@@ -82,9 +92,11 @@ CFG
   # The first caption counts the frames of the start; leave it out.
   local sum=0 n=0
   for s in "${samples[@]:1}"; do sum=$((sum + s)); n=$((n + 1)); done
-  echo "example intro at 1600x900, vsync off: ${samples[*]:1} frames per second (mean $((sum / n)))"
+  echo "example intro at ${width}x${height}, vsync off: ${samples[*]:1} frames per second (mean $((sum / n)))"
 }
 
-startup false
-startup true
+if ! $fpsOnly; then
+  startup false
+  startup true
+fi
 fps

@@ -9,6 +9,7 @@
 
 #include "intro/solution.h"
 #include "music/music_player.h"
+#include "platform/gfx/frame_wait.h"
 #include "platform/system/clock.h"
 #include "platform/system/console.h"
 #include "platform/system/message_box.h"
@@ -17,6 +18,7 @@
 #include "rendering/camera.h"
 #include "rendering/render_context.h"
 #include "shell/command_line.h"
+#include "shell/frame_pacing.h"
 #include "shell/render_window.h"
 #include "shell/settings.h"
 #include "shell/timeline.h"
@@ -57,19 +59,6 @@ void EndIfQuitRequested()
     ExitProcess(0);
 }
 
-// Waits for the frame's GPU work in short slices, reading the input between
-// them, so that a frame that takes seconds does not hold off the end.
-void WaitForFrame(ID3D11DeviceContext* context, ID3D11Query* frameDone)
-{
-    if (!context || !frameDone)
-        return;
-    context->End(frameDone);
-    while (context->GetData(frameDone, nullptr, 0, 0) == S_FALSE) {
-        EndIfQuitRequested();
-        Sleep(1);
-    }
-}
-
 [[noreturn]] void RunFrameLoop(RenderWindow& window, Solution& solution, FrameState& state)
 {
     TimelineCalls calls{
@@ -81,9 +70,11 @@ void WaitForFrame(ID3D11DeviceContext* context, ID3D11Query* frameDone)
     auto findSceneIndex = [&solution](DWORD position) { return solution.FindSceneIndex(position); };
     auto timeInUnits = [&solution](DWORD position) { return solution.TimeInUnits(position); };
 
-    ID3D11Query* frameDone = nullptr;
-    const D3D11_QUERY_DESC event{D3D11_QUERY_EVENT, 0};
-    window.GetDevice()->CreateQuery(&event, &frameDone);
+    // Before Present the loop waits for the GPU in short slices, reading the
+    // input between them, so that a frame that takes seconds does not hold
+    // off the end.
+    FramePacing pacing(window.GetDevice(), window.GetContext(), gfx::FrameLatency(window.GetDevice()),
+                       EndIfQuitRequested);
     gfx::SetGpuWaitCallback(EndIfQuitRequested);
 
     MSG message{};
@@ -105,7 +96,7 @@ void WaitForFrame(ID3D11DeviceContext* context, ID3D11Query* frameDone)
 
         window.BeginFrame(1.0f, 0.0f, 1.0f);
         solution.Render(static_cast<DWORD>(state.position), window.GetRenderTargetView());
-        WaitForFrame(window.GetContext(), frameDone);
+        pacing.WaitBeforePresent();
         window.Present(g_settings.vsync != 0);
 
         WriteStatusText(state.statusText, sizeof state.statusText, state.position, findSceneIndex, timeInUnits);

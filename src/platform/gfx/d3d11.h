@@ -814,14 +814,7 @@ public:
     virtual HRESULT CreateQuery(const D3D11_QUERY_DESC* pQueryDesc, ID3D11Query** ppQuery) = 0;
 };
 
-namespace gfx {
-// Not Direct3D. A software rasteriser (Mesa's llvmpipe) makes the calling
-// thread wait inside a draw that samples a texture whose drawing has not
-// finished. With a callback set, the device waits there itself, on a fence
-// in short slices, and calls it between them; the callback may end the
-// process. Null (the default) leaves the waiting to the driver.
-void SetGpuWaitCallback(void (*callback)());
-}  // namespace gfx
+// Waiting for the GPU's work without holding off input (not Direct3D): frame_wait.h.
 
 // ---- debug interfaces (present only on a debug device, see the creation flags) --
 

@@ -156,7 +156,7 @@ public:
 
 private:
     // On a software rasteriser with a wait callback: waits for the work drawn
-    // so far before a draw that samples textures (query.cpp).
+    // so far before a draw that samples textures (frame_wait.cpp).
     void SettleBeforeSampling(const StageBindings& a, const StageBindings& b);
     // Everything a draw needs into GL; the GL primitive, or 0 when nothing is drawn.
     GLenum PrepareDraw();
@@ -168,6 +168,12 @@ private:
     bool mapDiscard_ = false;
     std::uint64_t settledDraws_ = 0;  // core draws counted when the GPU last caught up
 };
+
+// frame_wait.cpp: whether the work before the fence is done, waiting up to
+// a slice for it when asked (a fence that fails counts as done); whether a
+// GL_RENDERER text names a software rasteriser (null names none).
+bool FenceDone(GLsync sync, bool flush, bool wait);
+bool SoftwareRenderer(const char* renderer);
 
 ContextImpl* NewContext(DeviceImpl& device);
 void DeleteContext(ContextImpl* context);

@@ -1,17 +1,14 @@
-// Event queries on GL fences, and the device's own wait for drawn work on a
-// software rasteriser.
+// Event queries on GL fences; GetData asks the fence (frame_wait.cpp), and
+// with GFX_ASYNC_GETDATA_WAIT waits on it for a slice.
 #include <cstring>
 
+#include "platform/gfx/frame_wait.h"
 #include "platform/gfx/gl/context.h"
 #include "platform/gfx/refusal.h"
 
 namespace gfx {
 
 namespace {
-
-void (*g_waitCallback)() = nullptr;
-
-constexpr GLuint64 kWaitSliceNs = 10'000'000;
 
 class QueryImpl final : public Child<ID3D11Query> {
 public:
@@ -31,16 +28,16 @@ public:
         core_->MakeCurrent();
         sync_ = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
     }
-    // -1 before any End, 0 while the work runs, 1 once it is done.
-    int State(bool flush)
+    // -1 before any End, 0 while the work runs, 1 once it is done; waits up
+    // to a slice for it when asked.
+    int State(bool flush, bool wait)
     {
         if (!sync_)
             return -1;
         if (done_)
             return 1;
         core_->MakeCurrent();
-        GLenum r = glClientWaitSync(sync_, flush ? GL_SYNC_FLUSH_COMMANDS_BIT : 0, 0);
-        done_ = r == GL_ALREADY_SIGNALED || r == GL_CONDITION_SATISFIED || r == GL_WAIT_FAILED;
+        done_ = FenceDone(sync_, flush, wait);
         return done_ ? 1 : 0;
     }
 
@@ -60,30 +57,7 @@ private:
     bool done_ = false;
 };
 
-// Mesa's CPU rasterisers; every context of the process has the same driver.
-bool SoftwareRasteriser()
-{
-    static const bool software = [] {
-        const char* r = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-        return r && (std::strstr(r, "llvmpipe") || std::strstr(r, "softpipe") || std::strstr(r, "SWR"));
-    }();
-    return software;
-}
-
-bool SamplesAny(const StageBindings& s)
-{
-    for (const SrvImpl* v : s.srv)
-        if (v)
-            return true;
-    return false;
-}
-
 }  // namespace
-
-void SetGpuWaitCallback(void (*callback)())
-{
-    g_waitCallback = callback;
-}
 
 HRESULT DeviceImpl::CreateQuery(const D3D11_QUERY_DESC* desc, ID3D11Query** out)
 {
@@ -115,7 +89,7 @@ HRESULT ContextImpl::GetData(ID3D11Asynchronous* async, void* data, UINT size, U
         return Refuse(core_->debug, "GetData", "pAsync", "is not a query of this device");
     if (data && size != sizeof(BOOL))
         return Refuse(core_->debug, "GetData", "DataSize", "is not sizeof(BOOL): an event query answers with one BOOL");
-    int state = q->State((flags & D3D11_ASYNC_GETDATA_DONOTFLUSH) == 0);
+    int state = q->State((flags & D3D11_ASYNC_GETDATA_DONOTFLUSH) == 0, (flags & GFX_ASYNC_GETDATA_WAIT) != 0);
     if (state < 0)
         return DXGI_ERROR_INVALID_CALL;
     if (state == 0)
@@ -125,20 +99,6 @@ HRESULT ContextImpl::GetData(ID3D11Asynchronous* async, void* data, UINT size, U
         std::memcpy(data, &done, sizeof done);
     }
     return S_OK;
-}
-
-// llvmpipe waits, inside the draw, for every earlier target it may sample to
-// be drawn; a frame can spend seconds there. Waiting on a fence instead lets
-// the callback run (and end the process) while the rasteriser works.
-void ContextImpl::SettleBeforeSampling(const StageBindings& a, const StageBindings& b)
-{
-    if (!g_waitCallback || settledDraws_ == core_->draws || !(SamplesAny(a) || SamplesAny(b)) || !SoftwareRasteriser())
-        return;
-    GLsync sync = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
-    while (glClientWaitSync(sync, GL_SYNC_FLUSH_COMMANDS_BIT, kWaitSliceNs) == GL_TIMEOUT_EXPIRED)
-        g_waitCallback();
-    glDeleteSync(sync);
-    settledDraws_ = core_->draws;
 }
 
 }  // namespace gfx
