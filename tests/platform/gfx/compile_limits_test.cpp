@@ -4,9 +4,11 @@
 // names the place; none ends the program.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "gfx_fixture.h"
+#include "platform/gfx/d3dcompiler.h"
 
 namespace {
 
@@ -59,9 +61,9 @@ TEST_F(CompileLimits, HugeShadersCompileOrFailWithAnError)
         {"50000 dependent statements", LongChain(50000), 1.0f - (1.0f - 1.0f / 20000) * 0.0067f, ""},
         // 2^12 copies of x: well below the limit.
         {"a macro that doubles 12 times", DoublingMacro(12), 4096.0f / 20000, ""},
-        // The first level beyond the limit is named; the levels above it are not expanded.
+        // Refused where it is used; the first level beyond the limit is named.
         {"a macro that doubles 25 times", DoublingMacro(25), -1,
-         "huge.hlsl(17): error: macro X16 expands to more than 250000 tokens"},
+         "huge.hlsl(28): error: macro X16 expands to more than 250000 tokens"},
     };
     ID3D11Texture2D* target = Texture(gfxtest::TextureDesc(8, 8, DXGI_FORMAT_R32G32B32A32_FLOAT));
     ID3D11RenderTargetView* rtv = Rtv(target);
@@ -99,4 +101,71 @@ TEST_F(CompileLimits, HugeShadersCompileOrFailWithAnError)
         std::vector<float> texels = FloatTexels(target);
         EXPECT_NEAR(texels[0], shape.red, 2e-3f) << shape.what;
     }
+}
+
+// D4(x) expands to 256 * (tokens of x) + 255 tokens: with the 975 tokens of
+// k+...+k that is 249855, with the 976 of -k+k+...+k 250111, one step either
+// side of the limit.
+TEST(MacroLimit, WhatIsWeighedIsEachExpansionWhereItIsPerformed)
+{
+    const std::string ladder = "#define D1(x) x+x\n#define D2(x) D1(D1(x))\n#define D3(x) D2(D2(x))\n"
+                               "#define D4(x) D3(D3(x))\n";
+    const std::string fromInclude = "#include \"includes/ladder/ladder.hlsl\"\n";
+    auto terms = [](bool over) {
+        std::string text = over ? "-k" : "k";
+        for (int i = 1; i < 488; ++i)
+            text += "+k";
+        return text;
+    };
+    auto shader = [&](const std::string& head, const std::string& value) {
+        return head + kHeader + "float4 p() : SV_TARGET\n{\n    return " + value + ";\n}\n";
+    };
+    struct Case {
+        const char* what;
+        std::string (*text)(const std::string& ladder, const std::string& fromInclude, const std::string& big,
+                            const std::function<std::string(const std::string&, const std::string&)>& shader);
+        bool refusedWhenOver;
+        const char* where;  // of the use
+    } cases[] = {
+        {"defined in the main file and used",
+         [](const std::string& l, const std::string&, const std::string& big, const auto& s) {
+             return s(l + "#define BIG " + big + "\n", "BIG");
+         },
+         true, "memory(9)"},
+        {"built from an include's macros",
+         [](const std::string&, const std::string& i, const std::string& big, const auto& s) {
+             return s(i + "#define BIG " + big + "\n", "BIG");
+         },
+         true, "memory(6)"},
+        {"written in code",
+         [](const std::string& l, const std::string&, const std::string& big, const auto& s) { return s(l, big); },
+         true, "memory(8)"},
+        {"defined and never used",
+         [](const std::string& l, const std::string&, const std::string& big, const auto& s) {
+             return s(l + "#define BIG " + big + "\n", "k");
+         },
+         false, ""},
+    };
+    for (const Case& c : cases)
+        for (bool over : {false, true}) {
+            const std::string text = c.text(ladder, fromInclude, "D4(" + terms(over) + ")", shader);
+            ID3DBlob* code = nullptr;
+            ID3DBlob* errors = nullptr;
+            HRESULT hr = D3DCompile(text.c_str(), text.size(), nullptr, nullptr, D3D_COMPILE_STANDARD_FILE_INCLUDE, "p",
+                                    "ps_5_0", 0, 0, &code, &errors);
+            std::string messages = errors ? static_cast<const char*>(errors->GetBufferPointer()) : "";
+            if (errors)
+                errors->Release();
+            if (code)
+                code->Release();
+            const std::string what = std::string(c.what) + (over ? ", just over" : ", just under");
+            if (over && c.refusedWhenOver) {
+                EXPECT_EQ(hr, E_FAIL) << what;
+                EXPECT_EQ(messages, std::string(c.where) + ": error: macro D4 expands to more than 250000 tokens\n")
+                    << what;
+            } else {
+                EXPECT_EQ(hr, S_OK) << what << "\n" << messages.substr(0, 2000);
+                EXPECT_EQ(messages.find("expands to more than"), std::string::npos) << what;
+            }
+        }
 }
