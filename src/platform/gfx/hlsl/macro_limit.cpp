@@ -406,10 +406,10 @@ void MacroLimit::ReadText(const std::string& file, const std::string& text, std:
             body = std::min(body, tokens.size());
             macro.body.assign(tokens.begin() + std::ptrdiff_t(body), tokens.end());
             macros_[name] = std::move(macro);
-            forms_.clear();
+            Forget(name);
         } else if (directive == "undef" && tokens.size() >= 3) {
             macros_.erase(tokens[2].text);
-            forms_.clear();
+            Forget(tokens[2].text);
         } else if (directive == "include" && includer_) {
             // The name as written, spaces and all.
             std::size_t i = logical.find("include") + 7;
@@ -528,10 +528,31 @@ const MacroLimit::Form& MacroLimit::FormOf(const std::string& name)
     const bool general = blocked_.empty();
     outer.insert(blocked_.begin(), blocked_.end());
     outer.swap(blocked_);
-    if (general)
+    if (general) {
+        for (const Token& t : macro.body)
+            if (IdentifierStart(t.text[0]))
+                readers_[t.text].insert(name);
         return forms_[name] = std::move(form);
+    }
     scratch_ = std::move(form);
     return scratch_;
+}
+
+void MacroLimit::Forget(const std::string& name)
+{
+    std::vector<std::string> names{name};
+    while (!names.empty()) {
+        const std::string n = std::move(names.back());
+        names.pop_back();
+        forms_.erase(n);
+        auto readers = readers_.find(n);
+        if (readers == readers_.end())
+            continue;
+        for (const std::string& r : readers->second)
+            if (forms_.count(r))
+                names.push_back(r);
+        readers_.erase(readers);
+    }
 }
 
 void MacroLimit::WeighUses(const std::string& file, const Tokens& tokens)

@@ -62,16 +62,19 @@ private:
     std::size_t CallArguments(const Tokens& tokens, std::size_t i, std::size_t end,
                               std::vector<std::pair<std::size_t, std::size_t>>& ranges) const;
     const Form& FormOf(const std::string& name);
+    // A definition changed: the forms that read it, and those that read them, go.
+    void Forget(const std::string& name);
     std::string Culprit(const Tokens& tokens, std::size_t begin, std::size_t end, const Arguments* arguments);
     bool Evaluate(const Tokens& expression, long long& value);
 
     glslang::TShader::Includer* includer_ = nullptr;
     Diagnostics* errors_ = nullptr;
     std::map<std::string, Macro> macros_;
-    std::map<std::string, Form> forms_;  // of the macros as defined now
-    std::set<std::string> expanding_;    // not expanded again inside themselves
-    std::set<std::string> blocked_;      // of those, the ones a form met
-    Form scratch_;                       // a form that holds at one place only
+    std::map<std::string, Form> forms_;                     // of the macros as defined now
+    std::map<std::string, std::set<std::string>> readers_;  // name: the macros whose form read it
+    std::set<std::string> expanding_;                       // not expanded again inside themselves
+    std::set<std::string> blocked_;                         // of those, the ones a form met
+    Form scratch_;                                          // a form that holds at one place only
 };
 
 }  // namespace gfx
