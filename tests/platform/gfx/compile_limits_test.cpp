@@ -4,6 +4,8 @@
 // names the place; none ends the program.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -168,4 +170,50 @@ TEST(MacroLimit, WhatIsWeighedIsEachExpansionWhereItIsPerformed)
                 EXPECT_EQ(messages.find("expands to more than"), std::string::npos) << what;
             }
         }
+}
+
+// A use in a group the preprocessor skips is never expanded; one in a group
+// it reads is refused.
+TEST(MacroLimit, UsesInSkippedGroupsAreNotWeighed)
+{
+    const std::string ladder = "#define D1(x) x+x\n#define D2(x) D1(D1(x))\n#define D3(x) D2(D2(x))\n"
+                               "#define D4(x) D3(D3(x))\n#define ON 1\n";
+    struct Case {
+        const char* group;  // before the over-limit use
+        const char* after;
+        bool refused;
+    } cases[] = {
+        {"#if 0", "#endif", false},
+        {"#ifdef OFF", "#endif", false},
+        {"#if defined(OFF) || ON - 1", "#endif", false},
+        {"#if ON\n#elif 1", "#endif", false},
+        {"#ifndef OFF\n#else", "#endif", false},
+        {"#if ON", "#endif", true},
+        {"#ifdef ON", "#endif", true},
+        {"#if (ON << 2) == 4 && !defined OFF", "#endif", true},
+        {"#ifdef OFF\n#elif ON", "#endif", true},
+        {"#if 0\n#if 1\n#endif\n#else", "#endif", true},
+    };
+    for (const Case& c : cases) {
+        const std::string text = ladder + std::string(kHeader) + c.group +
+                                 "\nstatic const float big = D4(D4(D2(k)));\n" + c.after +
+                                 "\nfloat4 p() : SV_TARGET { return k; }\n";
+        const std::string line = std::to_string(7 + std::count(c.group, c.group + std::strlen(c.group), '\n') + 1);
+        ID3DBlob* code = nullptr;
+        ID3DBlob* errors = nullptr;
+        HRESULT hr =
+            D3DCompile(text.c_str(), text.size(), nullptr, nullptr, nullptr, "p", "ps_5_0", 0, 0, &code, &errors);
+        std::string messages = errors ? static_cast<const char*>(errors->GetBufferPointer()) : "";
+        if (errors)
+            errors->Release();
+        if (code)
+            code->Release();
+        if (c.refused) {
+            EXPECT_EQ(hr, E_FAIL) << c.group;
+            EXPECT_EQ(messages, "memory(" + line + "): error: macro D4 expands to more than 250000 tokens\n")
+                << c.group;
+        } else {
+            EXPECT_EQ(hr, S_OK) << c.group << "\n" << messages.substr(0, 2000);
+        }
+    }
 }
