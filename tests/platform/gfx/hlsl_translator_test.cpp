@@ -298,12 +298,65 @@ TEST(HlslIncludes, AByteOrderMarkIsSkipped)
     EXPECT_EQ(later.hr, E_FAIL);
 }
 
+// #pragma once as Direct3D honours it: a file that holds it and was already
+// included in this compilation is empty the second time.
+TEST(HlslIncludes, PragmaOnceReadsAFileOnce)
+{
+    const std::string shared = "struct VSOutput { float4 position : SV_POSITION; float4 colour : COLOR0; };\n";
+    const std::string entry = "float4 p(VSOutput o) : SV_TARGET { return A(o) + B(o); }\n";
+    MapInclude callback;
+    callback.files["common.hlsl"] = "#pragma once\n" + shared;
+    callback.files["commented.hlsl"] = "  #  pragma   once // shared\n" + shared;
+    callback.files["marked.hlsl"] = std::string(kMarked) + "#pragma once\n" + shared;
+    callback.files["guardless.hlsl"] = shared;
+    for (const char* name : {"common", "commented", "marked", "guardless"}) {
+        const std::string file = std::string(name) + ".hlsl";
+        callback.files[std::string("a-") + file] =
+            "#include \"" + file + "\"\nfloat4 A(VSOutput o) { return o.colour; }\n";
+        callback.files[std::string("b-") + file] =
+            "#include \"" + file + "\"\nfloat4 B(VSOutput o) { return o.colour * 2; }\n";
+    }
+    // Includes itself: the second time it is empty, so no cycle.
+    callback.files["self.hlsl"] = "#pragma once\n#include \"self.hlsl\"\n" + shared +
+                                  "float4 A(VSOutput o) { return o.colour; }\nfloat4 B(VSOutput o) { return 0; }\n";
+    struct Case {
+        const char* what;
+        std::string source;
+        ID3DInclude* include;
+        bool compiles;
+    } cases[] = {
+        {"through two includes", "#include \"a-common.hlsl\"\n#include \"b-common.hlsl\"\n" + entry, &callback, true},
+        {"through two included files", "#include \"includes/once/a.hlsl\"\n#include \"includes/once/b.hlsl\"\n" + entry,
+         D3D_COMPILE_STANDARD_FILE_INCLUDE, true},
+        {"written with spaces and a comment", "#include \"a-commented.hlsl\"\n#include \"b-commented.hlsl\"\n" + entry,
+         &callback, true},
+        {"after a byte-order mark", "#include \"a-marked.hlsl\"\n#include \"b-marked.hlsl\"\n" + entry, &callback,
+         true},
+        {"included by itself", "#include \"self.hlsl\"\n" + entry, &callback, true},
+        // Without it the second copy is read: the struct is defined twice.
+        {"a file without it", "#include \"a-guardless.hlsl\"\n#include \"b-guardless.hlsl\"\n" + entry, &callback,
+         false},
+    };
+    for (const Case& c : cases) {
+        Compiled r;
+        Compile(r, c.source, c.include);
+        EXPECT_EQ(r.hr, c.compiles ? S_OK : E_FAIL) << c.what << ":\n" << r.messages;
+        EXPECT_EQ(r.messages.find("not implemented"), std::string::npos) << c.what << ":\n" << r.messages;
+        if (c.compiles)
+            EXPECT_EQ(r.messages, "") << c.what;
+        else
+            EXPECT_NE(r.messages.find("'VSOutput' : redefinition"), std::string::npos) << c.what << ":\n" << r.messages;
+    }
+    EXPECT_EQ(callback.opens, callback.closes);
+}
+
 TEST(HlslSource, AZeroByteCutsTheTextAndAFailureNamesItsLine)
 {
     const std::string why = ": error: the file holds a NUL byte here; the text is read only up to it";
     auto bytes = [](const auto& literal) { return std::string(literal, sizeof literal - 1); };
     MapInclude callback;
     callback.files["cut.hlsl"] = bytes("float4 Cut()\n{\n    return 1;\0\n}\n");
+    callback.files["head.hlsl"] = bytes("// header\n\0\nfloat4 p() : SV_TARGET { return 1; }\n");
     struct Case {
         const char* what;
         std::string source;
@@ -319,6 +372,9 @@ TEST(HlslSource, AZeroByteCutsTheTextAndAFailureNamesItsLine)
          D3D_COMPILE_STANDARD_FILE_INCLUDE, "includes/nul/cut.hlsl(4)"},
         {"included twice", "#include \"cut.hlsl\"\n#include \"cut.hlsl\"\nfloat4 p() : SV_TARGET { return Cut(); }\n",
          &callback, "cut.hlsl(3)"},
+        // What is left parses, but holds no entry point: the link fails.
+        {"before the entry point", bytes("// header\0\nfloat4 p() : SV_TARGET { return 1; }\n"), nullptr, "memory(1)"},
+        {"in an include, before the entry point", "#include \"head.hlsl\"\n", &callback, "head.hlsl(2)"},
     };
     for (const Case& c : cases) {
         Compiled r;

@@ -50,7 +50,15 @@ struct FrontEnd {
     Diagnostics diagnostics;
     std::map<std::string, std::string> texts;  // every file read, by the name the messages use
     bool rewritten = false;                    // a rewrite changed some text
+    Diagnostics cuts;                          // texts cut at a zero byte: said with any failure
 };
+
+// A failed step's messages start at first: a cut text is most likely why.
+bool FailWithCuts(Diagnostics& d, std::size_t first, const Diagnostics& cuts)
+{
+    d.insert(d.begin() + std::ptrdiff_t(std::min(first, d.size())), cuts.begin(), cuts.end());
+    return false;
+}
 
 // HLSL to SPIR-V. False on failure (an error among the diagnostics says why).
 bool RunGlslang(const HlslRequest& request, const std::string& sourceName, const Target& target,
@@ -59,7 +67,7 @@ bool RunGlslang(const HlslRequest& request, const std::string& sourceName, const
     EShLanguage language = LanguageOf(target.stage);
     glslang::TShader shader(language);
     // The text ends at its first zero byte, as with the real compiler's C strings.
-    Diagnostics cuts;
+    Diagnostics& cuts = out.cuts;
     std::string source = UpToNul(sourceName, request.source, cuts);
     source.erase(0, ByteOrderMarkLength(source.data(), source.size()));
     out.texts[sourceName] = source;
@@ -69,16 +77,23 @@ bool RunGlslang(const HlslRequest& request, const std::string& sourceName, const
     std::string preamble;
     for (const D3D_SHADER_MACRO* d = request.defines; d && d->Name; ++d)
         preamble += std::string("#define ") + d->Name + " " + (d->Definition ? d->Definition : "") + "\n";
-    // Macros are weighed before glslang expands them: the defines, the text,
-    // then each include as it is read.
+    IncludeBridge includer(request.include, sourceName, raw, [&](const std::string& file, const std::string& included) {
+        std::string text = UpToNul(file, included, cuts);
+        out.texts[file] = text;
+        return rewrite.Apply(file, text, rewritten);
+    });
+    // Macros are weighed before glslang expands them: the defines, then the
+    // text with each include where it is included, read through the includer
+    // that glslang is then handed.
     MacroLimit macros;
     Diagnostics tooLarge;
-    preamble = macros.Check(sourceName, preamble, tooLarge);
-    source = macros.Check(sourceName, source, tooLarge);
+    macros.Read(sourceName, preamble, nullptr, tooLarge);
+    macros.Read(sourceName, source, &includer, tooLarge);
     if (HasErrors(tooLarge)) {
         out.diagnostics = tooLarge;
-        return false;
+        return FailWithCuts(out.diagnostics, 0, cuts);
     }
+    includer.Replay();
     const char* text = source.c_str();
     int length = int(source.size());
     const char* name = sourceName.c_str();
@@ -94,11 +109,6 @@ bool RunGlslang(const HlslRequest& request, const std::string& sourceName, const
     shader.setAutoMapLocations(true);
     shader.setAutoMapBindings(true);
     auto rules = EShMessages(EShMsgReadHlsl | EShMsgSpvRules | EShMsgHlslOffsets);
-    IncludeBridge includer(request.include, sourceName, raw, [&](const std::string& file, const std::string& included) {
-        std::string text = UpToNul(file, included, cuts);
-        out.texts[file] = text;
-        return macros.Check(file, rewrite.Apply(file, text, rewritten), tooLarge);
-    });
     bool parsed = shader.parse(GetDefaultResources(), 100, false, rules, includer);
     Diagnostics& d = out.diagnostics;
     out.rewritten = !rewritten.empty();
@@ -110,16 +120,10 @@ bool RunGlslang(const HlslRequest& request, const std::string& sourceName, const
     std::size_t first = d.size();
     ParseGlslangLog(shader.getInfoLog(), sourceName, d);
     includer.Explain(d);
-    if (HasErrors(tooLarge)) {
-        d.insert(d.begin() + std::ptrdiff_t(first), tooLarge.begin(), tooLarge.end());
-        return false;
-    }
     if (!parsed) {
         if (!HasErrors(Diagnostics(d.begin() + std::ptrdiff_t(first), d.end())))
             AddError(d, sourceName, "HLSL front end failed");
-        // A text cut at a zero byte: that is most likely why.
-        d.insert(d.begin() + std::ptrdiff_t(first), cuts.begin(), cuts.end());
-        return false;
+        return FailWithCuts(d, first, cuts);
     }
     glslang::TProgram program;
     program.addShader(&shader);
@@ -129,7 +133,7 @@ bool RunGlslang(const HlslRequest& request, const std::string& sourceName, const
     if (!linked) {
         if (!HasErrors(Diagnostics(d.begin() + std::ptrdiff_t(first), d.end())))
             AddError(d, sourceName, "HLSL link failed");
-        return false;
+        return FailWithCuts(d, first, cuts);
     }
     spv::SpvBuildLogger logger;
     glslang::SpvOptions options;
@@ -137,8 +141,9 @@ bool RunGlslang(const HlslRequest& request, const std::string& sourceName, const
     options.disableOptimizer = true;
     glslang::GlslangToSpv(*program.getIntermediate(language), out.spirv, &logger, &options);
     if (out.spirv.empty()) {
+        first = d.size();
         AddError(d, sourceName, "SPIR-V generation failed: " + logger.getAllMessages());
-        return false;
+        return FailWithCuts(d, first, cuts);
     }
     return true;
 }
@@ -301,6 +306,7 @@ HlslResult TranslateHlsl(const HlslRequest& request)
     // expression of thousands of terms): it runs on a large stack. The driver's
     // check needs this thread's context and runs here.
     SourceRewrite rewrite;
+    Diagnostics cuts;
     bool ok = OnLargeStack(diagnostics, sourceName, [&] {
         auto t0 = std::chrono::steady_clock::now();
         rewrite.loops = true;
@@ -330,9 +336,11 @@ HlslResult TranslateHlsl(const HlslRequest& request)
             return false;
 
         auto t1 = std::chrono::steady_clock::now();
+        cuts = front.cuts;
+        const std::size_t first = diagnostics.size();
         done = SpirvToGlsl(std::move(front.spirv), target, {}, result.info, diagnostics, sourceName);
         g_lastTimes.spirvCross = MsSince(t1);
-        return done;
+        return done || FailWithCuts(diagnostics, first, cuts);
     });
     if (!ok)
         return finish(false);
@@ -356,6 +364,7 @@ HlslResult TranslateHlsl(const HlslRequest& request)
             if (again.checked && !again.ok)
                 located = again.log;
         }
+        FailWithCuts(diagnostics, diagnostics.size(), cuts);
         ParseDriverLog(located, sourceName, diagnostics);
         g_lastTimes.driver = MsSince(t2);
         return finish(false);

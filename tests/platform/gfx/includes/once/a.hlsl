@@ -1,0 +1,2 @@
+#include "common.hlsl"
+float4 A(VSOutput o) { return o.colour; }
