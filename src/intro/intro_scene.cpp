@@ -254,7 +254,11 @@ std::string introscene(std::string fileName, IntroModel::ShaderParameterBlock bl
     try {
         std::string source = block.GenerateHlslCBuffer();
         source += "\n";
-        source += g_fileCache.Get(fileName).GetText();
+        // A byte-order mark (as Windows editors save) starts the file, not the
+        // compiled text, where it would follow the generated declaration.
+        const std::string& text = g_fileCache.Get(fileName).GetText();
+        const bool marked = text.compare(0, 3, "\xEF\xBB\xBF") == 0;
+        source.append(text, marked ? 3 : 0, std::string::npos);
         return source;
     } catch (WinApi::WinApiException e) {
         // The reason ends in CR LF, which the console would show escaped.

@@ -255,6 +255,12 @@ TEST(Introscene, PutsTheDeclarationInFrontOfTheCachedText)
     EXPECT_EQ(introscene(path, block),
               "cbuffer vars : register(b3) { float x;float unused1;float unused2;float unused3; }\n\nS");
 
+    // A leading byte-order mark stays out: it would stand after the declaration.
+    folder.Write("marked.hlsl", "\xEF\xBB\xBFS\xEF\xBB\xBF");
+    const std::string marked = folder.Path("marked.hlsl");
+    Captured([&] { g_fileCache.Get(marked).Update(); });
+    EXPECT_EQ(introscene(marked, block), block.GenerateHlslCBuffer() + "\nS\xEF\xBB\xBF");
+
     std::string source = "unchanged";
     EXPECT_EQ(Captured([&] { source = introscene("", block); }), "introscene error: No filename was given.\n");
     EXPECT_EQ(source, "");

@@ -599,4 +599,20 @@ TEST_F(EndToEnd, AClosedOutputPipeKeepsTheSessionGoing)
     Quit();
 }
 
+// A scene shader saved as Windows editors save it, with a UTF-8 byte-order
+// mark, including a header of its own with #pragma once twice: it draws.
+TEST_F(EndToEnd, AShaderSavedWithAByteOrderMarkDraws)
+{
+    ScratchFolder scratch(SourceDir() / "tests/shell/fixtures/colours");
+    fs::path dir = scratch.root / "colours";
+    std::ofstream(dir / "shared.hlsl") << "\xEF\xBB\xBF#pragma once\nfloat3 Shared(float3 c) { return c; }\n";
+    std::ofstream(dir / "solid.hlsl") << "\xEF\xBB\xBF#include \"shared.hlsl\"\n#include \"shared.hlsl\"\n"
+                                         "float4 p(float4 position : SV_POSITION) : SV_TARGET "
+                                         "{ return float4(Shared(colour), 1.0); }\n";
+    ASSERT_NO_FATAL_FAILURE(Start(dir, "intro.quointro"));
+    EXPECT_TRUE(Near(Centre(), 255, 0, 0)) << Show(Centre()) << "\n" << player->Log();
+    EXPECT_EQ(player->Log().find("error"), std::string::npos) << player->Log();
+    Quit();
+}
+
 }  // namespace
