@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/system/large_stack.h"
 #include "shell/command_line.h"
 #include "shell/framework.h"
 
@@ -19,5 +20,10 @@ int main(int argc, char** argv)
         commandLine += argv[i];
         commandLine += '"';
     }
-    return frameworkmain(nullptr, nullptr, commandLine.data(), 1);
+    // The whole run on the large stack: the driver compiles a shader where it
+    // is first drawn, and its compiler recurses as deep as the shader's
+    // longest chain of dependent values, far deeper than this thread's stack.
+    int exitCode = 0;
+    platform::RunWithLargeStack([&] { exitCode = frameworkmain(nullptr, nullptr, commandLine.data(), 1); });
+    return exitCode;
 }

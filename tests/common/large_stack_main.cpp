@@ -1,0 +1,14 @@
+// The tests' entry where they draw as the program does: on the large stack
+// that main.cpp gives the program, since the driver's compiler recurses as
+// deep as a shader's longest chain of dependent values.
+#include <gtest/gtest.h>
+
+#include "platform/system/large_stack.h"
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    int result = 1;
+    platform::RunWithLargeStack([&] { result = RUN_ALL_TESTS(); });
+    return result;
+}
