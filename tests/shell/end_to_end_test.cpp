@@ -616,3 +616,34 @@ TEST_F(EndToEnd, AShaderSavedWithAByteOrderMarkDraws)
 }
 
 }  // namespace
+
+// A scene shader of 50,000 dependent statements: the driver compiles it at
+// the first draw, recursing once a statement, far deeper than the main
+// thread's stack. The intro starts, shows its colour and ends with Escape.
+// Mesa's shader cache stays off: a program an earlier run left there skips
+// the compile.
+TEST_F(EndToEnd, AShaderOfFiftyThousandDependentStatementsDraws)
+{
+    ScratchFolder scratch(SourceDir() / "tests/shell/fixtures/deep");
+    fs::path dir = scratch.root / "deep";
+    std::string shader = "struct VSOutput { float4 PositionCS : SV_POSITION; float2 TexCoord : texcoord0; };\n"
+                         "float4 p(VSOutput input) : SV_TARGET\n{\n    float a = input.TexCoord.x;\n";
+    for (int i = 0; i < 50000; ++i)
+        shader += "    a = a * 0.99990 + 1.0e-9;\n";
+    shader += "    return float4(color + a * 0.0001, 1.0);\n}\n";
+    std::ofstream(dir / "deep.hlsl") << shader;
+
+    player = std::make_unique<Player>(Program(), std::vector<std::string>{"intro.quointro"}, dir,
+                                      std::map<std::string, std::string>{{"DISPLAY", x->display()},
+                                                                         {"SDL_VIDEODRIVER", "x11"},
+                                                                         {"SDL_AUDIODRIVER", "dummy"},
+                                                                         {"MESA_SHADER_CACHE_DISABLE", "true"}});
+    std::string id = Window::Find(*x, "Quorvelan", 300);
+    ASSERT_FALSE(id.empty()) << "no window; console:\n" << player->Log();
+    window = std::make_unique<Window>(*x, id);
+    window->Focus();
+    caption = window->NextCaption("Quorvelan", 300);
+    ASSERT_TRUE(ParseCaption(caption).ok) << caption << "\nconsole:\n" << player->Log();
+    EXPECT_TRUE(Near(window->Pixel(80, 45), 0, 0, 255)) << Show(window->Pixel(80, 45));
+    Quit();
+}

@@ -16,6 +16,10 @@ constexpr std::size_t kStackBytes = std::size_t(4) << 30;
 constexpr std::size_t kStackBytes = std::size_t(1) << 30;
 #endif
 
+// Set on the thread that RunWithLargeStack makes: work asked for there runs
+// where it is, the stack it needs is the one it is on.
+thread_local bool t_onLargeStack = false;
+
 struct Job {
     const std::function<void()>* work;
     std::exception_ptr failure;
@@ -24,6 +28,7 @@ struct Job {
 void* Run(void* arg)
 {
     Job* job = static_cast<Job*>(arg);
+    t_onLargeStack = true;
     try {
         (*job->work)();
     } catch (...) {
@@ -41,6 +46,10 @@ std::size_t LargeStackBytes()
 
 void RunWithLargeStack(const std::function<void()>& work)
 {
+    if (t_onLargeStack) {
+        work();
+        return;
+    }
     // Reserved, not committed: the pages come as the stack reaches them. The
     // lowest page stays inaccessible, so an overflow still faults.
     const std::size_t page = std::size_t(sysconf(_SC_PAGESIZE));

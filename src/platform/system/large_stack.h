@@ -12,8 +12,8 @@ namespace platform {
 std::size_t LargeStackBytes();
 
 // Runs work on a new thread with a stack of LargeStackBytes() and waits for it;
-// an exception from work is rethrown here. Where no such thread can be made,
-// work runs on the calling thread.
+// an exception from work is rethrown here. Called from within such work, or
+// where no such thread can be made, work runs on the calling thread.
 void RunWithLargeStack(const std::function<void()>& work);
 
 }  // namespace platform

@@ -7,7 +7,6 @@
 
 #include "platform/gfx/gfx_stats.h"
 #include "platform/gfx/gl/device.h"
-#include "platform/system/large_stack.h"
 
 namespace gfx {
 
@@ -118,38 +117,21 @@ GLuint Core::LinkProgram(Stage stage, const std::string& glsl, std::string& log)
     GLenum type = stage == Stage::Vertex  ? GL_VERTEX_SHADER
                   : stage == Stage::Pixel ? GL_FRAGMENT_SHADER
                                           : GL_COMPUTE_SHADER;
-    GLuint program = 0;
-    GLint linked = 0;
-    auto link = [&] {
-        const char* text = glsl.c_str();
-        program = glCreateShaderProgramv(type, 1, &text);
-        glGetProgramiv(program, GL_LINK_STATUS, &linked);
-        GLint length = 0;
-        glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
-        if (length > 1) {
-            std::string text(std::size_t(length), '\0');
-            glGetProgramInfoLog(program, length, nullptr, text.data());
-            text.resize(std::strlen(text.c_str()));
-            log = text;
-        }
-    };
     // The driver's compiler recurses as deep as the shader's longest chain of
-    // dependent values, deeper than this thread's stack for a generated shader:
-    // the context goes to a thread with a large stack for the link and comes back.
-    SDL_GLContext gl = static_cast<SDL_GLContext>(glContext);
-    bool handedOver = SDL_GL_MakeCurrent(window, nullptr) == 0;
-    bool linkedThere = false;
-    if (handedOver)
-        platform::RunWithLargeStack([&] {
-            if (SDL_GL_MakeCurrent(window, gl) != 0)
-                return;
-            link();
-            linkedThere = true;
-            SDL_GL_MakeCurrent(window, nullptr);
-        });
-    SDL_GL_MakeCurrent(window, gl);
-    if (!linkedThere)
-        link();
+    // dependent values: the program runs on a large stack (main.cpp) for the
+    // link and for the first draw, where llvmpipe compiles.
+    const char* text = glsl.c_str();
+    GLuint program = glCreateShaderProgramv(type, 1, &text);
+    GLint linked = 0;
+    glGetProgramiv(program, GL_LINK_STATUS, &linked);
+    GLint length = 0;
+    glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
+    if (length > 1) {
+        std::string info(std::size_t(length), '\0');
+        glGetProgramInfoLog(program, length, nullptr, info.data());
+        info.resize(std::strlen(info.c_str()));
+        log = info;
+    }
     if (!linked) {
         glDeleteProgram(program);
         return 0;

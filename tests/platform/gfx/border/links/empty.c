@@ -1,0 +1,1 @@
+/* Nothing: the libraries here only carry links. */
