@@ -615,8 +615,6 @@ TEST_F(EndToEnd, AShaderSavedWithAByteOrderMarkDraws)
     Quit();
 }
 
-}  // namespace
-
 // A scene shader of 50,000 dependent statements: the driver compiles it at
 // the first draw, recursing once a statement, far deeper than the main
 // thread's stack. The intro starts, shows its colour and ends with Escape.
@@ -647,3 +645,5 @@ TEST_F(EndToEnd, AShaderOfFiftyThousandDependentStatementsDraws)
     EXPECT_TRUE(Near(window->Pixel(80, 45), 0, 0, 255)) << Show(window->Pixel(80, 45));
     Quit();
 }
+
+}  // namespace
