@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/gfx/d3d11.h"
+#include "platform/gfx/d3dcompiler.h"
 
 namespace gputest {
 
@@ -176,6 +178,19 @@ inline ID3D11ShaderResourceView* FloatTexture(ID3D11Device* device, UINT width, 
     EXPECT_EQ(device->CreateShaderResourceView(texture, nullptr, &view), S_OK);
     texture->Release();
     return view;
+}
+
+// The bytecode of text, or null with its errors as a test failure.
+inline ID3DBlob* CompileOrFail(const std::string& text, const char* entry, const char* target)
+{
+    ID3DBlob* code = nullptr;
+    ID3DBlob* errors = nullptr;
+    D3DCompile(text.c_str(), text.size(), nullptr, nullptr, nullptr, entry, target, 0, 0, &code, &errors);
+    if (errors) {
+        ADD_FAILURE() << static_cast<const char*>(errors->GetBufferPointer());
+        errors->Release();
+    }
+    return code;
 }
 
 }  // namespace gputest

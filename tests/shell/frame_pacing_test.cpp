@@ -35,12 +35,12 @@ public:
                                "; ++k) v = frac(v * 1.0001 + sin(float(k) + position.x));\n"
                                "    return float4(v, 0, 0, 1);\n"
                                "}\n";
-        ID3DBlob* code = Compile(vs, "v", "vs_5_0");
+        ID3DBlob* code = gputest::CompileOrFail(vs, "v", "vs_5_0");
         if (code) {
             device_->CreateVertexShader(code->GetBufferPointer(), code->GetBufferSize(), nullptr, &vs_);
             code->Release();
         }
-        code = Compile(ps, "p", "ps_5_0");
+        code = gputest::CompileOrFail(ps, "p", "ps_5_0");
         if (code) {
             device_->CreatePixelShader(code->GetBufferPointer(), code->GetBufferSize(), nullptr, &ps_);
             code->Release();
@@ -88,18 +88,6 @@ public:
     }
 
 private:
-    static ID3DBlob* Compile(const std::string& text, const char* entry, const char* target)
-    {
-        ID3DBlob* code = nullptr;
-        ID3DBlob* errors = nullptr;
-        D3DCompile(text.c_str(), text.size(), nullptr, nullptr, nullptr, entry, target, 0, 0, &code, &errors);
-        if (errors) {
-            ADD_FAILURE() << static_cast<const char*>(errors->GetBufferPointer());
-            errors->Release();
-        }
-        return code;
-    }
-
     ID3D11Device* device_;
     ID3D11DeviceContext* context_;
     ID3D11VertexShader* vs_ = nullptr;

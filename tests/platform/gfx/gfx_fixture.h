@@ -14,17 +14,7 @@
 
 namespace gfxtest {
 
-inline ID3DBlob* CompileOrFail(const std::string& text, const char* entry, const char* target)
-{
-    ID3DBlob* code = nullptr;
-    ID3DBlob* errors = nullptr;
-    D3DCompile(text.c_str(), text.size(), nullptr, nullptr, nullptr, entry, target, 0, 0, &code, &errors);
-    if (errors) {
-        ADD_FAILURE() << static_cast<const char*>(errors->GetBufferPointer());
-        errors->Release();
-    }
-    return code;
-}
+using gputest::CompileOrFail;
 
 // The full-screen quad of the passes: POSITION float4 + texcoord0 float2.
 inline const char* kQuadVs = "struct VSInput { float4 PositionCS : POSITION; float2 TexCoord : texcoord0; };\n"
