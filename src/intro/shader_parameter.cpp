@@ -166,15 +166,9 @@ std::string ShaderParameterBlock::GenerateHlslCBuffer() const
     return text;
 }
 
-namespace {
-
-const std::string kFillerPrefix = "unused";
-
-}  // namespace
-
 std::string ShaderParameterBlock::FillerName(std::size_t slot)
 {
-    return kFillerPrefix + std::to_string(slot);
+    return "unused" + std::to_string(slot);
 }
 
 std::vector<std::string> ShaderParameterBlock::DeclaredTwice() const
@@ -190,26 +184,16 @@ std::vector<std::string> ShaderParameterBlock::DeclaredTwice() const
 
 std::vector<std::string> ShaderParameterBlock::NamedLikeFillers() const
 {
-    const std::string& prefix = kFillerPrefix;
+    // The fillers GenerateHlslCBuffer declares: one per free slot.
+    std::unordered_set<std::string> fillers;
+    for (std::size_t s = 0; s < allocationMap.size(); ++s)
+        if (allocationMap[s])
+            fillers.insert(FillerName(s));
     std::vector<std::string> names;
     std::unordered_set<std::string> said;
-    for (const ShaderParameter& p : parameters) {
-        // The slot that the name's digits count, if they are a filler's.
-        const std::string& name = p.name;
-        if (name.size() <= prefix.size() || name.size() > prefix.size() + 9 ||
-            name.compare(0, prefix.size(), prefix) != 0)
-            continue;
-        std::size_t slot = 0;
-        bool digits = true;
-        for (std::size_t i = prefix.size(); i < name.size(); ++i) {
-            digits = digits && name[i] >= '0' && name[i] <= '9';
-            slot = slot * 10 + static_cast<std::size_t>(name[i] - '0');
-        }
-        if (!digits || FillerName(slot) != name || slot >= allocationMap.size() || !allocationMap[slot])
-            continue;
-        if (said.insert(name).second)
-            names.push_back(name);
-    }
+    for (const ShaderParameter& p : parameters)
+        if (fillers.count(p.name) && said.insert(p.name).second)
+            names.push_back(p.name);
     return names;
 }
 

@@ -50,6 +50,16 @@ std::size_t SteeringBytesAt(std::string_view text, std::size_t i)
     return 0;
 }
 
+// SIGPIPE would end the process at the first line written after whatever
+// reads the output (a pipe, a log window) went away; ignored, the write
+// fails instead and its text is dropped, as on a full disk. Set before every
+// write, so that a library that restores the default cannot undo it; a
+// console line costs a write call anyway.
+void KeepRunningWhenOutputCloses()
+{
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
 }  // namespace
 
 std::string EscapeControlBytes(std::string_view text)
@@ -92,16 +102,6 @@ void ConsoleWrite(std::string_view text, ConsoleChannel channel)
         std::fwrite(escaped.data(), 1, escaped.size(), stream);
     }
     std::fflush(stream);
-}
-
-// SIGPIPE would end the process at the first line written after whatever
-// reads the output (a pipe, a log window) went away; ignored, the write
-// fails instead and its text is dropped, as on a full disk. Set before every
-// write, so that a library that restores the default cannot undo it; a
-// console line costs a write call anyway.
-void KeepRunningWhenOutputCloses()
-{
-    std::signal(SIGPIPE, SIG_IGN);
 }
 
 void ConsolePrintf(const char* format, ...)

@@ -21,10 +21,6 @@ void ConsoleWrite(std::string_view text, ConsoleChannel channel = ConsoleChannel
 // bytes of each C1 control in UTF-8 (U+0080 to U+009F: C2 80 to C2 9F)
 // written as \xNN (two lower-case hex digits); all other bytes unchanged.
 std::string EscapeControlBytes(std::string_view text);
-// Ignores SIGPIPE for the process, so that a write to a closed pipe fails
-// instead of ending it. ConsoleWrite does so before each write, AllocConsole
-// at start-up, before anything else may write.
-void KeepRunningWhenOutputCloses();
 // printf-style; the formatted text goes through ConsoleWrite.
 void ConsolePrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void ConsoleErrorPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -291,18 +291,6 @@ BOOL CloseHandle(HANDLE handle)
 
 namespace platform {
 
-bool FileReplaced(HANDLE handle)
-{
-    FileTable& table = Table();
-    std::lock_guard<std::mutex> guard(table.lock);
-    OpenFile* file = Find(table, handle);
-    struct stat info {};
-    if (file == nullptr || stat(file->path.c_str(), &info) != 0) {
-        return false;
-    }
-    return file->fd < 0 || info.st_dev != file->device || info.st_ino != file->inode;
-}
-
 bool ReopenFile(HANDLE handle)
 {
     FileTable& table = Table();

@@ -38,7 +38,7 @@ HANDLE CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode, v
 // Reads up to bytesToRead bytes; fewer only at the end of the file or on error.
 BOOL ReadFile(HANDLE file, void* buffer, DWORD bytesToRead, DWORD* bytesRead, void* overlapped);
 // The last-write time is taken from the path the file was opened with, so it
-// shows a save that replaced the file (see platform::FileReplaced).
+// shows a save that replaced the file (see platform::StampOfPath).
 BOOL GetFileTime(HANDLE file, FILETIME* creationTime, FILETIME* lastAccessTime, FILETIME* lastWriteTime);
 // Size of the open file: low 32 bits returned, high 32 bits in *fileSizeHigh.
 DWORD GetFileSize(HANDLE file, DWORD* fileSizeHigh);
@@ -46,10 +46,6 @@ DWORD SetFilePointer(HANDLE file, LONG distanceToMove, LONG* distanceToMoveHigh,
 BOOL CloseHandle(HANDLE file);
 
 namespace platform {
-// True when the path the file was opened with now names another file than
-// the open one (an editor saved by writing a new file and renaming it over
-// the old). False when it names the same file or nothing at all.
-bool FileReplaced(HANDLE file);
 // Opens the handle's path again in place of the old file (or of none, after
 // LetFileGo); on failure the old file stays open and the last error is set.
 bool ReopenFile(HANDLE file);

@@ -10,7 +10,6 @@
 #include <map>
 #include <string>
 
-#include "platform/system/console.h"
 #include "platform/window/keys.h"
 #include "platform/window/native_window.h"
 
@@ -563,7 +562,6 @@ HWND GetCapture()
 
 BOOL AllocConsole()
 {
-    KeepRunningWhenOutputCloses();
     return TRUE;
 }
 

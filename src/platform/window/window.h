@@ -232,8 +232,7 @@ BOOL ReleaseCapture();
 HWND GetCapture();
 
 // The console is the terminal the process was started from: AllocConsole
-// succeeds without making anything (it only lets a write to a closed output
-// fail instead of ending the process); there is no console window to place.
+// succeeds without making anything; there is no console window to place.
 BOOL AllocConsole();
 HWND GetConsoleWindow();
 #define HWND_TOP ((HWND)0)

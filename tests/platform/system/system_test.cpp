@@ -37,6 +37,15 @@ protected:
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     }
 
+    // Whether the path names another file than the open one (false when it
+    // names nothing).
+    static bool Replaced(HANDLE file)
+    {
+        platform::FileStamp stamp;
+        bool replaced = false;
+        return platform::StampOfPath(file, stamp, replaced) && replaced;
+    }
+
     ScratchFolder folder;
     const std::string dir = folder.root.string();
 };
@@ -105,22 +114,22 @@ TEST_F(FilesTest, LastWriteTimeFromThePath)
     ASSERT_TRUE(GetFileTime(file, nullptr, nullptr, &written));
     const std::uint64_t value = (std::uint64_t{written.dwHighDateTime} << 32) | written.dwLowDateTime;
     EXPECT_EQ(value, 116444736000000000ull + 12345u);
-    EXPECT_FALSE(platform::FileReplaced(file));
+    EXPECT_FALSE(Replaced(file));
 
     // Replaced by rename: the path's file is another one now.
     const std::string fresh = Make("t.new", "yy");
     ASSERT_EQ(std::rename(fresh.c_str(), path.c_str()), 0);
-    EXPECT_TRUE(platform::FileReplaced(file));
+    EXPECT_TRUE(Replaced(file));
     EXPECT_EQ(GetFileSize(file, nullptr), 1u);  // still the old file
     ASSERT_TRUE(platform::ReopenFile(file));
-    EXPECT_FALSE(platform::FileReplaced(file));
+    EXPECT_FALSE(Replaced(file));
     EXPECT_EQ(GetFileSize(file, nullptr), 2u);
 
     // Gone: no time, nothing to reopen, the old file stays usable.
     ASSERT_EQ(std::remove(path.c_str()), 0);
     EXPECT_FALSE(GetFileTime(file, nullptr, nullptr, &written));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ENOENT));
-    EXPECT_FALSE(platform::FileReplaced(file));
+    EXPECT_FALSE(Replaced(file));
     EXPECT_FALSE(platform::ReopenFile(file));
     EXPECT_EQ(GetFileSize(file, nullptr), 2u);
     EXPECT_TRUE(CloseHandle(file));
@@ -145,7 +154,7 @@ TEST_F(FilesTest, AFileLetGoKeepsItsPathAndOpensAgain)
     EXPECT_EQ(got, 0u);
     EXPECT_EQ(GetFileSize(file, nullptr), INVALID_FILE_SIZE);
     // The path names a file, and the handle holds none: another file.
-    EXPECT_TRUE(platform::FileReplaced(file));
+    EXPECT_TRUE(Replaced(file));
     platform::FileStamp stamp;
     bool replaced = false;
     EXPECT_TRUE(platform::StampOfPath(file, stamp, replaced));
@@ -156,7 +165,7 @@ TEST_F(FilesTest, AFileLetGoKeepsItsPathAndOpensAgain)
     EXPECT_EQ(OpenDescriptors(), held);
     EXPECT_TRUE(ReadFile(file, buffer, 4, &got, nullptr));
     EXPECT_EQ(std::string(buffer, got), "abc");
-    EXPECT_FALSE(platform::FileReplaced(file));
+    EXPECT_FALSE(Replaced(file));
 
     platform::LetFileGo(file);
     EXPECT_TRUE(CloseHandle(file));
