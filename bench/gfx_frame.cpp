@@ -576,5 +576,3 @@ void BM_FrameInterleaved(benchmark::State& state)
 BENCHMARK(BM_FrameInterleaved)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(200);
 BENCHMARK(BM_FrameDirectGl)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_FrameThroughLayer)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
-
-BENCHMARK_MAIN();

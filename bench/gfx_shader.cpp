@@ -387,5 +387,3 @@ BENCHMARK(BM_SceneHlslToGl)->Unit(benchmark::kMillisecond)->UseRealTime()->Itera
 BENCHMARK(BM_BlurHlslToGlOptimised)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
 BENCHMARK(BM_SceneHlslToGlOptimised)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
 BENCHMARK(BM_OffsetBlurHlslToGl)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
-
-BENCHMARK_MAIN();

@@ -255,5 +255,3 @@ void BM_FrameOnly(benchmark::State& state)
 BENCHMARK(BM_FrameOnly)->Args({320, 180})->Args({1280, 720})->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-BENCHMARK_MAIN();

@@ -64,5 +64,3 @@ void Cores(benchmark::internal::Benchmark* b)
 
 BENCHMARK(BM_RenderSong)->Apply(Cores);
 BENCHMARK(BM_ComposeSong2)->Apply(Cores);
-
-BENCHMARK_MAIN();

@@ -118,5 +118,3 @@ void BM_CompileBlurPixelShader(benchmark::State& state)
 }
 BENCHMARK(BM_CompileBlurPixelShader)->Unit(benchmark::kMillisecond)->UseRealTime();
 }  // namespace
-
-BENCHMARK_MAIN();

@@ -74,5 +74,3 @@ void BM_UpdateUnchangedFile(benchmark::State& state)
 BENCHMARK(BM_UpdateUnchangedFile);
 
 }  // namespace
-
-BENCHMARK_MAIN();

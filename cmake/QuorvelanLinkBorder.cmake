@@ -1,9 +1,10 @@
-# quorvelan_refuse_links(TARGET PATTERN regex REASON text): stops the configure
-# when anything TARGET links, directly or through the libraries it links,
-# matches regex (lower case, matched against the lower-cased target name or
-# library file). The message names the chain that brings it in.
-function(quorvelan_refuse_links target)
-  cmake_parse_arguments(B "" "PATTERN;REASON" "" ${ARGN})
+# quorvelan_link_chain(TARGET PATTERN regex OUT var): sets var to the chain
+# ("a -> b -> c") by which TARGET links, directly or through the libraries it
+# links, the first thing that matches regex (lower case, matched against the
+# lower-cased target name or library file); empty when nothing does.
+function(quorvelan_link_chain target)
+  cmake_parse_arguments(B "" "PATTERN;OUT" "" ${ARGN})
+  set(${B_OUT} "" PARENT_SCOPE)
   # The chain to each item, under a variable named after it.
   set(seen "")
   set(queue "${target}")
@@ -42,7 +43,8 @@ function(quorvelan_refuse_links target)
       endif()
       string(TOLOWER "${link}" lower)
       if(lower MATCHES "${B_PATTERN}")
-        message(FATAL_ERROR "${chain} -> ${link}: ${B_REASON}")
+        set(${B_OUT} "${chain} -> ${link}" PARENT_SCOPE)
+        return()
       endif()
       string(MAKE_C_IDENTIFIER "via_${link}" next)
       if(NOT DEFINED ${next})
@@ -51,6 +53,16 @@ function(quorvelan_refuse_links target)
       list(APPEND queue "${link}")
     endforeach()
   endwhile()
+endfunction()
+
+# quorvelan_refuse_links(TARGET PATTERN regex REASON text): stops the configure
+# when anything TARGET links matches regex, naming the chain that brings it in.
+function(quorvelan_refuse_links target)
+  cmake_parse_arguments(B "" "PATTERN;REASON" "" ${ARGN})
+  quorvelan_link_chain(${target} PATTERN "${B_PATTERN}" OUT chain)
+  if(chain)
+    message(FATAL_ERROR "${chain}: ${B_REASON}")
+  endif()
 endfunction()
 
 # The HLSL translator's border: no SDL, GL, EGL or libepoxy, whether as a

@@ -56,6 +56,18 @@ else
 fi
 jobs=$(nproc)
 
+# Each run starts with an empty shader cache of the driver's, as on a fresh
+# machine: a cache that holds a shader already skips the driver's compile, and
+# with it what only that compile shows (its deep recursion on a long shader).
+# The end-to-end tests' players inherit it.
+shader_caches=()
+trap 'rm -rf "${shader_caches[@]}"' EXIT
+cold_shader_cache() {
+  MESA_SHADER_CACHE_DIR=$(mktemp -d "${TMPDIR:-/tmp}/quorvelan-shader-cache.XXXXXX")
+  export MESA_SHADER_CACHE_DIR
+  shader_caches+=("$MESA_SHADER_CACHE_DIR")
+}
+
 # ctest counts a skipped test as no failure; here a skip fails the run, since
 # every dependency of the tests comes from scripts/install-deps.sh.
 run_ctest() {
@@ -77,6 +89,7 @@ run_ctest() {
 # test's output, fails when no test is found and gives each test 600 s.
 cmake --preset release >/dev/null
 cmake --build --preset release -j "$jobs"
+cold_shader_cache
 run_ctest build/ctest.log --preset release -j "$jobs"
 
 if [ "$quick" -eq 1 ]; then
@@ -102,6 +115,7 @@ cc -O2 -shared -fPIC -o build-asan/keep_modules.so tests/sanitizers/keep_modules
 # address happens to sit at one offset in its page for an old glibc's block
 # with a header, reads a bogus range from it, and LeakSanitizer's tracer then
 # crashes at exit ("Tracer caught signal 11"), finding nothing.
+cold_shader_cache
 run_ctest build-asan/ctest.log --preset asan -j "$jobs"
 
 # --- Fuzzing: every libFuzzer target for a bounded time (scripts/fuzz.sh).

@@ -11,6 +11,7 @@
 
 #include "platform/gfx/d3d11.h"
 #include "platform/gfx/d3dcompiler.h"
+#include "platform/system/large_stack.h"
 
 namespace gputest {
 
@@ -20,9 +21,13 @@ struct Device {
 };
 
 // A new device and immediate context made with flags; both null when none can be made.
+// Made off the large stack it fails the test: the driver's deep compile would
+// overflow there on a machine whose shader cache does not hold the shader yet.
 inline HRESULT CreateDevice(Device& out, UINT flags = 0)
 {
     out = {};
+    EXPECT_TRUE(platform::OnLargeStack()) << "a test program that draws runs on the large stack "
+                                             "(it links the device: its entry is large_stack_main.cpp)";
     HRESULT hr = D3D11CreateDevice(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, flags, nullptr, 0, D3D11_SDK_VERSION,
                                    &out.device, nullptr, &out.context);
     if (FAILED(hr))

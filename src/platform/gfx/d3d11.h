@@ -14,7 +14,9 @@
 // geometry/hull/domain shaders (they can only be set to null), class linkage,
 // 1D and 3D textures, cube maps, structured and raw buffers, tiled resources,
 // resource sharing, multithreading. One device is used from one thread; a
-// device's objects work only with that device.
+// device's objects work only with that device. That thread is one that
+// platform::RunWithLargeStack runs: the driver's compile at a shader's first
+// draw recurses deeper than an ordinary thread's stack (gl/README.md).
 //
 // Headless use (tests): D3D11CreateDevice makes a device on a hidden window of
 // its own (SDL_VIDEODRIVER=offscreen needs no display); render into textures

@@ -44,6 +44,11 @@ std::size_t LargeStackBytes()
     return kStackBytes;
 }
 
+bool OnLargeStack()
+{
+    return t_onLargeStack;
+}
+
 void RunWithLargeStack(const std::function<void()>& work)
 {
     if (t_onLargeStack) {

@@ -16,4 +16,7 @@ std::size_t LargeStackBytes();
 // where no such thread can be made, work runs on the calling thread.
 void RunWithLargeStack(const std::function<void()>& work);
 
+// Whether the calling thread is one that RunWithLargeStack made.
+bool OnLargeStack();
+
 }  // namespace platform

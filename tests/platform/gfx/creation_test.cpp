@@ -1,5 +1,8 @@
 // What the device refuses to make, driver failures, and the debug interfaces.
+#include <thread>
+
 #include "gfx_fixture.h"
+#include "platform/system/console.h"
 
 using namespace gfxtest;
 
@@ -63,6 +66,33 @@ TEST_F(Gfx, DriverFailuresComeBackAsCompilerErrors)
     errors->Release();
     EXPECT_NE(messages.find("big.hlsl("), std::string::npos) << messages;
     EXPECT_NE(messages.find("): error: "), std::string::npos) << messages;
+}
+
+// The driver compiles where a shader is first drawn, as deep as the shader's
+// chain of dependent values: a device made on an ordinary thread says that it
+// should be on the large stack, one made there (as the tests are) says nothing.
+TEST(GfxCreation, ADeviceMadeOffTheLargeStackSaysWhereItShouldBe)
+{
+    const auto make = [](std::string& said) {
+        ConsoleCapture console;
+        ID3D11Device* device = nullptr;
+        ID3D11DeviceContext* context = nullptr;
+        EXPECT_EQ(D3D11CreateDevice(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0, D3D11_SDK_VERSION,
+                                    &device, nullptr, &context),
+                  S_OK);
+        if (context)
+            context->Release();
+        if (device)
+            device->Release();
+        said = console.ErrorText() + console.Text();
+    };
+    std::string onLargeStack, offIt;
+    make(onLargeStack);
+    std::thread([&] { make(offIt); }).join();
+    EXPECT_EQ(onLargeStack, "");
+    EXPECT_EQ(offIt,
+              "D3D11: D3D11CreateDevice is called off the large stack: draw from within platform::RunWithLargeStack, "
+              "or a deep shader can overflow this thread's stack in the driver's compile\n");
 }
 
 TEST(GfxDebug, DebugInterfacesOnADebugDevice)

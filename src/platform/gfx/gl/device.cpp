@@ -10,6 +10,7 @@
 #include "platform/gfx/gl/device.h"
 #include "platform/gfx/hlsl/hlsl_translator.h"
 #include "platform/system/console.h"
+#include "platform/system/large_stack.h"
 #include "platform/window/native_window.h"
 
 namespace gfx {
@@ -202,6 +203,13 @@ DeviceImpl* NewDevice(const char* call, SDL_Window* window, bool ownsWindow, UIN
                     "is not an OpenGL window: the device draws with OpenGL");
         return nullptr;
     }
+    // The driver compiles a shader where it is first drawn, recursing as deep
+    // as the shader's longest chain of dependent values: on an ordinary
+    // thread's 8 MB a generated shader ends the process inside the driver.
+    if (!platform::OnLargeStack())
+        ConsoleErrorPrintf("D3D11: %s is called off the large stack: draw from within platform::RunWithLargeStack, "
+                           "or a deep shader can overflow this thread's stack in the driver's compile\n",
+                           call);
     EnsureCompilerProcess();
     SDL_GLContext gl = SDL_GL_CreateContext(window);
     if (!gl) {
