@@ -66,6 +66,8 @@ Xvfb::Xvfb()
 {
     // Xvfb picks a free display itself and writes its number to the pipe
     // (-displayfd): tests started side by side cannot race for one display.
+    // No auto-repeat (-r): a key held as long as a loaded machine's frame
+    // needs is one press, as a tap should be.
     int fds[2];
     if (pipe(fds) != 0)
         return;
@@ -77,7 +79,7 @@ Xvfb::Xvfb()
         dup2(null, 2);
         std::string fd = std::to_string(fds[1]);
         execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset",
-               static_cast<char*>(nullptr));
+               "-r", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(fds[1]);

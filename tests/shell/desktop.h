@@ -74,8 +74,11 @@ public:
     // Asks the window to close, as a window manager's close box does
     // (WM_DELETE_WINDOW).
     void Close() const;
-    // A key held for the time given, so that a frame sees it down.
-    void Tap(const std::string& key, double seconds = 0.15) const;
+    // A key held for the time given, so that a frame sees it down: a press
+    // and release that one frame's events both hold is not seen, and a
+    // sanitized player beside a full test run can take a few tenths of a
+    // second for a frame.
+    void Tap(const std::string& key, double seconds = 0.5) const;
     // Holds a key for about the time given and says how long it was really
     // down at the least and at the most: starting xdotool takes its time on a
     // loaded machine, so the hold is measured around the two commands.
