@@ -4,6 +4,9 @@
 #     without `music` (the first frame is seen when the window's centre is
 #     no longer black);
 #   - frames per second of the example intro at 1600 by 900 (or --size), vsync off.
+# Each run of the player starts with an empty shader cache of the driver's, as
+# scripts/test.sh runs, so the start-up includes the driver's compile whatever
+# the machine compiled before.
 # Usage: bench/shell_perf.sh [--size WIDTHxHEIGHT] [--fps-only] [build-dir]   (default: build)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -38,6 +41,12 @@ for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1
 
 now() { date +%s.%N; }
 
+# A new, empty shader cache of the driver's for the next player.
+cold_shader_cache() {
+  MESA_SHADER_CACHE_DIR="$(mktemp -d "$work/shader-cache.XXXXXX")"
+  export MESA_SHADER_CACHE_DIR
+}
+
 # The centre pixel of the window as "r,g,b".
 centre() {
   xwd -silent -id "$1" 2>/dev/null | convert xwd:- -gravity center -crop 1x1+0+0 -depth 8 txt:- 2>/dev/null |
@@ -49,6 +58,7 @@ startup() {  # $1: music true/false
   cp -r "$root/examples" "$dir"
   sed -i "s/bool music = [a-z]*;/bool music = $1;/" "$dir/config.quoconfig"
   local t0 window c
+  cold_shader_cache
   t0=$(now)
   "$player" "$dir/intro.quointro" >"$dir/log" 2>&1 &
   pid=$!
@@ -61,7 +71,7 @@ startup() {  # $1: music true/false
   local t1
   t1=$(now)
   kill "$pid"; wait "$pid" 2>/dev/null || true; pid=""
-  printf 'start-up to first frame, music %-5s: %6.2f s\n' "$1" "$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')"
+  printf 'start-up to first frame, music %-5s, shader cache cold: %6.2f s\n' "$1" "$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')"
 }
 
 fps() {
@@ -76,6 +86,7 @@ bool vsync = false;
 bool music = false;
 bool startWhenLoaded = true;
 CFG
+  cold_shader_cache
   "$player" "$dir/intro.quointro" >"$dir/log" 2>&1 &
   pid=$!
   local window="" caption samples=() last=""
@@ -95,6 +106,7 @@ CFG
   echo "example intro at ${width}x${height}, vsync off: ${samples[*]:1} frames per second (mean $((sum / n)))"
 }
 
+echo "each run starts with an empty shader cache of the driver's (MESA_SHADER_CACHE_DIR)"
 if ! $fpsOnly; then
   startup false
   startup true

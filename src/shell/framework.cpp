@@ -28,6 +28,9 @@
 
 namespace {
 
+// How long a signal waits for the frame loop to end the run itself.
+constexpr DWORD kSignalGraceMs = 500;
+
 // The intro path as it names the file from the folder we start in: it must
 // still name it once the working directory is the intro's folder.
 std::string ResolvedIntroPath(const std::string& introPath)
@@ -133,6 +136,10 @@ int frameworkmain(HINSTANCE, HINSTANCE, char* commandLine, int)
     AllocConsole();
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     std::setvbuf(stdin, nullptr, _IONBF, 0);
+    // Ctrl+C and SIGTERM close the window as a close box does; a run held up
+    // in one long call (the driver compiling a shader reads no input) ends
+    // all the same, with the code a close gives.
+    platform::EndOnSignal(kSignalGraceMs, 0);
 
     // 4, 5. The settings.
     g_settings.hInstance = GetModuleHandleA(nullptr);

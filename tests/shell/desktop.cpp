@@ -122,6 +122,10 @@ Player::Player(const std::string& program, const std::vector<std::string>& args,
     if (pid == 0) {
         if (chdir(cwd.c_str()) != 0)
             _exit(126);
+        // As from a terminal: a test run that a script put in the background
+        // would hand the player SIGINT ignored.
+        signal(SIGINT, SIG_DFL);
+        signal(SIGTERM, SIG_DFL);
         for (const auto& [name, value] : env) {
             if (value.empty())
                 unsetenv(name.c_str());

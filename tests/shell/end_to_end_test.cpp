@@ -101,13 +101,12 @@ protected:
     }
 
     // Starts the player on the intro and waits for its first caption with
-    // the frame rate.
-    void Start(const fs::path& cwd, const std::string& intro, double startSeconds = 60)
+    // the frame rate; env adds to the player's environment.
+    void Start(const fs::path& cwd, const std::string& intro, double startSeconds = 60,
+               std::map<std::string, std::string> env = {})
     {
-        player = std::make_unique<Player>(Program(), std::vector<std::string>{intro}, cwd,
-                                          std::map<std::string, std::string>{{"DISPLAY", x->display()},
-                                                                             {"SDL_VIDEODRIVER", "x11"},
-                                                                             {"SDL_AUDIODRIVER", "dummy"}});
+        env.insert({{"DISPLAY", x->display()}, {"SDL_VIDEODRIVER", "x11"}, {"SDL_AUDIODRIVER", "dummy"}});
+        player = std::make_unique<Player>(Program(), std::vector<std::string>{intro}, cwd, env);
         std::string id = Window::Find(*x, "Quorvelan", startSeconds);
         ASSERT_FALSE(id.empty()) << "no window; console:\n" << player->Log();
         window = std::make_unique<Window>(*x, id);
@@ -341,6 +340,54 @@ TEST_F(EndToEnd, AFrameThatTakesSecondsDoesNotHoldOffTheEnd)
         ASSERT_NO_FATAL_FAILURE(Start(dir, "intro.quointro", 120)) << c.what;
         c.end();
         EXPECT_EQ(player->Wait(3.0 + 2.0), 0) << c.what << "\n" << player->Log();
+        player.reset();
+    }
+}
+
+std::size_t Count(const std::string& text, const std::string& what)
+{
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size()))
+        ++n;
+    return n;
+}
+
+// A signal a second after F5, while the driver compiles the reloaded shader
+// (3000 chained statements: seconds on a software rasteriser, with its
+// shader cache off) or after a quick compile: the player ends with 0 within
+// 3 s either way.
+TEST_F(EndToEnd, ASignalDuringAReloadEndsThePlayer)
+{
+    std::string slow = "float4 p(float4 position : SV_POSITION) : SV_TARGET\n{\n    float a = position.x;\n";
+    for (int k = 0; k < 3000; ++k)
+        slow += "    a = sin(a * 1.0001 + " + std::to_string(k * 0.000003) + ");\n";
+    slow += "    return float4(colour + a * 0.0001, 1.0);\n}\n";
+    const std::string quick =
+        "float4 p(float4 position : SV_POSITION) : SV_TARGET { return float4(colour.bgr, 1.0); }\n";
+
+    struct Case {
+        const char* what;
+        const std::string& shader;
+        int signal;
+    } cases[] = {
+        {"a long compile, SIGTERM", slow, SIGTERM},
+        {"a long compile, SIGINT", slow, SIGINT},
+        {"a quick compile, SIGTERM", quick, SIGTERM},
+        {"a quick compile, SIGINT", quick, SIGINT},
+    };
+    for (const Case& c : cases) {
+        ScratchFolder scratch(SourceDir() / "tests/shell/fixtures/colours");
+        fs::path dir = scratch.root / "colours";
+        ASSERT_NO_FATAL_FAILURE(Start(dir, "intro.quointro", 60, {{"MESA_SHADER_CACHE_DISABLE", "true"}})) << c.what;
+        const std::size_t compiled = Count(player->Log(), "compiling solid.hlsl");
+        SaveByRename(dir / "solid.hlsl", c.shader);
+        window->Tap("F5");
+        for (int i = 0; i < 200 && Count(player->Log(), "compiling solid.hlsl") == compiled; ++i)
+            Pause(0.05);
+        ASSERT_GT(Count(player->Log(), "compiling solid.hlsl"), compiled) << c.what << "\n" << player->Log();
+        Pause(0.5);
+        player->Signal(c.signal);
+        EXPECT_EQ(player->Wait(3.0), 0) << c.what << "\n" << player->Log();
         player.reset();
     }
 }

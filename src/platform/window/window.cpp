@@ -12,6 +12,7 @@
 
 #include "platform/window/keys.h"
 #include "platform/window/native_window.h"
+#include "platform/window/signals.h"
 
 namespace {
 
@@ -77,6 +78,8 @@ bool EnsureVideo()
     // the last window is a WM_CLOSE like any other.
     SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    if (platform::SignalHandlersInstalled())
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return false;
     l.videoReady = true;
@@ -131,9 +134,23 @@ LPARAM KeyLParam(const SDL_KeyboardEvent& e, bool down)
     return static_cast<LPARAM>(l);
 }
 
+bool AnyWindowOpen()
+{
+    for (auto& [id, w] : L().windows)
+        if (!StateOf(w)->destroyed)
+            return true;
+    return false;
+}
+
+void CloseEveryWindow()
+{
+    for (auto& [id, w] : L().windows)
+        if (!StateOf(w)->destroyed)
+            Post(w, WM_CLOSE, 0, 0);
+}
+
 void TranslateSdlEvent(const SDL_Event& e)
 {
-    Layer& l = L();
     switch (e.type) {
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
@@ -203,9 +220,7 @@ void TranslateSdlEvent(const SDL_Event& e)
     case SDL_QUIT:
         // A signal (Ctrl+C in the terminal) closes every window, as the
         // close box would.
-        for (auto& [id, w] : l.windows)
-            if (!StateOf(w)->destroyed)
-                Post(w, WM_CLOSE, 0, 0);
+        CloseEveryWindow();
         break;
     default: break;
     }
@@ -218,6 +233,9 @@ void PumpEvents()
     SDL_Event e;
     while (SDL_PollEvent(&e))
         TranslateSdlEvent(e);
+    // A signal of EndOnSignal's waits for a window to close.
+    if (AnyWindowOpen() && platform::TakeSignal())
+        CloseEveryWindow();
 }
 
 Display* KeyStateDisplay()

@@ -4,7 +4,7 @@
 // message, keyboard messages with Windows virtual-key codes, mouse messages
 // with button and modifier state, mouse capture, the caption, and the
 // desktop-wide key state (XQueryKeymap on X11, the focused window's own
-// state elsewhere).
+// state elsewhere), and SIGINT and SIGTERM as a close (EndOnSignal).
 //
 // Not provided: child windows, menus, icons, brushes and painting, timers,
 // per-window queues or filters in PeekMessageA, WM_CHAR (TranslateMessage
@@ -251,4 +251,12 @@ HWND WindowFromSdlId(unsigned id);
 // message posted. Reads the waiting input into the queue first and
 // dispatches nothing, so it may run in the middle of a frame.
 bool QuitRequested();
+// From the call on, SIGINT and SIGTERM are the layer's own, not SDL's: each
+// arrives as a close of every window, as before, and when the process still
+// runs graceMs after one, because the thread that reads the queue is held up
+// in a long call (the driver's compile of a shader), a thread of the layer's
+// ends it with exitCode at once, without flushing or running anything. A
+// signal ignored when the process started stays ignored. A later call
+// changes only the time and the code.
+void EndOnSignal(DWORD graceMs, UINT exitCode);
 }

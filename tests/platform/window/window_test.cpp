@@ -2,8 +2,12 @@
 // queue come out as window messages with the codes the shell reads.
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <functional>
+#include <thread>
 #include <vector>
 
 #include "platform/window/native_window.h"
@@ -357,6 +361,89 @@ TEST(WindowLayerClose, CloseDestroysAndSendsDestroy)
     EXPECT_EQ(g_seen[1].message, UINT(WM_DESTROY));
     EXPECT_FALSE(IsWindow(w));
     EXPECT_EQ(CreateWindowExA(0, "NoSuchClass", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr), nullptr);
+}
+
+// A signal while the thread that reads the queue is held up in one long call
+// (here a sleep) ends the process with the code given; one ignored when the
+// process started stays ignored and the thread goes on. Each case runs in a
+// process of its own.
+TEST(WindowLayerSignals, ASignalEndsAThreadHeldUpInOneCall)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    constexpr int kWokeUp = 7;
+    struct Case {
+        const char* what;
+        int number;
+        bool ignoredAtStart;
+        UINT code;
+        int exitCode;
+    } cases[] = {
+        {"SIGINT", SIGINT, false, 0, 0},
+        {"SIGTERM, another code", SIGTERM, false, 5, 5},
+        {"SIGINT ignored at start", SIGINT, true, 0, kWokeUp},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EXIT(
+            {
+                if (c.ignoredAtStart)
+                    signal(c.number, SIG_IGN);
+                platform::EndOnSignal(50, c.code);
+                raise(c.number);
+                std::this_thread::sleep_for(std::chrono::seconds(c.ignoredAtStart ? 1 : 600));
+                _exit(kWokeUp);
+            },
+            ::testing::ExitedWithCode(c.exitCode), "")
+            << c.what;
+    }
+}
+
+LRESULT QuitOnDestroyProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_CLOSE)
+        g_seen.push_back({message, wParam, lParam});
+    if (message == WM_DESTROY)
+        PostQuitMessage(4);
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+// While the queue is read, a signal arrives as a close of every window, long
+// before the watchdog's time: the run ends the way a close box ends it.
+TEST(WindowLayerSignals, ASignalWhileTheQueueIsReadClosesEveryWindow)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            WNDCLASSEXA wc{};
+            wc.cbSize = sizeof(wc);
+            wc.lpfnWndProc = QuitOnDestroyProc;
+            wc.lpszClassName = "SignalClass";
+            RegisterClassExA(&wc);
+            // Handlers first, as the player does: SDL then installs none of its own.
+            platform::EndOnSignal(600000, 0);
+            HWND windows[2];
+            for (HWND& w : windows) {
+                w = CreateWindowExA(0, "SignalClass", "Signal", WS_OVERLAPPEDWINDOW, 0, 0, 200, 200, nullptr, nullptr,
+                                    nullptr, nullptr);
+                if (!w)
+                    _exit(2);
+            }
+            g_seen.clear();
+            raise(SIGTERM);
+            MSG m{};
+            for (int turn = 0; turn < 1000; ++turn) {
+                if (!PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                    continue;
+                }
+                if (m.message == WM_QUIT)
+                    _exit(IsWindow(windows[0]) || IsWindow(windows[1]) || g_seen.size() != 2
+                              ? 3
+                              : static_cast<int>(m.wParam));
+                DispatchMessageA(&m);
+            }
+            _exit(1);
+        },
+        ::testing::ExitedWithCode(4), "");
 }
 
 }  // namespace
