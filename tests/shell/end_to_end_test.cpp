@@ -678,17 +678,7 @@ TEST_F(EndToEnd, AShaderOfFiftyThousandDependentStatementsDraws)
     shader += "    return float4(color + a * 0.0001, 1.0);\n}\n";
     std::ofstream(dir / "deep.hlsl") << shader;
 
-    player = std::make_unique<Player>(Program(), std::vector<std::string>{"intro.quointro"}, dir,
-                                      std::map<std::string, std::string>{{"DISPLAY", x->display()},
-                                                                         {"SDL_VIDEODRIVER", "x11"},
-                                                                         {"SDL_AUDIODRIVER", "dummy"},
-                                                                         {"MESA_SHADER_CACHE_DISABLE", "true"}});
-    std::string id = Window::Find(*x, "Quorvelan", 300);
-    ASSERT_FALSE(id.empty()) << "no window; console:\n" << player->Log();
-    window = std::make_unique<Window>(*x, id);
-    window->Focus();
-    caption = window->NextCaption("Quorvelan", 300);
-    ASSERT_TRUE(ParseCaption(caption).ok) << caption << "\nconsole:\n" << player->Log();
+    ASSERT_NO_FATAL_FAILURE(Start(dir, "intro.quointro", 300, {{"MESA_SHADER_CACHE_DISABLE", "true"}}));
     EXPECT_TRUE(Near(window->Pixel(80, 45), 0, 0, 255)) << Show(window->Pixel(80, 45));
     Quit();
 }

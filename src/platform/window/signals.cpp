@@ -17,7 +17,7 @@
 namespace {
 
 std::atomic<bool> g_pending{false};
-std::atomic<bool> g_installed{false};
+bool g_installed = false;
 std::atomic<DWORD> g_graceMs{0};
 std::atomic<UINT> g_exitCode{0};
 sem_t g_raised;
@@ -59,7 +59,7 @@ void EndOnSignal(DWORD graceMs, UINT exitCode)
 {
     g_graceMs.store(graceMs);
     g_exitCode.store(exitCode);
-    if (g_installed.load())
+    if (g_installed)
         return;
     if (sem_init(&g_raised, 0, 0) != 0)
         return;
@@ -81,6 +81,7 @@ void EndOnSignal(DWORD graceMs, UINT exitCode)
     if (!started)
         return;
 
+    // SDL, started later, puts its own handler only where none is.
     struct sigaction action {};
     action.sa_handler = OnSignal;
     sigfillset(&action.sa_mask);
@@ -91,12 +92,7 @@ void EndOnSignal(DWORD graceMs, UINT exitCode)
         if (!Ignored(number))
             sigaction(number, &action, nullptr);
     }
-    g_installed.store(true);
-}
-
-bool SignalHandlersInstalled()
-{
-    return g_installed.load();
+    g_installed = true;
 }
 
 bool TakeSignal()

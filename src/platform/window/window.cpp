@@ -78,8 +78,6 @@ bool EnsureVideo()
     // the last window is a WM_CLOSE like any other.
     SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
-    if (platform::SignalHandlersInstalled())
-        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return false;
     l.videoReady = true;
@@ -132,14 +130,6 @@ LPARAM KeyLParam(const SDL_KeyboardEvent& e, bool down)
     if (!down)
         l |= 1u << 31;
     return static_cast<LPARAM>(l);
-}
-
-bool AnyWindowOpen()
-{
-    for (auto& [id, w] : L().windows)
-        if (!StateOf(w)->destroyed)
-            return true;
-    return false;
 }
 
 void CloseEveryWindow()
@@ -233,8 +223,8 @@ void PumpEvents()
     SDL_Event e;
     while (SDL_PollEvent(&e))
         TranslateSdlEvent(e);
-    // A signal of EndOnSignal's waits for a window to close.
-    if (AnyWindowOpen() && platform::TakeSignal())
+    // A signal of EndOnSignal's, as SDL_QUIT.
+    if (platform::TakeSignal())
         CloseEveryWindow();
 }
 
